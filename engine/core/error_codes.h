@@ -1,0 +1,36 @@
+#pragma once
+
+#include <string_view>
+
+namespace kv {
+
+// Engine error codes equal the string-table identifiers of their messages.
+namespace ecode {
+inline constexpr int kBadFileHeader = 25114;
+inline constexpr int kErrorWritingToFile = 25136;
+inline constexpr int kFileFailsCrcCheck = 25151;
+inline constexpr int kInvalidDirectory = 25158;
+inline constexpr int kDiskFull = 25160;
+inline constexpr int kNotAccessible = 25170;
+inline constexpr int kDirectoryWriteProtected = 25171;
+inline constexpr int kDiskWriteProtected = 25172;
+inline constexpr int kFileNotFound = 25192;
+inline constexpr int kErrorOpeningFile = 25235;
+inline constexpr int kErrorReadingFile = 25236;
+inline constexpr int kErrorCreatingFile = 25237;
+inline constexpr int kInvalidFileName = 25245;
+inline constexpr int kMaximumVolumes = 25251;
+inline constexpr int kOutOfMemory = 25253;
+inline constexpr int kOutOfMemoryExpandingStream = 25254;
+inline constexpr int kRequiredEventNotAssigned = 25270;
+inline constexpr int kSeekError = 25293;
+inline constexpr int kStreamReadWriteError = 25310;
+inline constexpr int kUnknownError = 25355;
+inline constexpr int kUserCanceled = 25443;
+inline constexpr int kDirectoryDoesNotExistCreate = 26899;
+}  // namespace ecode
+
+// The English text of an engine error code; an unknown code yields an empty view.
+std::string_view LoadStr(int code);
+
+}  // namespace kv
