@@ -42,6 +42,6 @@ enum TNextVolumeName { nvChangeFilename, nvChangeExt };
 enum TCpuType { cptAuto, cpt80286, cpt80386, cpt80486 };
 // Where the writers build a new archive.
 enum TCompressionMethod { cmTempFile, cmInMemory };
-enum TDeleteOptions { doAllowUndo, doFinal };
+enum TDeleteOptions { doFinal, doAllowUndo };
 
 }  // namespace kv
