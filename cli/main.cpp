@@ -1,1 +1,13 @@
-int main() { return 0; }
+#include <CLI/CLI.hpp>
+
+#include "cli/info_command.h"
+
+int main(int argc, char** argv) {
+    CLI::App app{"kv - the Kavrel archive manager on the command line"};
+    app.require_subcommand(1);
+    kv::cli::InfoOptions info_options;
+    CLI::App* info = kv::cli::AddInfoCommand(app, info_options);
+    CLI11_PARSE(app, argc, argv);
+    if (info->parsed()) return kv::cli::RunInfoCommand(info_options);
+    return 0;
+}

@@ -1,0 +1,59 @@
+#include "engine/core/custom_dclass.h"
+
+#include "engine/core/error_codes.h"
+
+namespace kv {
+
+int TCustomDClass::Extract() { return RunOperation(TOutputMode::omFiles); }
+
+int TCustomDClass::TestArchive() { return RunOperation(TOutputMode::omNowhere); }
+
+int TCustomDClass::RunOperation(TOutputMode mode) {
+    if (ArchiveFile().empty()) {
+        DoError({}, {}, "0", ecode::kFileNotFound);
+        return 0;
+    }
+    const std::string archive_file = ArchiveFile();
+    if (!IsOutsideDecoderType(ArcType()) && !OpenArchiveStream(archive_file)) {
+        DoError(archive_file, {}, "0", ecode::kErrorOpeningFile);
+        return 0;
+    }
+
+    ResetOperationState();
+    OutputMode = mode;
+    SetVolumeNumber(-1);
+    if (CpuType == cpt80486) CpuType = cptAuto;
+
+    if (OnActivate) OnActivate(this);
+    if (OnElapsedTime) Timer.Start();
+
+    ArchiveTotalBytes = BytesToProcess = Detection().ArcSize;
+    if (ArcType() != atGZip && ArcType() != atMsGZ) AsciiTranslation = false;
+    SetExtractDir(ExtractDir());
+
+    try {
+        if (mode != TOutputMode::omFiles || CheckWritableDestination()) ExtractIt(ArchiveStream.get(), this);
+    } catch (...) {
+        // Whatever went wrong was reported through OnError before it was raised.
+    }
+
+    if (OnElapsedTime) OnElapsedTime(this, Timer.Stop());
+    if (OnDeactivate) OnDeactivate(this);
+    RestoreArchiveFile(archive_file);
+    ArchiveStream.reset();
+    return ProcessedCount;
+}
+
+bool TCustomDClass::CheckCRC(int crc_kind, std::uint32_t stored_crc) {
+    const std::uint32_t value = crc_kind == kCrc16 ? Crc16Value : Crc32Value;
+    const bool pass = !GetCancel() && (stored_crc == value || stored_crc == ~value);
+    const std::string& name = OutputMode == TOutputMode::omFiles ? CurrentOutputPath : CurrentStoredName;
+    if (OnEnd) {
+        OnEnd(this, name, pass);
+    } else if (!pass) {
+        DoError(name, {}, CurrentVolumeName.empty() ? "0" : CurrentVolumeName, ecode::kFileFailsCrcCheck);
+    }
+    return pass;
+}
+
+}  // namespace kv
