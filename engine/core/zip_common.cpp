@@ -287,6 +287,8 @@ bool TZipCommon::ChangeReadVolume() {
         ReportMissingEvent("OnNextVolume");
         return false;
     }
+    // Each operation starts with the number unknown; it is worked out from the name when first needed.
+    if (detection_.VolumeNumber < 0) ComputeVolumeNumber(ArcType(), archive_file_, detection_);
     std::string name = GetNextVolumeName(archive_file_, detection_.VolumeNumber);
     if (detection_.VolumeNumber > kMaxVolumeNumber) {
         DoError(archive_file_, {}, CurrentVolumeName, ecode::kMaximumVolumes);
