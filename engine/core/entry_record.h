@@ -3,13 +3,13 @@
 #include <cstdint>
 #include <string>
 
-namespace kv {
+#include "engine/core/date_time.h"
 
-using TDateTime = double;
+namespace kv {
 
 // One entry as every format reports it to the rest of the system.
 struct TEntryRecord {
-    std::string FileName;            // stored name after conversion; "\" separates folders
+    std::string FileName;            // stored name after conversion; platform::kPathDelim separates folders
     TDateTime FileDate = 0;          // modification date
     std::int64_t PackedSize = 0;     // bytes in the archive, without a 12-byte cipher header
     std::int64_t UnpackedSize = 0;   // original size

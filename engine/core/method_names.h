@@ -1,0 +1,26 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "engine/core/arc_type.h"
+
+namespace kv {
+
+// What a few formats need beyond method, flags and attributes to name the method.
+struct TMethodNameExtras {
+    int AesMethod = -1;                  // ZIP method 99: the method stored in the AES extra field (-1: none)
+    int ArjFileType = -1;                // ARJ: the header's file type (3 is a directory)
+    std::string_view FileName;           // TAR: a name with an empty file part is a directory
+    std::array<std::uint8_t, 2> Magic{}; // GZIP: the first two bytes of the file
+};
+
+// The display name of an entry's compression method; "Unsupported" when no rule of the type knows it.
+// `method` is the format's own code (a character code such as '5' for LHA and RAR); `flags` are the
+// general-purpose flags (ZIP, BH); bit 4 (0x10) of `attributes` marks a directory.
+std::string GetCompressMethodName(TArcType type, int method, std::uint16_t flags, std::uint32_t attributes,
+                                  const TMethodNameExtras& extras = {});
+
+}  // namespace kv

@@ -1,0 +1,145 @@
+#include "engine/core/oem_names.h"
+
+#include <iconv.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <utility>
+
+#include "platform/paths.h"
+
+namespace kv {
+namespace {
+
+constexpr char kUtf8[] = "UTF-8";
+constexpr char kStoredDelim = '/';
+constexpr char kDocumentedDelim = '\\';
+
+std::mutex gCodePageMutex;
+std::string gOemCodePage = "CP437";
+
+struct IconvCloser {
+    void operator()(void* cd) const { ::iconv_close(static_cast<iconv_t>(cd)); }
+};
+using IconvHandle = std::unique_ptr<void, IconvCloser>;
+
+IconvHandle OpenIconv(const std::string& to, const std::string& from) {
+    const iconv_t cd = ::iconv_open(to.c_str(), from.c_str());
+    if (cd == reinterpret_cast<iconv_t>(-1)) return nullptr;
+    return IconvHandle(cd);
+}
+
+// Handles are kept per thread: an iconv state must not be shared between threads converting at once.
+iconv_t CachedIconv(const std::string& to, const std::string& from) {
+    thread_local std::map<std::pair<std::string, std::string>, IconvHandle> cache;
+    auto key = std::make_pair(to, from);
+    auto it = cache.find(key);
+    if (it == cache.end()) it = cache.emplace(std::move(key), OpenIconv(to, from)).first;
+    return static_cast<iconv_t>(it->second.get());
+}
+
+// Length of the UTF-8 sequence a lead byte starts (1 for a stray byte, so it is skipped alone).
+std::size_t Utf8SequenceLength(unsigned char lead) {
+    if (lead >= 0xF0 && lead <= 0xF4) return 4;
+    if (lead >= 0xE0) return lead <= 0xEF ? 3 : 1;
+    if (lead >= 0xC2) return 2;
+    return 1;
+}
+
+enum class Direction { kDecode, kEncode };
+
+// Converts all of `input`; what the code page cannot convert is replaced as the direction says.
+std::string Convert(iconv_t cd, std::string_view input, Direction direction) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string output;
+    output.reserve(input.size() * 2 + 8);
+    ::iconv(cd, nullptr, nullptr, nullptr, nullptr);  // a fresh shift state for every name
+
+    char* in = const_cast<char*>(input.data());  // iconv's signature; it does not write the input
+    std::size_t inLeft = input.size();
+    char buffer[256];
+    while (inLeft > 0) {
+        char* out = buffer;
+        std::size_t outLeft = sizeof buffer;
+        const std::size_t rc = ::iconv(cd, &in, &inLeft, &out, &outLeft);
+        output.append(buffer, static_cast<std::size_t>(out - buffer));
+        if (rc != static_cast<std::size_t>(-1) || errno == E2BIG) continue;
+        // EILSEQ or EINVAL (a sequence cut short at the end): replace and step over it.
+        const auto lead = static_cast<unsigned char>(*in);
+        std::size_t skip = 1;
+        if (direction == Direction::kDecode) {
+            output += '%';
+            output += kHex[lead >> 4];
+            output += kHex[lead & 0x0F];
+        } else {
+            output += '_';
+            // A valid character the code page lacks is skipped whole; broken UTF-8 byte by byte.
+            const std::size_t length = Utf8SequenceLength(lead);
+            if (length > 1 && length <= inLeft &&
+                std::all_of(in + 1, in + length, [](char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }))
+                skip = length;
+        }
+        in += skip;
+        inLeft -= skip;
+        ::iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+    char* out = buffer;
+    std::size_t outLeft = sizeof buffer;
+    ::iconv(cd, nullptr, nullptr, &out, &outLeft);  // flush a pending shift sequence
+    output.append(buffer, static_cast<std::size_t>(out - buffer));
+    return output;
+}
+
+std::string Converted(std::string_view input, Direction direction) {
+    const std::string oem = OemCodePage();
+    const iconv_t cd = direction == Direction::kDecode ? CachedIconv(kUtf8, oem) : CachedIconv(oem, kUtf8);
+    // The code page was checked when it was set, so this only fails if iconv itself is broken.
+    if (cd == nullptr) return std::string(input);
+    return Convert(cd, input, direction);
+}
+
+std::string ReplaceDelimiters(std::string_view name, char delimiter) {
+    std::string result(name);
+    for (char& c : result) {
+        if (c == kStoredDelim || c == kDocumentedDelim || c == platform::kPathDelim) c = delimiter;
+    }
+    return result;
+}
+
+}  // namespace
+
+bool SetOemCodePage(std::string_view codePage) {
+    std::string name(codePage);
+    if (!name.empty() && std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        name = "CP" + name;
+    if (name.empty() || CachedIconv(kUtf8, name) == nullptr || CachedIconv(name, kUtf8) == nullptr) return false;
+    const std::lock_guard lock(gCodePageMutex);
+    gOemCodePage = std::move(name);
+    return true;
+}
+
+std::string OemCodePage() {
+    const std::lock_guard lock(gCodePageMutex);
+    return gOemCodePage;
+}
+
+std::string OemToUtf8(std::string_view oem) { return Converted(oem, Direction::kDecode); }
+
+std::string Utf8ToOem(std::string_view utf8) { return Converted(utf8, Direction::kEncode); }
+
+std::string ConvertStoredName(std::string_view stored, bool translateOem, bool storedAsUtf8) {
+    // Decode first: in a double-byte code page the second byte of a character may equal "\".
+    if (translateOem && !storedAsUtf8) return ReplaceDelimiters(OemToUtf8(stored), platform::kPathDelim);
+    return ReplaceDelimiters(stored, platform::kPathDelim);
+}
+
+std::string ConvertNameForStore(std::string_view name, bool translateOem, bool storeAsUtf8) {
+    std::string stored = ReplaceDelimiters(name, kStoredDelim);
+    if (translateOem && !storeAsUtf8) stored = Utf8ToOem(stored);
+    return stored;
+}
+
+}  // namespace kv
