@@ -7,13 +7,11 @@
 #include <vector>
 
 #include "engine/core/arc_type.h"
+#include "engine/core/dates.h"
 #include "engine/core/events.h"
 #include "engine/core/stream32.h"
 
 namespace kv {
-
-// 1 January 1980, 00:01:00 as an MS-DOS date/time (date in the high 16 bits).
-inline constexpr std::uint32_t kMinDosDateTime = 0x00210020u;
 
 // What detection found out about an archive file; reset at the start of every detection.
 struct TArcDetection {

@@ -5,12 +5,11 @@
 #include <string>
 
 #include "engine/core/arc_type.h"
+#include "engine/core/date_time.h"
 #include "engine/core/kv_object.h"
 #include "engine/core/zip_cipher.h"
 
 namespace kv {
-
-using TDateTime = double;  // days since 30 December 1899; the fraction is the time of day
 
 enum TOverwriteMode { omOverwrite, omSkip };
 

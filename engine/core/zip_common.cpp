@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "engine/core/crc.h"
-#include "engine/core/dos_date.h"
+#include "engine/core/dates.h"
 #include "engine/core/engine_error.h"
 #include "engine/core/error_codes.h"
 #include "engine/core/file_date.h"
@@ -239,7 +239,7 @@ void TZipCommon::SkipEntry(const TEntryRecord& entry) {
 }
 
 TDateTime TZipCommon::DosDateTimeToDateTime(std::uint32_t value) const {
-    return kv::DosDateTimeToDateTime(std::max(value, kMinDosDateTime));
+    return kv::DosDateTimeToDateTime(value);
 }
 
 std::string TZipCommon::GetNextVolumeName(const std::string& name, int n) const {
