@@ -81,7 +81,9 @@ void TMemoryStream32::Extend(std::int64_t size) {
 std::int64_t TMemoryStream32::Write(const void* buffer, std::int64_t count) {
     if (count <= 0) return 0;
     const std::int64_t position = CurrentPosition();
-    if (count > INT64_MAX - position || !Reserve(position + count)) return 0;
+    // An end beyond any limit fails like any growth that cannot be served.
+    const std::int64_t end = count > INT64_MAX - position ? INT64_MAX : position + count;
+    if (!Reserve(end)) return 0;
     if (position > Size()) Extend(position);
     std::memcpy(storage_.data() + position, buffer, static_cast<std::size_t>(count));
     if (position + count > Size()) SetPointer(storage_.data(), position + count);
