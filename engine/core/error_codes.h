@@ -9,6 +9,7 @@ namespace ecode {
 inline constexpr int kBadFileHeader = 25114;
 inline constexpr int kErrorWritingToFile = 25136;
 inline constexpr int kFileFailsCrcCheck = 25151;
+inline constexpr int kDecompressionError = 25153;
 inline constexpr int kInvalidDirectory = 25158;
 inline constexpr int kDiskFull = 25160;
 inline constexpr int kNotAccessible = 25170;
@@ -25,6 +26,7 @@ inline constexpr int kOutOfMemoryExpandingStream = 25254;
 inline constexpr int kRequiredEventNotAssigned = 25270;
 inline constexpr int kSeekError = 25293;
 inline constexpr int kStreamReadWriteError = 25310;
+inline constexpr int kErrorUpdatingArchive = 25350;
 inline constexpr int kUnknownError = 25355;
 inline constexpr int kUserCanceled = 25443;
 inline constexpr int kDirectoryDoesNotExistCreate = 26899;

@@ -1,0 +1,242 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "engine/core/crc.h"
+#include "engine/core/data_cipher.h"
+#include "engine/core/deflate_streams.h"
+#include "engine/core/memory_stream.h"
+#include "engine/core/zip_cipher.h"
+
+namespace kv {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Text-like data that compresses, with some noise so that the deflate stream spans many blocks.
+Bytes SampleData(std::size_t size) {
+    std::mt19937 random(42);
+    const char* words[] = {"archive ", "stream ", "deflate ", "kavrel ", "\n", "entry ", "0123 "};
+    Bytes data;
+    while (data.size() < size) {
+        if (random() % 16 == 0) {
+            data.push_back(static_cast<std::uint8_t>(random()));
+        } else {
+            const std::string word = words[random() % 7];
+            data.insert(data.end(), word.begin(), word.end());
+        }
+    }
+    data.resize(size);
+    return data;
+}
+
+Bytes Deflate(const Bytes& data, int level = Z_DEFAULT_COMPRESSION, TEncryptionMethod method = emNone) {
+    TMemoryStream32 out;
+    {
+        TCompressStream compress(out, level, kRawDeflateWindowBits, method);
+        EXPECT_EQ(compress.Write(data.data(), static_cast<std::int64_t>(data.size())),
+                  static_cast<std::int64_t>(data.size()));
+        EXPECT_TRUE(compress.Finish());
+        EXPECT_EQ(compress.TotalOut(), out.Size());
+    }
+    return Bytes(out.Memory(), out.Memory() + out.Size());
+}
+
+// Inflates everything the stream gives in reads of read_size bytes.
+Bytes InflateAll(TDecompressStream& stream, std::int64_t read_size) {
+    Bytes out;
+    Bytes buffer(static_cast<std::size_t>(read_size));
+    for (int guard = 0; guard < 10'000'000; ++guard) {
+        const std::int64_t got = stream.Read(buffer.data(), read_size);
+        if (got == 0) break;
+        out.insert(out.end(), buffer.begin(), buffer.begin() + got);
+    }
+    return out;
+}
+
+struct ChunkCase {
+    std::int64_t chunk_size;
+    std::int64_t read_size;
+};
+
+void PrintTo(const ChunkCase& c, std::ostream* os) { *os << "chunk " << c.chunk_size << ", reads " << c.read_size; }
+
+class DeflateRoundTrip : public ::testing::TestWithParam<ChunkCase> {};
+
+TEST_P(DeflateRoundTrip, InflatesAndLeavesTheSourceRightAfterTheData) {
+    const Bytes data = SampleData(300'000);
+    const Bytes packed = Deflate(data);
+    const std::string trailer = "TRAILER-BYTES";
+    Bytes archive = {'H', 'E', 'A', 'D'};
+    archive.insert(archive.end(), packed.begin(), packed.end());
+    archive.insert(archive.end(), trailer.begin(), trailer.end());
+
+    TCustomMemoryStream32 source(archive.data(), static_cast<std::int64_t>(archive.size()));
+    source.SetPosition(4);
+    std::int64_t last_progress = -1;
+    int progress_calls = 0;
+    source.OnProgress = [&](std::int64_t position) {
+        EXPECT_GT(position, last_progress);
+        last_progress = position;
+        ++progress_calls;
+    };
+    {
+        TDecompressStream inflate(source, GetParam().chunk_size);
+        EXPECT_EQ(InflateAll(inflate, GetParam().read_size), data);
+        EXPECT_EQ(inflate.State(), TInflateState::isFinished);
+        EXPECT_EQ(inflate.TotalIn(), static_cast<std::int64_t>(packed.size()));
+        EXPECT_EQ(inflate.TotalOut(), static_cast<std::int64_t>(data.size()));
+        EXPECT_EQ(inflate.Read(archive.data(), 1), 0);  // nothing after the end
+    }
+    EXPECT_EQ(source.Position(), static_cast<std::int64_t>(4 + packed.size()));
+    EXPECT_GT(progress_calls, 0);
+    char rest[32] = {};
+    EXPECT_EQ(source.Read(rest, sizeof rest), static_cast<std::int64_t>(trailer.size()));
+    EXPECT_EQ(std::string(rest, trailer.size()), trailer);
+}
+
+INSTANTIATE_TEST_SUITE_P(ChunkSizes, DeflateRoundTrip,
+                         ::testing::Values(ChunkCase{1, 65536}, ChunkCase{7, 1}, ChunkCase{4096, 999},
+                                           ChunkCase{32768, 32768}, ChunkCase{65536, 1 << 20},
+                                           ChunkCase{1 << 20, 65536}),
+                         [](const ::testing::TestParamInfo<ChunkCase>& info) {
+                             return "Chunk" + std::to_string(info.param.chunk_size) + "Read" +
+                                    std::to_string(info.param.read_size);
+                         });
+
+TEST(DeflateStreams, EmptyInputAndAllLevelsRoundTrip) {
+    for (int level : {0, 1, 6, 9}) {
+        for (std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{70'000}}) {
+            const Bytes data = SampleData(size);
+            const Bytes packed = Deflate(data, level);
+            TCustomMemoryStream32 source(packed.data(), static_cast<std::int64_t>(packed.size()));
+            TDecompressStream inflate(source, 65536);
+            EXPECT_EQ(InflateAll(inflate, 65536), data) << "level " << level << " size " << size;
+            EXPECT_EQ(inflate.State(), TInflateState::isFinished);
+        }
+    }
+}
+
+TEST(DeflateStreams, CorruptDataEndsWithAnErrorState) {
+    const Bytes data = SampleData(100'000);
+    const Bytes packed = Deflate(data);
+
+    // A block of the reserved type 3 is invalid at once.
+    const Bytes garbage(1000, 0xFF);
+    TCustomMemoryStream32 garbage_source(garbage.data(), static_cast<std::int64_t>(garbage.size()));
+    TDecompressStream bad(garbage_source, 65536);
+    Bytes out(65536);
+    EXPECT_EQ(bad.Read(out.data(), 65536), 0);
+    EXPECT_EQ(bad.State(), TInflateState::isCorrupt);
+    EXPECT_TRUE(bad.Failed());
+    EXPECT_FALSE(bad.ErrorText().empty());
+
+    // Damage anywhere must end in a state, never a crash or a loop.
+    for (std::size_t at = 0; at < packed.size(); at += 97) {
+        Bytes damaged = packed;
+        damaged[at] ^= 0x5A;
+        TCustomMemoryStream32 source(damaged.data(), static_cast<std::int64_t>(damaged.size()));
+        TDecompressStream inflate(source, 4096);
+        const Bytes got = InflateAll(inflate, 65536);
+        ASSERT_NE(inflate.State(), TInflateState::isRunning) << at;
+        if (inflate.State() == TInflateState::isFinished) {
+            EXPECT_NE(got, data) << at;
+        }
+    }
+}
+
+TEST(DeflateStreams, MissingEndIsTruncatedAlsoAtTheInputLimit) {
+    const Bytes data = SampleData(100'000);
+    Bytes packed = Deflate(data);
+    const auto packed_size = static_cast<std::int64_t>(packed.size());
+    packed.push_back(0);  // the next entry's first byte
+
+    TCustomMemoryStream32 cut(packed.data(), packed_size / 2);
+    TDecompressStream from_cut(cut, 4096);
+    InflateAll(from_cut, 65536);
+    EXPECT_EQ(from_cut.State(), TInflateState::isTruncated);
+    EXPECT_TRUE(from_cut.Failed());
+
+    // The limit keeps the stream from reading into the next entry.
+    TCustomMemoryStream32 whole(packed.data(), packed_size + 1);
+    {
+        TDecompressStream limited(whole, 65536, emNone, kRawDeflateWindowBits, packed_size - 1);
+        InflateAll(limited, 65536);
+        EXPECT_EQ(limited.State(), TInflateState::isTruncated);
+    }
+    EXPECT_EQ(whole.Position(), packed_size - 1);
+
+    whole.SetPosition(0);
+    {
+        TDecompressStream exact(whole, 65536, emNone, kRawDeflateWindowBits, packed_size);
+        EXPECT_EQ(InflateAll(exact, 65536), data);
+        EXPECT_EQ(exact.State(), TInflateState::isFinished);
+    }
+    EXPECT_EQ(whole.Position(), packed_size);
+}
+
+TEST(DeflateStreams, EncipheredDataIsDecipheredWhileInflating) {
+    const Bytes data = SampleData(150'000);
+    const std::uint32_t crc = Crc32Of(data.data(), data.size());
+    Bytes packed = Deflate(data);
+
+    // Build the entry as a writer does: the 12-byte header, then the enciphered deflate data.
+    const TCipherHeader header = MakeCipherHeader("secret", crc);
+    CipherKeys(TSeedKind::skData).Encipher(packed.data(), packed.size());
+    Bytes entry(header.begin(), header.end());
+    entry.insert(entry.end(), packed.begin(), packed.end());
+    entry.push_back(0x50);
+
+    for (std::int64_t chunk : {std::int64_t{5}, std::int64_t{32768}}) {
+        TCustomMemoryStream32 source(entry.data(), static_cast<std::int64_t>(entry.size()));
+        TCipherHeader read_header{};
+        ASSERT_EQ(source.Read(read_header.data(), kCipherHeaderSize), static_cast<std::int64_t>(kCipherHeaderSize));
+        ASSERT_TRUE(CheckCipherHeader(read_header, 0, crc, "secret", 0));
+        {
+            TDecompressStream inflate(source, chunk, emZip_V2);
+            EXPECT_EQ(InflateAll(inflate, 65536), data) << chunk;
+            EXPECT_EQ(inflate.State(), TInflateState::isFinished);
+        }
+        EXPECT_EQ(source.Position(), static_cast<std::int64_t>(entry.size() - 1));
+    }
+
+    // With a wrong password the data keys are wrong and inflating fails cleanly.
+    TCustomMemoryStream32 source(entry.data(), static_cast<std::int64_t>(entry.size()));
+    source.SetPosition(kCipherHeaderSize);
+    InitPasswordKeys("wrong");
+    TDecompressStream inflate(source, 32768, emZip_V2);
+    InflateAll(inflate, 65536);
+    EXPECT_TRUE(inflate.Failed());
+}
+
+TEST(DeflateStreams, CompressStreamEnciphersItsOutput) {
+    const Bytes data = SampleData(200'000);
+    const Bytes plain = Deflate(data, 9);
+
+    InitPasswordKeys("pw");
+    const Bytes enciphered = Deflate(data, 9, emZip_V2);
+    ASSERT_EQ(enciphered.size(), plain.size());
+    EXPECT_NE(enciphered, plain);
+
+    InitPasswordKeys("pw");
+    Bytes deciphered = enciphered;
+    DecipherData(emZip_V2, deciphered.data(), deciphered.size());
+    EXPECT_EQ(deciphered, plain);
+}
+
+TEST(DeflateStreams, CompressReportsAFailingTarget) {
+    TMemoryStream32 small;
+    small.SetSizeLimit(1000);
+    const Bytes data = SampleData(1'000'000);
+    TCompressStream compress(small, 0);
+    EXPECT_LT(compress.Write(data.data(), static_cast<std::int64_t>(data.size())),
+              static_cast<std::int64_t>(data.size()));
+    EXPECT_TRUE(compress.Failed());
+    EXPECT_FALSE(compress.Finish());
+    EXPECT_EQ(compress.Write(data.data(), 10), 0);
+}
+
+}  // namespace
+}  // namespace kv
