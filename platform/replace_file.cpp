@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <vector>
 
 namespace kv::platform {
@@ -60,15 +62,22 @@ std::string ResolveTarget(const std::string& target) {
     return ::realpath(target.c_str(), resolved) != nullptr ? std::string(resolved) : target;
 }
 
+// The process's umask, read without changing it (setting it to read it would race with other threads).
+mode_t CurrentUmask() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("Umask:", 0) == 0) return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
+    }
+    return 022;
+}
+
 // The permission bits the new file gets: those of the file it replaces, or what a newly created file
 // would get.
 mode_t TargetMode(const std::string& target) {
     struct stat info {};
     if (::stat(target.c_str(), &info) == 0) return info.st_mode & 07777;
-    // The umask can only be read by setting it; the engine runs one operation at a time.
-    const mode_t mask = ::umask(022);
-    ::umask(mask);
-    return 0666 & ~mask;
+    return 0666 & ~CurrentUmask();
 }
 
 std::string FolderOf(const std::string& path) {
