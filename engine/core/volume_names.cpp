@@ -68,7 +68,7 @@ void ComputeVolumeNumber(TArcType type, const std::string& archive_file, TArcDet
     const std::string ext = dot == std::string::npos ? std::string(style->DefaultExtension) : archive_file.substr(dot + 1);
 
     char letter = style->Letter;
-    if (!ext.empty() && std::isalpha(static_cast<unsigned char>(ext[0]))) {
+    if (dot != std::string::npos && !ext.empty() && std::isalpha(static_cast<unsigned char>(ext[0]))) {
         letter = std::isupper(static_cast<unsigned char>(ext[0])) ? static_cast<char>(std::toupper(letter))
                                                                   : static_cast<char>(std::tolower(letter));
     }

@@ -237,7 +237,11 @@ std::int64_t TCentralDirSearch::Run(std::int64_t end_pos, std::int64_t start_pos
 
 std::int64_t FindCentralDir(TStream32& stream, std::int64_t end_pos, std::int64_t start_pos, TArcDetection& state,
                             const TDetectionContext& context) {
-    return TCentralDirSearch(stream, state, context).Run(end_pos, start_pos);
+    // The search settles every flag but the one that says the file is an executable.
+    const bool executable = state.ZipLayoutFlags.Has(htSfx);
+    const std::int64_t result = TCentralDirSearch(stream, state, context).Run(end_pos, start_pos);
+    if (executable) state.ZipLayoutFlags.Include(htSfx);
+    return result;
 }
 
 }  // namespace kv
