@@ -24,7 +24,7 @@ std::uint32_t Get32(const std::uint8_t* p) {
 bool TPeResources::ReadExact(std::int64_t offset, void* buffer, std::size_t count) const {
     const auto size = static_cast<std::int64_t>(count);
     if (offset < 0 || offset > file_size_ || size > file_size_ - offset) return false;
-    return read_at_(offset, buffer, size) == size;
+    return size == 0 || read_at_(offset, buffer, size) == size;
 }
 
 std::optional<TPeResources> TPeResources::Open(TReadAt read_at, std::int64_t file_size) {

@@ -107,6 +107,7 @@ TArcType TArcDetector::ZipVolumeType() {
 
 TArcType TArcDetector::GetSignatureType(TSignatureMode mode, const std::uint8_t* bytes) {
     const TSignatureEntry entry = LookUpSignature(mode, bytes);
+    if (entry.StartOffset >= size_) return atNA;  // the archive the row promises cannot be there
     if (entry.StartOffset >= 0) state_.ArcStartOffset = entry.StartOffset;
     switch (entry.ZipVolume) {
         case TZipVolumeCheck::zvNone: return entry.Type;

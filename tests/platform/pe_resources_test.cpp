@@ -11,7 +11,7 @@ namespace {
 
 TReadAt Reader(const std::string& bytes) {
     return [&bytes](std::int64_t offset, void* buffer, std::int64_t count) -> std::int64_t {
-        if (offset < 0 || offset >= static_cast<std::int64_t>(bytes.size())) return 0;
+        if (count <= 0 || offset < 0 || offset >= static_cast<std::int64_t>(bytes.size())) return 0;
         const std::int64_t n = std::min<std::int64_t>(count, static_cast<std::int64_t>(bytes.size()) - offset);
         std::memcpy(buffer, bytes.data() + offset, static_cast<std::size_t>(n));
         return n;
