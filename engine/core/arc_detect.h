@@ -10,6 +10,7 @@
 #include "engine/core/dates.h"
 #include "engine/core/events.h"
 #include "engine/core/stream32.h"
+#include "platform/drive_info.h"
 
 namespace kv {
 
@@ -45,6 +46,8 @@ struct TDetectionContext {
     // Reports an engine error (code) against ArchiveFile with volume "0", as OnError would.
     std::function<void(int code)> ReportError;
     TArchiveCommentSink* CommentSink = nullptr;
+    // Answers the drive question of the ZIP volume rule; the system's query when empty (tests fake it).
+    std::function<platform::DriveInfo(const std::string& path)> QueryDrive;
 };
 
 // Runs detection on an open stream, fills `state` and returns the type.

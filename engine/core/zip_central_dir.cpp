@@ -1,0 +1,247 @@
+// The ZIP end-record search: finds the end of central directory record near the end of the file, checks
+// the central directory and first local header it points to, and records what it verified.
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <limits>
+#include <optional>
+#include <vector>
+
+#include "engine/core/arc_detect.h"
+#include "engine/core/arc_detector.h"
+#include "engine/core/error_codes.h"
+#include "engine/core/zip_cipher.h"
+
+namespace kv {
+namespace {
+
+constexpr std::size_t kEndRecordSize = 22;
+constexpr std::size_t kWideEndRecordSize = 26;  // the end record with an 8-byte directory offset
+constexpr std::size_t kLocatorSize = 20;
+constexpr std::size_t kZip64EndRecordSize = 56;
+constexpr std::size_t kCentralHeaderSize = 46;
+constexpr std::size_t kLocalHeaderSize = 30;
+constexpr int kForwardWindows = 4;
+
+// "PK" is plain, "PL" enciphered; "PM"/"PN" are the same for headers of the second kind.
+bool IsZipSignature(const std::uint8_t* p, std::uint8_t third, std::uint8_t fourth) {
+    return p[0] == 'P' && (p[1] == 'K' || p[1] == 'L' || p[1] == 'M' || p[1] == 'N') && p[2] == third &&
+           p[3] == fourth;
+}
+bool IsEncipheredSignature(const std::uint8_t* p) { return p[1] == 'L' || p[1] == 'N'; }
+
+struct EndRecordKind {
+    std::uint8_t Second;
+    std::size_t Size;
+    bool Enciphered;
+};
+constexpr EndRecordKind kEndRecordKinds[] = {
+    {'K', kEndRecordSize, false},
+    {'L', kEndRecordSize, true},
+    {'[', kWideEndRecordSize, false},
+    {'\\', kWideEndRecordSize, true},
+};
+
+const EndRecordKind* MatchEndRecord(const std::uint8_t* p) {
+    if (p[0] != 'P' || p[2] != 0x05 || p[3] != 0x06) return nullptr;
+    for (const EndRecordKind& kind : kEndRecordKinds) {
+        if (p[1] == kind.Second) return &kind;
+    }
+    return nullptr;
+}
+
+// A file offset from an unsigned stored value; -1 when it cannot be one.
+std::int64_t AsOffset(std::uint64_t value) {
+    return value > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) ? -1
+                                                                                         : static_cast<std::int64_t>(value);
+}
+std::int64_t Difference(std::int64_t a, std::uint64_t b) {
+    const std::int64_t sb = AsOffset(b);
+    return a < 0 || sb < 0 || sb > a ? -1 : a - sb;
+}
+
+class TCentralDirSearch {
+public:
+    TCentralDirSearch(TStream32& stream, TArcDetection& state, const TDetectionContext& context)
+        : stream_(stream), state_(state), context_(context) {}
+
+    std::int64_t Run(std::int64_t end_pos, std::int64_t start_pos);
+
+private:
+    bool ReadExact(std::int64_t offset, void* buffer, std::size_t count) {
+        return offset >= 0 && stream_.ReadAt(offset, buffer, static_cast<std::int64_t>(count)) ==
+                                  static_cast<std::int64_t>(count);
+    }
+    void ReadZip64Records(std::int64_t end_position);
+    bool ReadCentralHeader(std::int64_t position) {
+        return ReadExact(position, state_.FirstCentralHeader.data(), kCentralHeaderSize) &&
+               IsZipSignature(state_.FirstCentralHeader.data(), 0x01, 0x02);
+    }
+    // The first entry's local-header offset; a ZIP64 extra field holds it when the header says 0xFFFFFFFF.
+    std::optional<std::uint64_t> FirstLocalOffset(std::int64_t central_position, bool enciphered);
+    std::int64_t Inconsistent() {
+        if (context_.ReportError) context_.ReportError(ecode::kBadFileHeader);
+        return -1;
+    }
+    std::int64_t ForwardSearch(std::int64_t start_pos);
+
+    TStream32& stream_;
+    TArcDetection& state_;
+    const TDetectionContext& context_;
+    std::int64_t size_ = 0;
+    std::int64_t window_ = 0;
+};
+
+void TCentralDirSearch::ReadZip64Records(std::int64_t end_position) {
+    if (!ReadExact(end_position - static_cast<std::int64_t>(kLocatorSize), state_.Zip64Locator.data(), kLocatorSize) ||
+        !IsZipSignature(state_.Zip64Locator.data(), 0x06, 0x07)) {
+        return;
+    }
+    state_.ZipLayoutFlags.Include(htLocator);
+    const std::int64_t record_at = end_position - static_cast<std::int64_t>(kLocatorSize + kZip64EndRecordSize);
+    if (ReadExact(record_at, state_.Zip64EndRecord.data(), kZip64EndRecordSize) &&
+        IsZipSignature(state_.Zip64EndRecord.data(), 0x06, 0x06)) {
+        state_.ZipLayoutFlags.Include(htEnding64);
+    }
+}
+
+std::optional<std::uint64_t> TCentralDirSearch::FirstLocalOffset(std::int64_t central_position, bool enciphered) {
+    const std::uint8_t* header = state_.FirstCentralHeader.data();
+    const std::uint32_t offset = LoadLE32(header + 42);
+    if (offset != 0xFFFFFFFFu) return offset;
+
+    const std::size_t name_size = LoadLE16(header + 28);
+    const std::size_t extra_size = LoadLE16(header + 30);
+    std::vector<std::uint8_t> trailer(name_size + extra_size);
+    if (!ReadExact(central_position + static_cast<std::int64_t>(kCentralHeaderSize), trailer.data(), trailer.size())) {
+        return std::nullopt;
+    }
+    if (enciphered) DecipherHeaderContinuation(trailer.data(), trailer.size());
+    // The ZIP64 field lists only the values whose 32-bit fields are saturated, in this order.
+    const bool sizes_saturated[] = {LoadLE32(header + 24) == 0xFFFFFFFFu, LoadLE32(header + 20) == 0xFFFFFFFFu};
+    for (std::size_t at = name_size; at + 4 <= trailer.size();) {
+        const std::uint16_t tag = LoadLE16(&trailer[at]);
+        const std::size_t size = LoadLE16(&trailer[at + 2]);
+        at += 4;
+        if (size > trailer.size() - at) break;
+        if (tag == 0x0001) {
+            std::size_t field = at + 8 * static_cast<std::size_t>(sizes_saturated[0] + sizes_saturated[1]);
+            if (field + 8 > at + size) break;
+            return LoadLE64(&trailer[field]);
+        }
+        at += size;
+    }
+    return offset;
+}
+
+std::int64_t TCentralDirSearch::ForwardSearch(std::int64_t start_pos) {
+    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(window_) + 3);  // 3 more: signatures across windows
+    for (int index = 0; index < kForwardWindows; ++index) {
+        const std::int64_t window_start = start_pos + index * window_;
+        const std::int64_t got = stream_.ReadAt(window_start, buffer.data(), static_cast<std::int64_t>(buffer.size()));
+        for (std::int64_t at = 0; at < std::min(got, window_) && at + 3 < got; ++at) {
+            if (IsZipSignature(&buffer[static_cast<std::size_t>(at)], 0x03, 0x04)) {
+                state_.ZipLayoutFlags = THeaderTypeState(1u << htLocal);
+                return window_start + at;
+            }
+        }
+        if (got < window_) break;
+    }
+    return -1;
+}
+
+std::int64_t TCentralDirSearch::Run(std::int64_t end_pos, std::int64_t start_pos) {
+    size_ = stream_.Size();
+    if (size_ <= 0 || size_ <= start_pos || start_pos >= end_pos) return 0;
+    end_pos = std::min(end_pos, size_);
+    window_ = size_ > kDetectBlockSize ? kDetectBlockSize : end_pos - 1;
+    state_.ZipLayoutFlags = {};
+
+    const std::int64_t window_start = std::max<std::int64_t>(end_pos - window_, 0);
+    std::vector<std::uint8_t> window(static_cast<std::size_t>(end_pos - window_start));
+    const auto got =
+        static_cast<std::size_t>(stream_.ReadAt(window_start, window.data(), static_cast<std::int64_t>(window.size())));
+
+    // The last end record in the file counts; one that does not fit in what was read cannot be used.
+    const EndRecordKind* kind = nullptr;
+    std::size_t at = got < 4 ? 0 : got - 4 + 1;
+    while (at-- > 0) {
+        kind = MatchEndRecord(&window[at]);
+        if (kind != nullptr && at + kind->Size <= got) break;
+        kind = nullptr;
+    }
+    if (kind == nullptr) return 0;
+
+    const std::int64_t end_position = window_start + static_cast<std::int64_t>(at);
+    state_.ZipLayoutFlags = THeaderTypeState(1u << htEnding);
+    state_.EndRecord.assign(window.begin() + static_cast<std::ptrdiff_t>(at),
+                            window.begin() + static_cast<std::ptrdiff_t>(at + kind->Size));
+    std::uint8_t* record = state_.EndRecord.data();
+    const bool wide = kind->Size == kWideEndRecordSize;
+    if (kind->Enciphered) DecipherHeader(record, wide ? TCipheredRecord::crWideEnd : TCipheredRecord::crEnd);
+    ReadZip64Records(end_position);
+    const bool zip64 = state_.ZipLayoutFlags.Has(htEnding64);
+
+    // Where the directory should start by the stored values, and where it physically ends.
+    const std::uint64_t directory_size = zip64 ? LoadLE64(&state_.Zip64EndRecord[40]) : LoadLE32(record + 12);
+    const std::uint64_t stored_offset =
+        zip64 ? LoadLE64(&state_.Zip64EndRecord[48]) : wide ? LoadLE64(record + 16) : LoadLE32(record + 16);
+    const std::int64_t directory_end =
+        end_position - (zip64                                        ? std::int64_t{kLocatorSize + kZip64EndRecordSize}
+                        : state_.ZipLayoutFlags.Has(htLocator) ? std::int64_t{kLocatorSize}
+                                                                     : 0);
+    const std::int64_t physical_position = Difference(directory_end, directory_size);
+    std::int64_t central_position = wide    ? AsOffset(stored_offset)
+                                    : zip64 ? Difference(AsOffset(LoadLE64(&state_.Zip64Locator[8])), directory_size)
+                                            : physical_position;
+
+    if (context_.CommentSink != nullptr) {
+        const std::size_t comment_at = at + kind->Size;
+        context_.CommentSink->ReceiveComment(LoadLE32(record), central_position, end_position, window.data() + comment_at,
+                                             got - comment_at);
+    }
+
+    // Fall back to the physical position when the stored one misses; the distance between the two is
+    // what a prepended stub added to every stored offset.
+    bool found = ReadCentralHeader(central_position);
+    if (!found && central_position != physical_position) {
+        central_position = physical_position;
+        found = ReadCentralHeader(central_position);
+    }
+    if (!found) {
+        state_.ZipPrefixSize = 0;
+        return ForwardSearch(start_pos);
+    }
+    const std::int64_t prefix = Difference(central_position, stored_offset);
+    state_.ZipPrefixSize = prefix > 0 && prefix <= std::numeric_limits<std::uint32_t>::max()
+                               ? static_cast<std::uint32_t>(prefix)
+                               : 0;
+
+    state_.ZipLayoutFlags.Include(htCentral);
+    const bool enciphered = IsEncipheredSignature(state_.FirstCentralHeader.data());
+    if (enciphered) DecipherHeader(state_.FirstCentralHeader.data(), TCipheredRecord::crCentral);
+    const auto local_offset = FirstLocalOffset(central_position, enciphered);
+    if (!local_offset || *local_offset >= static_cast<std::uint64_t>(size_) ||
+        *local_offset + state_.ZipPrefixSize >= static_cast<std::uint64_t>(size_)) {
+        return Inconsistent();
+    }
+    const auto local_position = static_cast<std::int64_t>(*local_offset + state_.ZipPrefixSize);
+    if (ReadExact(local_position, state_.FirstLocalHeader.data(), kLocalHeaderSize) &&
+        IsZipSignature(state_.FirstLocalHeader.data(), 0x03, 0x04)) {
+        state_.ZipLayoutFlags.Include(htLocal);
+    }
+    return central_position;
+}
+
+}  // namespace
+
+std::int64_t FindCentralDir(TStream32& stream, std::int64_t end_pos, std::int64_t start_pos, TArcDetection& state,
+                            const TDetectionContext& context) {
+    // The search settles every flag but the one that says the file is an executable.
+    const bool executable = state.ZipLayoutFlags.Has(htSfx);
+    const std::int64_t result = TCentralDirSearch(stream, state, context).Run(end_pos, start_pos);
+    if (executable) state.ZipLayoutFlags.Include(htSfx);
+    return result;
+}
+
+}  // namespace kv
