@@ -8,9 +8,11 @@
 #include <thread>
 #include <vector>
 
+#include "engine/core/crc.h"
 #include "engine/core/custom_dclass.h"
 #include "engine/core/engine_error.h"
 #include "engine/core/error_codes.h"
+#include "platform/paths.h"
 #include "support/test_support.h"
 
 namespace kv {
@@ -130,7 +132,7 @@ TEST_F(EngineBaseTest, ErrorsWhileCancelledCarryUserCanceled) {
 
 // ---------------------------------------------------------------- block primitives
 
-std::string Run(ScriptedReader& reader, TArcType want_type, bool ascii, const std::vector<std::string>& blocks,
+std::string WriteBlocks(ScriptedReader& reader, TArcType want_type, bool ascii, const std::vector<std::string>& blocks,
                 const std::filesystem::path& out_path) {
     reader.AsciiTranslation = ascii;
     reader.routine = [&](ScriptedReader& r, TStream32*) {
@@ -151,13 +153,13 @@ TEST_F(EngineBaseTest, LineEndTranslationOnlyForGzipAndAcrossBlocks) {
     ScriptedReader reader;
     reader.SetArchiveFile(gz);
     reader.SetExtractDir(dir_.Path().string());
-    EXPECT_EQ(Run(reader, atGZip, true, {"a\nb\r", "\nc\n"}, dir_ / "out1"), "a\r\nb\r\nc\r\n");
+    EXPECT_EQ(WriteBlocks(reader, atGZip, true, {"a\nb\r", "\nc\n"}, dir_ / "out1"), "a\r\nb\r\nc\r\n");
     EXPECT_EQ(reader.Crc32Value, ~Crc32Of("a\nb\r\nc\n", 7));
 
     ScriptedReader zip_reader;
     zip_reader.SetArchiveFile(MakeFile("t.zip", "PK\x03\x04" + std::string(60, '\0')));
     zip_reader.SetExtractDir(dir_.Path().string());
-    EXPECT_EQ(Run(zip_reader, atZip, true, {"a\nb"}, dir_ / "out2"), "a\nb");
+    EXPECT_EQ(WriteBlocks(zip_reader, atZip, true, {"a\nb"}, dir_ / "out2"), "a\nb");
 }
 
 TEST_F(EngineBaseTest, TestModeWritesNothingButCountsTheChecksum) {
@@ -303,8 +305,12 @@ TEST_F(EngineBaseTest, LimitedUserProtocol) {
         reader.Extract();
         EXPECT_EQ(ran, c.extracts);
         EXPECT_EQ(reader.Codes(), c.codes);
-        if (c.assign_handler) EXPECT_EQ(offered, user_dir);
-        if (c.extracts) EXPECT_EQ(reader.ExtractDir(), user_dir);
+        if (c.assign_handler) {
+            EXPECT_EQ(offered, user_dir);
+        }
+        if (c.extracts) {
+            EXPECT_EQ(reader.ExtractDir(), user_dir);
+        }
     }
 }
 
@@ -353,7 +359,9 @@ TEST_F(EngineBaseTest, NextVolumeProtocol) {
         EXPECT_EQ(changed, c.changed);
         EXPECT_EQ(reader.Codes(), c.codes);
         EXPECT_LE(asked, 10);
-        if (c.changed) EXPECT_EQ(read_back, "13");
+        if (c.changed) {
+            EXPECT_EQ(read_back, "13");
+        }
         EXPECT_EQ(reader.ArchiveFile(), first);
     }
 }
