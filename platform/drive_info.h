@@ -7,8 +7,8 @@ namespace kv::platform {
 
 // What the system tells about the device that holds a file.
 struct DriveInfo {
-    bool Valid = false;      // the query succeeded (the file exists and its file system answered)
-    bool Removable = false;  // the whole disk behind the file says it holds removable media
+    bool Valid = false;       // the query succeeded (the file exists and its file system answered)
+    bool Removable = false;   // the whole disk behind the file says it holds removable media
     std::string VolumeLabel;  // "" when the device has none that can be found
     std::uint64_t FreeBytes = 0;
     std::uint64_t TotalBytes = 0;

@@ -48,9 +48,14 @@ std::optional<TPeResources> TPeResources::Open(TReadAt read_at, std::int64_t fil
     std::size_t count_at = 0;
     std::size_t directories_at = 0;
     switch (Get16(optional.data())) {
-        case 0x10B: count_at = 92, directories_at = 96; break;    // PE32
-        case 0x20B: count_at = 108, directories_at = 112; break;  // PE32+
-        default: return std::nullopt;
+        case 0x10B:
+            count_at = 92, directories_at = 96;
+            break;  // PE32
+        case 0x20B:
+            count_at = 108, directories_at = 112;
+            break;  // PE32+
+        default:
+            return std::nullopt;
     }
     constexpr std::size_t kResourceDirectory = 2;
     const std::size_t resource_entry = directories_at + kResourceDirectory * 8;
@@ -88,7 +93,7 @@ std::optional<std::int64_t> TPeResources::RvaToOffset(std::uint32_t rva) const {
 }
 
 std::optional<TPeResources::DirectoryEntry> TPeResources::FindEntry(std::uint32_t offset,
-                                                                     std::optional<std::uint32_t> id) const {
+                                                                    std::optional<std::uint32_t> id) const {
     std::array<std::uint8_t, 16> header{};
     if (offset > resource_size_ || resource_size_ - offset < header.size()) return std::nullopt;
     if (!ReadExact(resource_root_ + offset, header.data(), header.size())) return std::nullopt;

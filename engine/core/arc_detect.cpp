@@ -110,8 +110,10 @@ TArcType TArcDetector::GetSignatureType(TSignatureMode mode, const std::uint8_t*
     if (entry.StartOffset >= size_) return atNA;  // the archive the row promises cannot be there
     if (entry.StartOffset >= 0) state_.ArcStartOffset = entry.StartOffset;
     switch (entry.ZipVolume) {
-        case TZipVolumeCheck::zvNone: return entry.Type;
-        case TZipVolumeCheck::zvAlone: return ZipVolumeType();
+        case TZipVolumeCheck::zvNone:
+            return entry.Type;
+        case TZipVolumeCheck::zvAlone:
+            return ZipVolumeType();
         case TZipVolumeCheck::zvWithCentralDir: {
             const TArcType volume_type = ZipVolumeType();
             std::int64_t central = 0;
@@ -263,7 +265,8 @@ void TArcDetector::DetectPlain() {
         } else {
             if (const std::int64_t central = CentralDir(); central > 0) {
                 std::uint32_t disk = state_.EndRecord.size() >= 6 ? LoadLE16(&state_.EndRecord[4]) : 0;
-                if (disk == 0xFFFF && state_.ZipLayoutFlags.Has(htEnding64)) disk = LoadLE32(&state_.Zip64EndRecord[16]);
+                if (disk == 0xFFFF && state_.ZipLayoutFlags.Has(htEnding64))
+                    disk = LoadLE32(&state_.Zip64EndRecord[16]);
                 state_.ArcType = disk == 0 ? atZip : ZipVolumeType();
                 state_.ArcStartOffset = central;
             }
@@ -273,7 +276,8 @@ void TArcDetector::DetectPlain() {
 
     switch (state_.ArcType) {
         case atFileOpenErr:
-        case atUnknown: return;
+        case atUnknown:
+            return;
         case atJar:
         case atJarExe:
         case atZip:
@@ -294,7 +298,8 @@ void TArcDetector::DetectPlain() {
                 state_.ZipLayoutFlags = THeaderTypeState(1u << htLocal);
             }
             break;
-        default: break;
+        default:
+            break;
     }
 
     if (IsKnownType(state_.ArcType) || state_.ArcType == atUnsupported) return;

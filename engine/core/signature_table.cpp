@@ -33,18 +33,28 @@ struct TPairRow {
 };
 
 constexpr TPairRow kPairRows[] = {
-    {0x1A, 0x02, atArc, atUnsupported, -1},      {0x1A, 0x1E, atArc, atUnsupported, -1},
-    {0x1A, 0x08, atArc, atArcExe, -1},           {0x1A, 0x09, atArc, atArcExe, -1},
-    {0x1A, 0x0A, atPak, atPakExe, -1},           {0x1A, 0x0B, atPak, atPakExe, -1},
-    {0x1F, 0x1E, atGZip, atUnsupported, -1},     {0x25, 0x21, atGZip, atUnsupported, -1},
-    {0x1F, 0x8B, atGZip, atUnsupported, -1},     {0x1F, 0x9D, atGZip, atUnsupported, -1},
-    {0x1F, 0x9E, atGZip, atUnsupported, -1},     {0x1F, 0xA0, atGZip, atUnsupported, -1},
-    {0x48, 0x41, atHA, atUnsupported, -1},       {0x5A, 0x4F, atZoo, atUnsupported, -1},
-    {0xB7, 0x92, atArcExe, atArcExe, kArcSfxOffset}, {0xB7, 0xDF, atArcExe, atArcExe, kArcSfxOffset},
+    {0x1A, 0x02, atArc, atUnsupported, -1},
+    {0x1A, 0x1E, atArc, atUnsupported, -1},
+    {0x1A, 0x08, atArc, atArcExe, -1},
+    {0x1A, 0x09, atArc, atArcExe, -1},
+    {0x1A, 0x0A, atPak, atPakExe, -1},
+    {0x1A, 0x0B, atPak, atPakExe, -1},
+    {0x1F, 0x1E, atGZip, atUnsupported, -1},
+    {0x25, 0x21, atGZip, atUnsupported, -1},
+    {0x1F, 0x8B, atGZip, atUnsupported, -1},
+    {0x1F, 0x9D, atGZip, atUnsupported, -1},
+    {0x1F, 0x9E, atGZip, atUnsupported, -1},
+    {0x1F, 0xA0, atGZip, atUnsupported, -1},
+    {0x48, 0x41, atHA, atUnsupported, -1},
+    {0x5A, 0x4F, atZoo, atUnsupported, -1},
+    {0xB7, 0x92, atArcExe, atArcExe, kArcSfxOffset},
+    {0xB7, 0xDF, atArcExe, atArcExe, kArcSfxOffset},
     {0x60, 0xEA, atArj, atArjExe, -1},
 };
 
-bool IsZipPair(const std::uint8_t* b) { return b[0] == 'P' && (b[1] == 'K' || b[1] == 'L' || b[1] == 'M' || b[1] == 'N'); }
+bool IsZipPair(const std::uint8_t* b) {
+    return b[0] == 'P' && (b[1] == 'K' || b[1] == 'L' || b[1] == 'M' || b[1] == 'N');
+}
 
 }  // namespace
 

@@ -2,8 +2,8 @@
 
 #include <cctype>
 #include <optional>
-#include <utility>
 #include <string_view>
+#include <utility>
 
 #include "platform/paths.h"
 
@@ -19,13 +19,18 @@ struct VolumeStyle {
 
 std::optional<VolumeStyle> StyleOf(TArcType type) {
     switch (type) {
-        case atAce: return VolumeStyle{'C', "Ace"};
-        case atArj: return VolumeStyle{'a', "Arj"};
+        case atAce:
+            return VolumeStyle{'C', "Ace"};
+        case atArj:
+            return VolumeStyle{'a', "Arj"};
         case atJar:
-        case atJarExe: return VolumeStyle{'j', "Jar"};
+        case atJarExe:
+            return VolumeStyle{'j', "Jar"};
         case atRar:
-        case atRarExe: return VolumeStyle{'q', "Rar"};
-        default: return std::nullopt;
+        case atRarExe:
+            return VolumeStyle{'q', "Rar"};
+        default:
+            return std::nullopt;
     }
 }
 
@@ -65,7 +70,8 @@ void ComputeVolumeNumber(TArcType type, const std::string& archive_file, TArcDet
     const auto style = StyleOf(type);
     if (!style) return;
     const std::size_t dot = ExtensionDot(archive_file);
-    const std::string ext = dot == std::string::npos ? std::string(style->DefaultExtension) : archive_file.substr(dot + 1);
+    const std::string ext =
+        dot == std::string::npos ? std::string(style->DefaultExtension) : archive_file.substr(dot + 1);
 
     char letter = style->Letter;
     if (dot != std::string::npos && !ext.empty() && std::isalpha(static_cast<unsigned char>(ext[0]))) {

@@ -25,8 +25,7 @@ constexpr int kForwardWindows = 4;
 
 // "PK" is plain, "PL" enciphered; "PM"/"PN" are the same for headers of the second kind.
 bool IsZipSignature(const std::uint8_t* p, std::uint8_t third, std::uint8_t fourth) {
-    return p[0] == 'P' && (p[1] == 'K' || p[1] == 'L' || p[1] == 'M' || p[1] == 'N') && p[2] == third &&
-           p[3] == fourth;
+    return p[0] == 'P' && (p[1] == 'K' || p[1] == 'L' || p[1] == 'M' || p[1] == 'N') && p[2] == third && p[3] == fourth;
 }
 bool IsEncipheredSignature(const std::uint8_t* p) { return p[1] == 'L' || p[1] == 'N'; }
 
@@ -52,8 +51,9 @@ const EndRecordKind* MatchEndRecord(const std::uint8_t* p) {
 
 // A file offset from an unsigned stored value; -1 when it cannot be one.
 std::int64_t AsOffset(std::uint64_t value) {
-    return value > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) ? -1
-                                                                                         : static_cast<std::int64_t>(value);
+    return value > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())
+               ? -1
+               : static_cast<std::int64_t>(value);
 }
 std::int64_t Difference(std::int64_t a, std::uint64_t b) {
     const std::int64_t sb = AsOffset(b);
@@ -69,8 +69,8 @@ public:
 
 private:
     bool ReadExact(std::int64_t offset, void* buffer, std::size_t count) {
-        return offset >= 0 && stream_.ReadAt(offset, buffer, static_cast<std::int64_t>(count)) ==
-                                  static_cast<std::int64_t>(count);
+        return offset >= 0 &&
+               stream_.ReadAt(offset, buffer, static_cast<std::int64_t>(count)) == static_cast<std::int64_t>(count);
     }
     void ReadZip64Records(std::int64_t end_position);
     bool ReadCentralHeader(std::int64_t position) {
@@ -184,12 +184,13 @@ std::int64_t TCentralDirSearch::Run(std::int64_t end_pos, std::int64_t start_pos
 
     // Where the directory should start by the stored values, and where it physically ends.
     const std::uint64_t directory_size = zip64 ? LoadLE64(&state_.Zip64EndRecord[40]) : LoadLE32(record + 12);
-    const std::uint64_t stored_offset =
-        zip64 ? LoadLE64(&state_.Zip64EndRecord[48]) : wide ? LoadLE64(record + 16) : LoadLE32(record + 16);
+    const std::uint64_t stored_offset = zip64  ? LoadLE64(&state_.Zip64EndRecord[48])
+                                        : wide ? LoadLE64(record + 16)
+                                               : LoadLE32(record + 16);
     const std::int64_t directory_end =
-        end_position - (zip64                                        ? std::int64_t{kLocatorSize + kZip64EndRecordSize}
+        end_position - (zip64                                  ? std::int64_t{kLocatorSize + kZip64EndRecordSize}
                         : state_.ZipLayoutFlags.Has(htLocator) ? std::int64_t{kLocatorSize}
-                                                                     : 0);
+                                                               : 0);
     const std::int64_t physical_position = Difference(directory_end, directory_size);
     std::int64_t central_position = wide    ? AsOffset(stored_offset)
                                     : zip64 ? Difference(AsOffset(LoadLE64(&state_.Zip64Locator[8])), directory_size)
@@ -197,8 +198,8 @@ std::int64_t TCentralDirSearch::Run(std::int64_t end_pos, std::int64_t start_pos
 
     if (context_.CommentSink != nullptr) {
         const std::size_t comment_at = at + kind->Size;
-        context_.CommentSink->ReceiveComment(LoadLE32(record), central_position, end_position, window.data() + comment_at,
-                                             got - comment_at);
+        context_.CommentSink->ReceiveComment(LoadLE32(record), central_position, end_position,
+                                             window.data() + comment_at, got - comment_at);
     }
 
     // Fall back to the physical position when the stored one misses; the distance between the two is
@@ -213,9 +214,8 @@ std::int64_t TCentralDirSearch::Run(std::int64_t end_pos, std::int64_t start_pos
         return ForwardSearch(start_pos);
     }
     const std::int64_t prefix = Difference(central_position, stored_offset);
-    state_.ZipPrefixSize = prefix > 0 && prefix <= std::numeric_limits<std::uint32_t>::max()
-                               ? static_cast<std::uint32_t>(prefix)
-                               : 0;
+    state_.ZipPrefixSize =
+        prefix > 0 && prefix <= std::numeric_limits<std::uint32_t>::max() ? static_cast<std::uint32_t>(prefix) : 0;
 
     state_.ZipLayoutFlags.Include(htCentral);
     const bool enciphered = IsEncipheredSignature(state_.FirstCentralHeader.data());

@@ -27,7 +27,7 @@ TEST(PeResources, LoadsStringsByIdentifier) {
     EXPECT_EQ(resources->LoadString(7, 3), u"sev");
     EXPECT_EQ(resources->LoadString(20, 100), u"twenty");  // the second block
     EXPECT_EQ(resources->LoadString(3, 5), u"");           // a slot of an existing block
-    EXPECT_FALSE(resources->LoadString(40, 5));             // no such block
+    EXPECT_FALSE(resources->LoadString(40, 5));            // no such block
     EXPECT_FALSE(resources->LoadString(0x10000, 5));
 }
 

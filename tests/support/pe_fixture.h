@@ -31,7 +31,8 @@ inline std::string MakePeWithStrings(const std::map<std::uint32_t, std::u16strin
     const std::uint32_t entries_at = languages_at + 24 * n;
     std::uint32_t data_at = entries_at + 16 * n;
     dir(6, 0x80000000u | types_at);
-    Put32(rsrc, 0), Put32(rsrc, 0), Put16(rsrc, 0), Put16(rsrc, 0), Put16(rsrc, 0), Put16(rsrc, static_cast<std::uint16_t>(n));
+    Put32(rsrc, 0), Put32(rsrc, 0), Put16(rsrc, 0), Put16(rsrc, 0), Put16(rsrc, 0),
+        Put16(rsrc, static_cast<std::uint16_t>(n));
     std::uint32_t index = 0;
     for (const auto& block : blocks) Put32(rsrc, block.first), Put32(rsrc, 0x80000000u | (languages_at + 24 * index++));
     for (index = 0; index < n; ++index) dir(0x409, entries_at + 16 * index);

@@ -24,12 +24,12 @@ inline void Put64(std::string& out, std::uint64_t value) {
 
 // How MakeZip lays out its one-entry archive ("a.txt", stored "hello").
 struct ZipLayout {
-    std::string Prefix;            // bytes in front of the archive
-    bool OffsetsAdjusted = false;  // stored offsets count the prefix (as a proper self-extractor's do)
-    bool Zip64 = false;            // ZIP64 end record and locator in front of the end record
-    bool LocatorOnly = false;      // a ZIP64 locator without its end record
-    bool EncipherEnd = false;      // "PL" end record
-    bool EncipherCentral = false;  // "PL" central header
+    std::string Prefix;                        // bytes in front of the archive
+    bool OffsetsAdjusted = false;              // stored offsets count the prefix (as a proper self-extractor's do)
+    bool Zip64 = false;                        // ZIP64 end record and locator in front of the end record
+    bool LocatorOnly = false;                  // a ZIP64 locator without its end record
+    bool EncipherEnd = false;                  // "PL" end record
+    bool EncipherCentral = false;              // "PL" central header
     std::optional<std::uint32_t> LocalOffset;  // stored local-header offset; default: where it is
     std::string Comment;
 

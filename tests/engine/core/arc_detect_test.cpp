@@ -1,7 +1,7 @@
 #include "engine/core/arc_detect.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -49,9 +49,7 @@ Detection Detect(const std::string& bytes, const std::string& name = "archive",
     TDetectionContext context;
     context.ArchiveFile = name;
     context.ReportError = [&result](int code) { result.Errors.push_back(code); };
-    context.QueryDrive = drive ? std::move(drive) : [](const std::string&) {
-        return MakeDrive(true, false, "");
-    };
+    context.QueryDrive = drive ? std::move(drive) : [](const std::string&) { return MakeDrive(true, false, ""); };
     result.Type = DetectArcType(stream, result.State, context);
     return result;
 }
@@ -245,7 +243,8 @@ TEST(DetectArcType, ZipRecordsAndTheirFlags) {
     };
     const Case cases[] = {
         {"plain", {}, Bits({htLocal, htCentral, htEnding})},
-        {"ZIP64 end record and locator", ZipLayout().WithZip64(), Bits({htLocal, htCentral, htEnding, htLocator, htEnding64})},
+        {"ZIP64 end record and locator", ZipLayout().WithZip64(),
+         Bits({htLocal, htCentral, htEnding, htLocator, htEnding64})},
         {"locator alone", ZipLayout().WithLocatorOnly(), Bits({htLocal, htCentral, htEnding, htLocator})},
         {"ZIP64 behind junk", ZipLayout().WithPrefix(std::string(77, 'j')).WithZip64(),
          Bits({htLocal, htCentral, htEnding, htLocator, htEnding64})},
@@ -453,8 +452,12 @@ TEST(DetectArcType, ArchiveOffsetInStringResources) {
         {"ACE at resource 1", {{1, u"4096"}}, 4096, ace_header, atAceExe, 4096},
         {"RAR at resource 1", {{1, u"4096"}}, 4096, "Rar!\x1A\x07\x00xxxxxxx"s, atRarExe, 4096},
         {"the next identifier is tried", {{1, u"100"}, {2, u"4096"}}, 4096, "Rar!\x1A\x07\x00xxxxxxx"s, atRarExe, 4096},
-        {"a known signature that is unusable here stands", {{1, u"4096"}}, 4096, "\x1F\x8B\x08xxxxxxxxxxx",
-         atUnsupported, 4096},
+        {"a known signature that is unusable here stands",
+         {{1, u"4096"}},
+         4096,
+         "\x1F\x8B\x08xxxxxxxxxxx",
+         atUnsupported,
+         4096},
         {"a string that is no number ends the search", {{1, u"4x96"}}, 4096, "Rar!\x1A\x07\x00xxxxxxx"s, atNA, 0},
         {"an offset beyond the file ends the search", {{1, u"99999"}}, 4096, "Rar!\x1A\x07\x00xxxxxxx"s, atNA, 0},
         {"a missing string ends the search", {{2, u"4096"}}, 4096, "Rar!\x1A\x07\x00xxxxxxx"s, atNA, 0},

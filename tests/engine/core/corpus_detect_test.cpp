@@ -53,10 +53,12 @@ const std::map<std::string, std::set<TArcType>>& AcceptedTypes() {
 
 // Files whose detection cannot give the corpus format under the documented rules, and why.
 const std::map<std::string, std::string>& KnownMismatches() {
-    const std::string middle_segment = "a middle segment of a split set begins with a plain local header; "
-                                       "nothing in its bytes marks it as a volume, so it reads as atZip";
-    const std::string pmarc = "PMarc archives name their methods \"-pm?-\"; the table and the scan know "
-                              "LHA headers by \"-l\" / \"-lh?-\" only";
+    const std::string middle_segment =
+        "a middle segment of a split set begins with a plain local header; "
+        "nothing in its bytes marks it as a volume, so it reads as atZip";
+    const std::string pmarc =
+        "PMarc archives name their methods \"-pm?-\"; the table and the scan know "
+        "LHA headers by \"-l\" / \"-lh?-\" only";
     static const std::map<std::string, std::string> map{
         {"commons-compress/COMPRESS-356.tar", "its header checksum is wrong, and the TAR rule is the checksum"},
         {"libarchive/libarchive/test/test_read_format_tar_empty_with_gnulabel.tar",

@@ -13,11 +13,11 @@ TEST(VolumeNames, NumberAndLetterFromTheExtension) {
         char Letter;
     };
     const Case cases[] = {
-        {atRar, "dir/data.rar", 0, 'q'},    {atRar, "dir/data.r05", 6, 'r'},   {atRarExe, "data.exe", 0, 'q'},
-        {atRar, "DATA.RAR", 0, 'Q'},         {atRar, "data", 0, 'q'},           {atArj, "data.arj", 1, 'a'},
-        {atArj, "data.a01", 2, 'a'},         {atAce, "data.ace", 0, 'c'},       {atAce, "DATA.ACE", 0, 'C'},
-        {atAce, "data.c00", 1, 'c'},         {atJar, "lib.jar", 0, 'j'},        {atJarExe, "x.j12", 13, 'j'},
-        {atRar, "dir.r1/data", 0, 'q'},      {atRar, "data.001", 2, '0'},       {atRar, "data.r99999999999", 0, 'q'},
+        {atRar, "dir/data.rar", 0, 'q'}, {atRar, "dir/data.r05", 6, 'r'}, {atRarExe, "data.exe", 0, 'q'},
+        {atRar, "DATA.RAR", 0, 'Q'},     {atRar, "data", 0, 'q'},         {atArj, "data.arj", 1, 'a'},
+        {atArj, "data.a01", 2, 'a'},     {atAce, "data.ace", 0, 'c'},     {atAce, "DATA.ACE", 0, 'C'},
+        {atAce, "data.c00", 1, 'c'},     {atJar, "lib.jar", 0, 'j'},      {atJarExe, "x.j12", 13, 'j'},
+        {atRar, "dir.r1/data", 0, 'q'},  {atRar, "data.001", 2, '0'},     {atRar, "data.r99999999999", 0, 'q'},
     };
     for (const Case& c : cases) {
         TArcDetection state;
@@ -61,7 +61,8 @@ TEST(VolumeNames, NextVolume) {
         {atRar, "data.rar", -1, 'q', ""},
         {atZip, "data.zip", 3, 0, ""},
     };
-    for (const Case& c : cases) EXPECT_EQ(GetNextVolumeName(c.Type, c.Name, c.N, c.Letter), c.Next) << c.Name << " " << c.N;
+    for (const Case& c : cases)
+        EXPECT_EQ(GetNextVolumeName(c.Type, c.Name, c.N, c.Letter), c.Next) << c.Name << " " << c.N;
 }
 
 }  // namespace
