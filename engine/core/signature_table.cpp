@@ -33,7 +33,15 @@ struct TPairRow {
 };
 
 constexpr TPairRow kPairRows[] = {
+    // ARC entries of the methods before crunching (1 to 7) begin an archive as well; without these rows
+    // an archive whose first entry is packed or squeezed would go unrecognised.
+    {0x1A, 0x01, atArc, atUnsupported, -1},
     {0x1A, 0x02, atArc, atUnsupported, -1},
+    {0x1A, 0x03, atArc, atUnsupported, -1},
+    {0x1A, 0x04, atArc, atUnsupported, -1},
+    {0x1A, 0x05, atArc, atUnsupported, -1},
+    {0x1A, 0x06, atArc, atUnsupported, -1},
+    {0x1A, 0x07, atArc, atUnsupported, -1},
     {0x1A, 0x1E, atArc, atUnsupported, -1},
     {0x1A, 0x08, atArc, atArcExe, -1},
     {0x1A, 0x09, atArc, atArcExe, -1},

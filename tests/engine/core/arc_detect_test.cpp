@@ -91,7 +91,10 @@ TEST(SignatureTable, EveryRowInBothModes) {
         {"\xB7\xDF\x54\x57", atArc, atArcExe, -1, 7716},
         {"\x13\x5D\x65\x8C", atMsGZ, atUnsupported},
         {"ab-l", atLha, atLhaExe},
+        {"\x1A\x01xx", atArc, atUnsupported},
         {"\x1A\x02xx", atArc, atUnsupported},
+        {"\x1A\x04xx", atArc, atUnsupported},  // a squeezed first entry
+        {"\x1A\x07xx", atArc, atUnsupported},
         {"\x1A\x1Exx", atArc, atUnsupported},
         {"\x1A\x08xx", atArc, atArcExe},
         {"\x1A\x09xx", atArc, atArcExe},

@@ -95,10 +95,6 @@ const std::map<std::string, std::string>& KnownMismatches() {
          "a cabinet behind other bytes is deliberately not taken by the scan from offset 0"},
         {"libarchive/libarchive/test/test_read_format_raw.data.Z", "files of 19 bytes or less are never archives"},
         {"patool/t.txt.Z", "files of 19 bytes or less are never archives"},
-        {"sharpcompress/Archives/Arc.squeezed.arc",
-         "the first entry is squeezed (1A 04); the signature table knows ARC only by 1A 02/08/09/1E"},
-        {"sharpcompress/Archives/Arc.squeezed.largefile.arc",
-         "the first entry is squeezed (1A 04); the signature table knows ARC only by 1A 02/08/09/1E"},
     };
     return map;
 }
