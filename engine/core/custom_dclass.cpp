@@ -14,6 +14,9 @@ int TCustomDClass::RunOperation(TOutputMode mode) {
         return 0;
     }
     const std::string archive_file = ArchiveFile();
+    if ((ArcType() == atZipDS || ArcType() == atZipMV) && !DiskManager.CheckDrive(*this, archive_file, false)) {
+        return 0;
+    }
     if (!IsOutsideDecoderType(ArcType()) && !OpenArchiveStream(archive_file)) {
         DoError(archive_file, {}, "0", ecode::kErrorOpeningFile);
         return 0;

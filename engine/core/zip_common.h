@@ -9,6 +9,7 @@
 
 #include "engine/core/arc_detect.h"
 #include "engine/core/arc_type.h"
+#include "engine/core/disk_manager.h"
 #include "engine/core/entry_enums.h"
 #include "engine/core/entry_record.h"
 #include "engine/core/events.h"
@@ -139,6 +140,9 @@ public:
     virtual bool IsZipWritableType(TArcType type) const { return kv::IsZipWritableType(type); }
     // Turns a stored entry name into the output path; the readers' pipeline refines it.
     virtual void SetOutputName(const std::string& stored_name);
+
+    // Drive checks for archives on removable media.
+    TDiskManager DiskManager;
 
     // The checksum accumulators of the running operation.
     std::uint32_t Crc32Value = 0xFFFFFFFFu;
