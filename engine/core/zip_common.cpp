@@ -66,15 +66,12 @@ TArcType TZipCommon::GetArcType(TStream32& stream) {
 }
 
 void TZipCommon::Detect(TStream32& stream) {
-    auto progress = std::move(stream.OnProgress);
-    stream.OnProgress = nullptr;
     TDetectionContext context;
     context.ArchiveFile = archive_file_;
     context.CommentSink = CommentSink;
     context.ReportError = [this](int code) { DoError(archive_file_, {}, "0", code); };
     detection_ = TArcDetection{};
     DetectArcType(stream, detection_, context);
-    stream.OnProgress = std::move(progress);
 
     if (auto* handle = dynamic_cast<THandleStream32*>(&stream)) {
         detection_.ArcDate = FileCreationDosDateTime(handle->Handle());

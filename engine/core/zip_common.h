@@ -44,7 +44,7 @@ public:
     // The value written is ignored: detection runs again on the stored file (atFileOpenErr when it
     // cannot be opened).
     virtual void SetArcType(TArcType value);
-    // Runs detection on an open stream; the stream's progress hook is detached meanwhile.
+    // Runs detection on an open stream.
     TArcType GetArcType(TStream32& stream);
     std::string_view GetArcTypeName() const { return ArcTypeDisplayName(detection_.ArcType); }
     const TArcDetection& Detection() const { return detection_; }
