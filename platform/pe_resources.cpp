@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "platform/byte_order.h"
+
 namespace kv::platform {
 namespace {
 
@@ -12,12 +14,6 @@ constexpr std::size_t kMaxSections = 96;  // the loader's own limit
 // Real resource directories hold a handful of entries; string tables at most 4096 blocks.
 constexpr std::uint32_t kMaxDirectoryEntries = 8192;
 constexpr std::uint32_t kSubdirectoryBit = 0x80000000u;
-
-std::uint16_t Get16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
-std::uint32_t Get32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
 
 }  // namespace
 
@@ -32,22 +28,22 @@ std::optional<TPeResources> TPeResources::Open(TReadAt read_at, std::int64_t fil
 
     std::array<std::uint8_t, 64> dos{};
     if (!pe.ReadExact(0, dos.data(), dos.size()) || dos[0] != 'M' || dos[1] != 'Z') return std::nullopt;
-    const std::int64_t nt = Get32(&dos[0x3C]);
+    const std::int64_t nt = LoadLE32(&dos[0x3C]);
 
     std::array<std::uint8_t, 24> file_header{};
     if (!pe.ReadExact(nt, file_header.data(), file_header.size())) return std::nullopt;
     if (file_header[0] != 'P' || file_header[1] != 'E' || file_header[2] != 0 || file_header[3] != 0) {
         return std::nullopt;
     }
-    const std::size_t section_count = Get16(&file_header[6]);
-    const std::size_t optional_size = Get16(&file_header[20]);
+    const std::size_t section_count = LoadLE16(&file_header[6]);
+    const std::size_t optional_size = LoadLE16(&file_header[20]);
     if (section_count == 0 || section_count > kMaxSections) return std::nullopt;
 
     std::vector<std::uint8_t> optional(optional_size);
     if (!pe.ReadExact(nt + 24, optional.data(), optional.size()) || optional_size < 2) return std::nullopt;
     std::size_t count_at = 0;
     std::size_t directories_at = 0;
-    switch (Get16(optional.data())) {
+    switch (LoadLE16(optional.data())) {
         case 0x10B:
             count_at = 92, directories_at = 96;
             break;  // PE32
@@ -59,9 +55,9 @@ std::optional<TPeResources> TPeResources::Open(TReadAt read_at, std::int64_t fil
     }
     constexpr std::size_t kResourceDirectory = 2;
     const std::size_t resource_entry = directories_at + kResourceDirectory * 8;
-    if (optional_size < resource_entry + 8 || Get32(&optional[count_at]) <= kResourceDirectory) return std::nullopt;
-    const std::uint32_t resource_rva = Get32(&optional[resource_entry]);
-    const std::uint32_t resource_size = Get32(&optional[resource_entry + 4]);
+    if (optional_size < resource_entry + 8 || LoadLE32(&optional[count_at]) <= kResourceDirectory) return std::nullopt;
+    const std::uint32_t resource_rva = LoadLE32(&optional[resource_entry]);
+    const std::uint32_t resource_size = LoadLE32(&optional[resource_entry + 4]);
     if (resource_rva == 0 || resource_size == 0) return std::nullopt;
 
     std::vector<std::uint8_t> table(section_count * 40);
@@ -70,7 +66,7 @@ std::optional<TPeResources> TPeResources::Open(TReadAt read_at, std::int64_t fil
     }
     for (std::size_t i = 0; i < section_count; ++i) {
         const std::uint8_t* s = &table[i * 40];
-        pe.sections_.push_back({Get32(s + 12), Get32(s + 8), Get32(s + 20), Get32(s + 16)});
+        pe.sections_.push_back({LoadLE32(s + 12), LoadLE32(s + 8), LoadLE32(s + 20), LoadLE32(s + 16)});
     }
 
     const auto root = pe.RvaToOffset(resource_rva);
@@ -97,8 +93,8 @@ std::optional<TPeResources::DirectoryEntry> TPeResources::FindEntry(std::uint32_
     std::array<std::uint8_t, 16> header{};
     if (offset > resource_size_ || resource_size_ - offset < header.size()) return std::nullopt;
     if (!ReadExact(resource_root_ + offset, header.data(), header.size())) return std::nullopt;
-    const std::uint32_t named = Get16(&header[12]);
-    const std::uint32_t total = std::min(named + Get16(&header[14]), kMaxDirectoryEntries);
+    const std::uint32_t named = LoadLE16(&header[12]);
+    const std::uint32_t total = std::min(named + LoadLE16(&header[14]), kMaxDirectoryEntries);
     const std::uint32_t available = (resource_size_ - offset - 16) / 8;
     const std::uint32_t count = std::min(total, available);
     if (count == 0) return std::nullopt;
@@ -107,10 +103,10 @@ std::optional<TPeResources::DirectoryEntry> TPeResources::FindEntry(std::uint32_
     if (!ReadExact(resource_root_ + offset + 16, entries.data(), entries.size())) return std::nullopt;
     for (std::uint32_t i = 0; i < count; ++i) {
         const std::uint8_t* e = &entries[static_cast<std::size_t>(i) * 8];
-        const std::uint32_t name = Get32(e);
+        const std::uint32_t name = LoadLE32(e);
         const bool is_named = (name & kSubdirectoryBit) != 0;
         if (id && (is_named || name != *id)) continue;
-        const std::uint32_t target = Get32(e + 4);
+        const std::uint32_t target = LoadLE32(e + 4);
         return DirectoryEntry{(target & kSubdirectoryBit) != 0, target & ~kSubdirectoryBit};
     }
     return std::nullopt;
@@ -130,16 +126,16 @@ std::optional<std::u16string> TPeResources::LoadString(std::uint32_t id, std::si
         !ReadExact(resource_root_ + language->Offset, data_entry.data(), data_entry.size())) {
         return std::nullopt;
     }
-    const auto data = RvaToOffset(Get32(&data_entry[0]));
+    const auto data = RvaToOffset(LoadLE32(&data_entry[0]));
     if (!data) return std::nullopt;
-    const std::int64_t data_end = *data + std::min<std::int64_t>(Get32(&data_entry[4]), file_size_ - *data);
+    const std::int64_t data_end = *data + std::min<std::int64_t>(LoadLE32(&data_entry[4]), file_size_ - *data);
 
     // A block holds 16 strings, each a 16-bit length followed by that many UTF-16 units.
     std::int64_t pos = *data;
     for (std::uint32_t index = 0;; ++index) {
         std::array<std::uint8_t, 2> length_bytes{};
         if (pos + 2 > data_end || !ReadExact(pos, length_bytes.data(), 2)) return std::nullopt;
-        const std::int64_t length = Get16(length_bytes.data());
+        const std::int64_t length = LoadLE16(length_bytes.data());
         pos += 2;
         if (index == id % kStringsPerBlock) {
             const std::int64_t wanted = std::min<std::int64_t>(length, static_cast<std::int64_t>(max_chars));
@@ -147,7 +143,7 @@ std::optional<std::u16string> TPeResources::LoadString(std::uint32_t id, std::si
             std::vector<std::uint8_t> raw(static_cast<std::size_t>(wanted) * 2);
             if (!ReadExact(pos, raw.data(), raw.size())) return std::nullopt;
             std::u16string text;
-            for (std::size_t i = 0; i < raw.size(); i += 2) text.push_back(static_cast<char16_t>(Get16(&raw[i])));
+            for (std::size_t i = 0; i < raw.size(); i += 2) text.push_back(static_cast<char16_t>(LoadLE16(&raw[i])));
             return text;
         }
         pos += length * 2;

@@ -6,6 +6,7 @@
 
 #include "engine/core/arc_detect.h"
 #include "engine/core/signature_table.h"
+#include "platform/byte_order.h"
 
 namespace kv {
 
@@ -13,13 +14,9 @@ namespace kv {
 // record, and each block of the signature scan.
 inline constexpr std::int64_t kDetectBlockSize = 32768;
 
-inline std::uint16_t LoadLE16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
-inline std::uint32_t LoadLE32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(LoadLE16(p)) | (static_cast<std::uint32_t>(LoadLE16(p + 2)) << 16);
-}
-inline std::uint64_t LoadLE64(const std::uint8_t* p) {
-    return static_cast<std::uint64_t>(LoadLE32(p)) | (static_cast<std::uint64_t>(LoadLE32(p + 4)) << 32);
-}
+using platform::LoadLE16;
+using platform::LoadLE32;
+using platform::LoadLE64;
 
 // One run of detection over an open stream. Reads only bounded windows of the file, whatever its size.
 class TArcDetector {
