@@ -153,9 +153,25 @@ std::int64_t TZipCommon::ReadBlock(TStream32& stream, std::int64_t count, int cr
     if (decipher && IsCipherCapableType(ArcType())) {
         CipherKeys(TSeedKind::skData).Decipher(buffer, static_cast<std::size_t>(got));
     }
-    if (crc_kind == kCrc16) Crc16Value = UpdateCrc16(Crc16Value, buffer, static_cast<std::size_t>(got));
-    if (crc_kind == kCrc32) Crc32Value = UpdateCrc32(Crc32Value, buffer, static_cast<std::size_t>(got));
+    UpdateChecksum(crc_kind, buffer, got);
     return got;
+}
+
+void TZipCommon::UpdateChecksum(int crc_kind, const std::uint8_t* buffer, std::int64_t size) {
+    if (crc_kind == kCrc16) Crc16Value = UpdateCrc16(Crc16Value, buffer, static_cast<std::size_t>(size));
+    if (crc_kind == kCrc32) Crc32Value = UpdateCrc32(Crc32Value, buffer, static_cast<std::size_t>(size));
+}
+
+std::vector<std::uint8_t> TZipCommon::TranslateLineEnds(const std::uint8_t* buffer, std::int64_t count) {
+    std::vector<std::uint8_t> translated;
+    translated.reserve(static_cast<std::size_t>(count + count / 8));
+    for (std::int64_t i = 0; i < count; ++i) {
+        const bool after_cr = i > 0 ? buffer[i - 1] == '\r' : last_written_was_cr_;
+        if (buffer[i] == '\n' && !after_cr) translated.push_back('\r');
+        translated.push_back(buffer[i]);
+    }
+    last_written_was_cr_ = buffer[count - 1] == '\r';
+    return translated;
 }
 
 std::int64_t TZipCommon::WriteBlock(TStream32* output, std::uint8_t* buffer, bool to_output, std::int64_t count,
@@ -172,14 +188,7 @@ std::int64_t TZipCommon::WriteBlock(TStream32* output, std::uint8_t* buffer, boo
             written = 0;
             failed = true;
         } else if (AsciiTranslation) {
-            std::vector<std::uint8_t> translated;
-            translated.reserve(static_cast<std::size_t>(count) + static_cast<std::size_t>(count) / 8);
-            for (std::int64_t i = 0; i < count; ++i) {
-                const bool after_cr = i > 0 ? buffer[i - 1] == '\r' : last_written_was_cr_;
-                if (buffer[i] == '\n' && !after_cr) translated.push_back('\r');
-                translated.push_back(buffer[i]);
-            }
-            last_written_was_cr_ = buffer[count - 1] == '\r';
+            const std::vector<std::uint8_t> translated = TranslateLineEnds(buffer, count);
             const auto size = static_cast<std::int64_t>(translated.size());
             failed = output->WriteFull(translated.data(), size) != size;
             written = failed ? 0 : count;
@@ -189,10 +198,7 @@ std::int64_t TZipCommon::WriteBlock(TStream32* output, std::uint8_t* buffer, boo
         }
     }
 
-    if (to_output) {
-        if (crc_kind == kCrc16) Crc16Value = UpdateCrc16(Crc16Value, buffer, static_cast<std::size_t>(count));
-        if (crc_kind == kCrc32) Crc32Value = UpdateCrc32(Crc32Value, buffer, static_cast<std::size_t>(count));
-    }
+    if (to_output) UpdateChecksum(crc_kind, buffer, count);
 
     if (failed) {
         if (output != nullptr && output->LastError() == ENOSPC) {

@@ -184,6 +184,9 @@ protected:
 
 private:
     void Detect(TStream32& stream);
+    void UpdateChecksum(int crc_kind, const std::uint8_t* buffer, std::int64_t size);
+    // Writes every line feed not preceded by a carriage return as CR LF, also across block borders.
+    std::vector<std::uint8_t> TranslateLineEnds(const std::uint8_t* buffer, std::int64_t count);
     // Runs detection on the stored name; false when the file cannot be opened.
     bool DetectStoredFile();
 
