@@ -45,6 +45,7 @@ bool TDiskManager::AskRetry(TZipCommon& owner, bool write_protected, int missing
 bool TDiskManager::CheckDrive(TZipCommon& owner, const std::string& archive, bool for_writing) {
     disk_number_ = -1;
     volume_label_.clear();
+    removable_ = false;
     std::string folder = platform::ExtractFilePath(archive);
     if (folder.empty()) folder = platform::CurrentDirectory();
 
@@ -63,6 +64,7 @@ bool TDiskManager::CheckDrive(TZipCommon& owner, const std::string& archive, boo
             if (!AskRetry(owner, true, ecode::kDiskWriteProtected)) return false;
             continue;
         }
+        removable_ = drive.Removable;
         volume_label_ = drive.VolumeLabel;
         disk_number_ = BackupDiskNumber(drive.VolumeLabel);
         return true;

@@ -24,6 +24,8 @@ public:
     // The disk number of a "PKBACK# nnn" volume label seen by the last check; -1 without one.
     int DiskNumber() const { return disk_number_; }
     const std::string& VolumeLabel() const { return volume_label_; }
+    // Whether the last checked drive holds removable media.
+    bool Removable() const { return removable_; }
 
 private:
     platform::DriveInfo Query(const std::string& path) const;
@@ -32,6 +34,7 @@ private:
 
     int disk_number_ = -1;
     std::string volume_label_;
+    bool removable_ = false;
 };
 
 // The disk number in a spanned-set label ("PKBACK# 003" is 3); -1 when the label is not of that form.

@@ -179,6 +179,9 @@ protected:
     void ResetOperationState();
 
     void SetVolumeNumber(int n) { detection_.VolumeNumber = n; }
+    // What an operation learns about the archive beyond detection (a spanned set, a type that proved
+    // unusable) is kept with the detection state.
+    TArcDetection& MutableDetection() { return detection_; }
     // Puts the operation's archive name back after volume changes replaced it (no new detection).
     void RestoreArchiveFile(const std::string& name) { archive_file_ = name; }
 

@@ -1,0 +1,8 @@
+#include "engine/readers/arc_lister.h"
+#include "engine/readers/list_walks.h"
+
+namespace kv {
+
+void ListArj(TArcLister& /*lister*/) {}
+
+}  // namespace kv

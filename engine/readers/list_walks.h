@@ -1,0 +1,24 @@
+#pragma once
+
+namespace kv {
+
+class TArcLister;
+
+// The per-format header walks of the lister; each lists the lister's open archive from the detected
+// start offset, offering every entry through TArcLister::OfferEntry.
+void ListZip(TArcLister& lister);    // ZIP family and JAR
+void ListTar(TArcLister& lister);
+void ListGzip(TArcLister& lister);   // GZIP family, compress and MsGZ single files
+void ListBzip2(TArcLister& lister);
+void ListUue(TArcLister& lister);    // UUE and Base64
+void ListLha(TArcLister& lister);
+void ListArj(TArcLister& lister);
+void ListArc(TArcLister& lister);    // ARC and PAK
+void ListZoo(TArcLister& lister);
+void ListBh(TArcLister& lister);
+void ListHa(TArcLister& lister);
+void ListCab(TArcLister& lister);
+void ListRar(TArcLister& lister);    // RAR 1.5 to 4 and RAR 5
+void ListAce(TArcLister& lister);
+
+}  // namespace kv
