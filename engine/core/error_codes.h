@@ -27,6 +27,7 @@ inline constexpr int kRequiredEventNotAssigned = 25270;
 inline constexpr int kSeekError = 25293;
 inline constexpr int kStreamReadWriteError = 25310;
 inline constexpr int kErrorUpdatingArchive = 25350;
+inline constexpr int kUnknownFileType = 25328;
 inline constexpr int kUnknownError = 25355;
 inline constexpr int kUserCanceled = 25443;
 inline constexpr int kDirectoryDoesNotExistCreate = 26899;
