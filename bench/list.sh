@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Listing against peers, in one run: `kv l` against `unzip -l` on a ZIP of 100 000 small entries and
+# against `tar -tf` on a TAR of 100 000 entries (also `bsdtar -tf` and `7z l` when installed). Prints
+# times and ratios kv/peer (lower is better for kv; the target is at most 1.0).
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+kv="$root/build/kv"
+[ -x "$kv" ] || "$root/scripts/build" release
+work="${KV_BENCH_DIR:-/tmp/kv-bench}"
+entries=100000
+
+mkdir -p "$work"
+if [ ! -f "$work/many.zip" ] || [ ! -f "$work/many.tar" ]; then
+  echo "making $entries files..." >&2
+  rm -rf "$work/tree"; mkdir -p "$work/tree"
+  (cd "$work/tree" && for d in $(seq 0 99); do mkdir "d$d"; for f in $(seq 0 999); do echo "$d $f" > "d$d/f$f.txt"; done; done)
+  (cd "$work/tree" && rm -f ../many.zip && zip -qr ../many.zip . && tar -cf ../many.tar .)
+  rm -rf "$work/tree"
+fi
+
+seconds() {  # best of 5 runs, in seconds
+  local best=999
+  for _ in 1 2 3 4 5; do
+    local t0 t1
+    t0=$(date +%s.%N); "$@" >/dev/null 2>&1 || true; t1=$(date +%s.%N)
+    best=$(echo "$t1 $t0 $best" | awk '{d=$1-$2; print (d<$3)?d:$3}')
+  done
+  echo "$best"
+}
+ratio() { echo "$1 $2" | awk '{printf "%.2f", $1/$2}'; }
+
+kv_zip=$(seconds "$kv" l "$work/many.zip")
+unzip_zip=$(seconds unzip -l "$work/many.zip")
+printf 'ZIP, %d entries: kv l %.3f s, unzip -l %.3f s, ratio %s\n' "$entries" "$kv_zip" "$unzip_zip" "$(ratio "$kv_zip" "$unzip_zip")"
+if command -v 7z >/dev/null; then
+  z=$(seconds 7z l "$work/many.zip"); printf '  7z l %.3f s, ratio kv/7z %s\n' "$z" "$(ratio "$kv_zip" "$z")"
+fi
+
+kv_tar=$(seconds "$kv" l "$work/many.tar")
+tar_tar=$(seconds tar -tf "$work/many.tar")
+printf 'TAR, %d entries: kv l %.3f s, tar -tf %.3f s, ratio %s\n' "$entries" "$kv_tar" "$tar_tar" "$(ratio "$kv_tar" "$tar_tar")"
+if command -v bsdtar >/dev/null; then
+  b=$(seconds bsdtar -tf "$work/many.tar"); printf '  bsdtar -tf %.3f s, ratio kv/bsdtar %s\n' "$b" "$(ratio "$kv_tar" "$b")"
+fi
