@@ -1,0 +1,120 @@
+#include "engine/readers/zip_headers.h"
+
+#include "engine/core/crc.h"
+#include "platform/byte_order.h"
+
+namespace kv {
+namespace {
+
+using platform::LoadLE16;
+using platform::LoadLE32;
+using platform::LoadLE64;
+
+constexpr std::uint16_t kZip64Field = 0x0001;
+constexpr std::uint16_t kStrongEncryptionField = 0x0017;
+constexpr std::uint16_t kAesField = 0x9901;
+constexpr std::uint16_t kUnicodePathField = 0x7075;
+constexpr std::uint16_t kSaturated16 = 0xFFFF;
+
+// The ZIP64 field lists only the values whose ordinary fields are saturated, in this order.
+void ApplyZip64(const std::uint8_t* field, std::size_t size, bool central, TZipEntryHeader& header) {
+    std::size_t at = 0;
+    auto next64 = [&](std::uint64_t& value) {
+        if (at + 8 > size) return;
+        value = LoadLE64(field + at);
+        at += 8;
+    };
+    if (header.UnpackedSize == kZipSaturated32) next64(header.UnpackedSize);
+    if (header.PackedSize == kZipSaturated32) next64(header.PackedSize);
+    if (!central) return;
+    if (header.LocalOffset == kZipSaturated32) next64(header.LocalOffset);
+    if (header.DiskStart == kSaturated16 && at + 4 <= size) header.DiskStart = LoadLE32(field + at);
+}
+
+void ApplyAes(const std::uint8_t* field, std::size_t size, TZipEntryHeader& header) {
+    if (size < 7) return;
+    header.AesVendorVersion = LoadLE16(field);
+    header.AesStrength = field[4];
+    header.AesMethod = LoadLE16(field + 5);
+}
+
+// Version 1, the CRC-32 of the name it replaces, then the name in UTF-8.
+void ApplyUnicodePath(const std::uint8_t* field, std::size_t size, std::string_view stored_name,
+                      TZipEntryHeader& header) {
+    if (size <= 5 || field[0] != 1) return;
+    if (LoadLE32(field + 1) != Crc32Of(stored_name.data(), stored_name.size())) return;
+    header.UnicodeName.assign(reinterpret_cast<const char*>(field + 5), size - 5);
+    header.HasUnicodeName = true;
+}
+
+}  // namespace
+
+bool IsZipRecord(const std::uint8_t* p, std::uint8_t third, std::uint8_t fourth) {
+    return p[0] == 'P' && (p[1] == 'K' || p[1] == 'L' || p[1] == 'M' || p[1] == 'N') && p[2] == third &&
+           p[3] == fourth;
+}
+
+bool IsEncipheredZipRecord(const std::uint8_t* p) { return p[1] == 'L' || p[1] == 'N'; }
+
+TEncryptionMethod TZipEntryHeader::EncryptionMethod() const {
+    if (!Enciphered()) return emNone;
+    if (StrongEncryption || AesMethod >= 0 || (Flags & kZipFlagStrongEncryption) != 0) return emUnsupported;
+    return emZip_V2;
+}
+
+TZipEntryHeader ParseZipCentralHeader(const std::uint8_t* p) {
+    TZipEntryHeader h;
+    h.VersionMadeBy = LoadLE16(p + 4);
+    h.VersionNeeded = LoadLE16(p + 6);
+    h.Flags = LoadLE16(p + 8);
+    h.Method = LoadLE16(p + 10);
+    h.DosDateTime = LoadLE32(p + 12);
+    h.Crc = LoadLE32(p + 16);
+    h.PackedSize = LoadLE32(p + 20);
+    h.UnpackedSize = LoadLE32(p + 24);
+    h.NameLength = LoadLE16(p + 28);
+    h.ExtraLength = LoadLE16(p + 30);
+    h.CommentLength = LoadLE16(p + 32);
+    h.DiskStart = LoadLE16(p + 34);
+    h.InternalAttr = LoadLE16(p + 36);
+    h.ExternalAttr = LoadLE32(p + 38);
+    h.LocalOffset = LoadLE32(p + 42);
+    return h;
+}
+
+TZipEntryHeader ParseZipLocalHeader(const std::uint8_t* p) {
+    TZipEntryHeader h;
+    h.VersionNeeded = LoadLE16(p + 4);
+    h.Flags = LoadLE16(p + 6);
+    h.Method = LoadLE16(p + 8);
+    h.DosDateTime = LoadLE32(p + 10);
+    h.Crc = LoadLE32(p + 14);
+    h.PackedSize = LoadLE32(p + 18);
+    h.UnpackedSize = LoadLE32(p + 22);
+    h.NameLength = LoadLE16(p + 26);
+    h.ExtraLength = LoadLE16(p + 28);
+    return h;
+}
+
+bool ReadZipExtraFields(const std::uint8_t* extra, std::size_t size, std::string_view stored_name, bool central,
+                        TZipEntryHeader& header) {
+    // Fewer than four bytes left cannot hold a field: some writers pad the extra data that way.
+    for (std::size_t at = 0; at + 4 <= size;) {
+        const std::uint16_t id = LoadLE16(extra + at);
+        const std::size_t length = LoadLE16(extra + at + 2);
+        at += 4;
+        if (length > size - at) return false;
+        const std::uint8_t* field = extra + at;
+        switch (id) {
+            case kZip64Field: ApplyZip64(field, length, central, header); break;
+            case kStrongEncryptionField: header.StrongEncryption = true; break;
+            case kAesField: ApplyAes(field, length, header); break;
+            case kUnicodePathField: ApplyUnicodePath(field, length, stored_name, header); break;
+            default: break;
+        }
+        at += length;
+    }
+    return true;
+}
+
+}  // namespace kv

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "engine/core/entry_enums.h"
+
+namespace kv {
+
+inline constexpr std::size_t kZipLocalHeaderSize = 30;
+inline constexpr std::size_t kZipCentralHeaderSize = 46;
+inline constexpr std::uint32_t kZipSaturated32 = 0xFFFFFFFFu;  // "the real value is in the ZIP64 field"
+inline constexpr std::uint16_t kZipFlagEnciphered = 0x0001;
+inline constexpr std::uint16_t kZipFlagDataDescriptor = 0x0008;
+inline constexpr std::uint16_t kZipFlagStrongEncryption = 0x0040;
+inline constexpr std::uint16_t kZipFlagUtf8 = 0x0800;
+
+// A ZIP record signature: "P", then "K"/"M" (plain) or "L"/"N" (enciphered with the header keys),
+// then the record's two bytes (03 04 local, 01 02 central, 05 06 end, 07 08 data descriptor).
+bool IsZipRecord(const std::uint8_t* p, std::uint8_t third, std::uint8_t fourth);
+bool IsEncipheredZipRecord(const std::uint8_t* p);
+
+// One entry's header, local or central, with the ZIP64 values and the extra fields applied.
+struct TZipEntryHeader {
+    std::uint16_t VersionMadeBy = 0;  // central headers only
+    std::uint16_t VersionNeeded = 0;
+    std::uint16_t Flags = 0;
+    std::uint16_t Method = 0;
+    std::uint32_t DosDateTime = 0;  // date in the high half
+    std::uint32_t Crc = 0;
+    std::uint64_t PackedSize = 0;
+    std::uint64_t UnpackedSize = 0;
+    std::uint16_t NameLength = 0;
+    std::uint16_t ExtraLength = 0;
+    std::uint16_t CommentLength = 0;  // central headers only
+    std::uint32_t DiskStart = 0;      // central headers only
+    std::uint16_t InternalAttr = 0;   // central headers only
+    std::uint32_t ExternalAttr = 0;   // central headers only
+    std::uint64_t LocalOffset = 0;    // central headers only
+
+    // From the extra fields.
+    int AesMethod = -1;                // 0x9901: the real compression method of an AES entry
+    std::uint16_t AesVendorVersion = 0;
+    std::uint8_t AesStrength = 0;
+    bool StrongEncryption = false;     // 0x0017
+    bool HasUnicodeName = false;       // 0x7075 whose checksum matches the stored name
+    std::string UnicodeName;
+
+    bool Enciphered() const { return (Flags & kZipFlagEnciphered) != 0; }
+    bool NameIsUtf8() const { return (Flags & kZipFlagUtf8) != 0 || HasUnicodeName; }
+    // The cipher the entry needs: none, the classic one, or one the engine does not offer.
+    TEncryptionMethod EncryptionMethod() const;
+    // The bytes the header occupies with its variable parts.
+    std::size_t VariableSize() const { return std::size_t{NameLength} + ExtraLength + CommentLength; }
+};
+
+// The fixed parts; `p` holds kZipCentralHeaderSize or kZipLocalHeaderSize bytes (signature first).
+TZipEntryHeader ParseZipCentralHeader(const std::uint8_t* p);
+TZipEntryHeader ParseZipLocalHeader(const std::uint8_t* p);
+
+// Applies the extra fields that follow the name: ZIP64 sizes and offset (0x0001), strong encryption
+// (0x0017), AES (0x9901) and the Unicode path (0x7075, taken only when its checksum matches `stored_name`).
+// False when a field's length runs past the extra data: the header is inconsistent.
+bool ReadZipExtraFields(const std::uint8_t* extra, std::size_t size, std::string_view stored_name, bool central,
+                        TZipEntryHeader& header);
+
+// The name to show: the Unicode path when there is one, else the stored bytes.
+inline std::string_view ZipEntryName(const TZipEntryHeader& header, std::string_view stored_name) {
+    return header.HasUnicodeName ? std::string_view(header.UnicodeName) : stored_name;
+}
+
+}  // namespace kv

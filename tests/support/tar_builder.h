@@ -1,0 +1,70 @@
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace kv::test {
+
+// One TAR header block with its checksum; `prefix` fills the ustar prefix field (and sets the
+// POSIX magic), `size_field` replaces the octal size (for base-256 sizes).
+struct TarHeaderSpec {
+    std::string name = {};
+    std::uint64_t size = 0;
+    char type = '0';
+    std::string prefix = {};
+    std::string size_field = {};
+    bool break_checksum = false;
+};
+
+inline std::string TarHeader(const TarHeaderSpec& spec) {
+    std::string block(512, '\0');
+    std::memcpy(&block[0], spec.name.data(), std::min<std::size_t>(spec.name.size(), 100));
+    std::memcpy(&block[100], "0000644", 7);
+    std::memcpy(&block[108], "0001750", 7);
+    std::memcpy(&block[116], "0001750", 7);
+    char number[16];
+    std::snprintf(number, sizeof number, "%011llo", static_cast<unsigned long long>(spec.size));
+    std::memcpy(&block[124], number, 11);
+    if (!spec.size_field.empty()) std::memcpy(&block[124], spec.size_field.data(), 12);
+    std::memcpy(&block[136], "14524505460", 11);  // 2021-05-26
+    block[156] = spec.type;
+    if (!spec.prefix.empty()) {
+        std::memcpy(&block[257], "ustar\0" "00", 8);
+        std::memcpy(&block[345], spec.prefix.data(), std::min<std::size_t>(spec.prefix.size(), 155));
+    } else {
+        std::memcpy(&block[257], "ustar  ", 8);
+    }
+    unsigned sum = 8 * ' ';
+    for (std::size_t i = 0; i < 512; ++i) {
+        if (i < 148 || i >= 156) sum += static_cast<unsigned char>(block[i]);
+    }
+    std::snprintf(number, sizeof number, "%06o", sum + (spec.break_checksum ? 1 : 0));
+    std::memcpy(&block[148], number, 7);
+    return block;
+}
+
+// The data of a member padded to whole blocks.
+inline std::string TarData(const std::string& data) {
+    return data + std::string((512 - data.size() % 512) % 512, '\0');
+}
+
+// A member with its header and data.
+inline std::string TarMember(TarHeaderSpec spec, const std::string& data) {
+    spec.size = data.size();
+    return TarHeader(spec) + TarData(data);
+}
+
+// A pax record "length key=value\n" (the length counts itself).
+inline std::string PaxRecord(const std::string& key, const std::string& value) {
+    const std::string body = " " + key + "=" + value + "\n";
+    std::size_t length = body.size() + 1;
+    while (std::to_string(length).size() + body.size() != length) ++length;
+    return std::to_string(length) + body;
+}
+
+inline std::string TarEnd() { return std::string(1024, '\0'); }
+
+}  // namespace kv::test
