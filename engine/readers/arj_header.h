@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/core/stream32.h"
+
+namespace kv {
+
+// ARJ header flags and file types.
+inline constexpr std::uint8_t kArjGarbled = 0x01;
+inline constexpr std::uint8_t kArjContinuesInNext = 0x04;
+inline constexpr std::uint8_t kArjContinuedFromPrevious = 0x08;
+inline constexpr std::uint8_t kArjBinary = 0;
+inline constexpr std::uint8_t kArjText = 1;
+inline constexpr std::uint8_t kArjDirectory = 3;
+inline constexpr std::uint8_t kArjHostUnix = 2;
+// The largest basic header ARJ writes (fixed part, name and comment).
+inline constexpr std::int64_t kArjMaxBasicHeaderSize = 2600;
+
+// One ARJ basic header (the main header or a file's) as stored.
+struct TArjHeader {
+    std::uint8_t Version = 0;
+    std::uint8_t MinVersion = 0;
+    std::uint8_t HostOs = 0;
+    std::uint8_t Flags = 0;
+    std::uint8_t Method = 0;
+    std::uint8_t FileType = 0;
+    std::uint32_t DosTime = 0;
+    std::int64_t PackedSize = 0;
+    std::int64_t OriginalSize = 0;
+    std::uint32_t Crc32 = 0;
+    std::uint16_t AccessMode = 0;
+    std::string Name;            // stored bytes
+    std::int64_t DataOffset = 0; // behind the header's CRC and extended headers
+};
+
+enum class TArjHeaderRead {
+    ahEntry,      // a header was read
+    ahEnd,        // no header here: the end of the archive, or one that does not fit its fields or the file
+    ahOversized,  // the header claims more bytes than ARJ ever writes
+};
+
+// Reads the basic header at `offset` of an ARJ archive of `file_size` bytes.
+TArjHeaderRead ReadArjHeader(TStream32& stream, std::int64_t offset, std::int64_t file_size, TArjHeader& header);
+
+}  // namespace kv
