@@ -10,21 +10,19 @@ namespace kv {
 using platform::LoadLE16;
 using platform::LoadLE32;
 
-TArjHeaderRead ReadArjHeader(TStream32& stream, std::int64_t offset, std::int64_t file_size, TArjHeader& header) {
+TArjHeaderRead ReadArjHeader(THeaderWindow& archive, std::int64_t offset, TArjHeader& header) {
     constexpr std::int64_t kIdAndSize = 4;
     constexpr std::int64_t kHeaderCrc = 4;
     constexpr std::int64_t kFirstPartMin = 30;  // up to and including the host data field
 
     std::array<std::uint8_t, kArjMaxBasicHeaderSize> bytes{};
-    if (offset < 0 || offset + kIdAndSize > file_size || stream.ReadAt(offset, bytes.data(), kIdAndSize) != kIdAndSize) {
-        return TArjHeaderRead::ahEnd;
-    }
+    if (!archive.ReadExact(offset, bytes.data(), kIdAndSize)) return TArjHeaderRead::ahEnd;
     if (bytes[0] != 0x60 || bytes[1] != 0xEA) return TArjHeaderRead::ahEnd;
     const std::int64_t size = LoadLE16(&bytes[2]);
     if (size == 0) return TArjHeaderRead::ahEnd;
     if (size > kArjMaxBasicHeaderSize) return TArjHeaderRead::ahOversized;
     std::int64_t cursor = offset + kIdAndSize;
-    if (cursor + size + kHeaderCrc > file_size || stream.ReadAt(cursor, bytes.data(), size) != size) {
+    if (cursor + size + kHeaderCrc > archive.StreamSize() || !archive.ReadExact(cursor, bytes.data(), size)) {
         return TArjHeaderRead::ahEnd;
     }
     const std::int64_t first_size = bytes[0];
@@ -47,7 +45,7 @@ TArjHeaderRead ReadArjHeader(TStream32& stream, std::int64_t offset, std::int64_
     cursor += size + kHeaderCrc;
     for (;;) {
         std::array<std::uint8_t, 2> ext_size{};
-        if (cursor + 2 > file_size || stream.ReadAt(cursor, ext_size.data(), 2) != 2) return TArjHeaderRead::ahEnd;
+        if (!archive.ReadExact(cursor, ext_size.data(), 2)) return TArjHeaderRead::ahEnd;
         cursor += 2;
         const std::int64_t ext = LoadLE16(ext_size.data());
         if (ext == 0) break;

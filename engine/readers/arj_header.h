@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/core/stream32.h"
+#include "engine/readers/header_window.h"
 
 namespace kv {
 
@@ -41,7 +41,7 @@ enum class TArjHeaderRead {
     ahOversized,  // the header claims more bytes than ARJ ever writes
 };
 
-// Reads the basic header at `offset` of an ARJ archive of `file_size` bytes.
-TArjHeaderRead ReadArjHeader(TStream32& stream, std::int64_t offset, std::int64_t file_size, TArjHeader& header);
+// Reads the basic header at `offset` of an ARJ archive.
+TArjHeaderRead ReadArjHeader(THeaderWindow& archive, std::int64_t offset, TArjHeader& header);
 
 }  // namespace kv

@@ -39,20 +39,16 @@ std::string JoinName(const TNameParts& parts) {
     return name + parts.file;
 }
 
-bool ReadAll(TStream32& stream, std::int64_t offset, void* buffer, std::int64_t size) {
-    return stream.ReadAt(offset, buffer, size) == size;
-}
-
 // Level 0 and 1: a one-byte header size counting from the checksum byte on.
-std::optional<TLhaHeader> ReadLevel01(TStream32& stream, std::int64_t offset, std::int64_t file_size,
+std::optional<TLhaHeader> ReadLevel01(THeaderWindow& archive, std::int64_t offset,
                                       TLhaHeader header, const std::uint8_t* fixed) {
     const std::int64_t total = fixed[0] + 2;
     const std::int64_t name_length = fixed[21];
     const std::int64_t trailer = header.Level == 1 ? 5 : 2;  // CRC-16, then OS byte and first extension size
-    if (total < kFixedSize + name_length + trailer || offset + total > file_size) return std::nullopt;
+    if (total < kFixedSize + name_length + trailer) return std::nullopt;
 
     std::array<std::uint8_t, 257> bytes{};
-    if (!ReadAll(stream, offset, bytes.data(), total)) return std::nullopt;
+    if (!archive.ReadExact(offset, bytes.data(), total)) return std::nullopt;
     TNameParts parts;
     // Some systems keep a file comment behind a zero byte inside the name field.
     parts.file = ZeroTerminatedField(&bytes[kFixedSize], static_cast<std::size_t>(name_length));
@@ -68,9 +64,9 @@ std::optional<TLhaHeader> ReadLevel01(TStream32& stream, std::int64_t offset, st
         std::int64_t next_size = LoadLE16(&bytes[total - 2]);
         while (next_size != 0) {
             const std::int64_t at = offset + total + extended;
-            if (next_size < 3 || extended + next_size > packed_field || at + next_size > file_size) break;
+            if (next_size < 3 || extended + next_size > packed_field) break;
             ext.resize(static_cast<std::size_t>(next_size));
-            if (!ReadAll(stream, at, ext.data(), next_size)) break;
+            if (!archive.ReadExact(at, ext.data(), next_size)) break;
             TakeExtendedHeader(ext[0], ext.data() + 1, ext.size() - 3, parts);
             extended += next_size;
             next_size = LoadLE16(&ext[ext.size() - 2]);
@@ -84,14 +80,14 @@ std::optional<TLhaHeader> ReadLevel01(TStream32& stream, std::int64_t offset, st
 }
 
 // Level 2: a two-byte size of the whole header, extended headers included.
-std::optional<TLhaHeader> ReadLevel2(TStream32& stream, std::int64_t offset, std::int64_t file_size, TLhaHeader header,
+std::optional<TLhaHeader> ReadLevel2(THeaderWindow& archive, std::int64_t offset, TLhaHeader header,
                                      const std::uint8_t* fixed) {
     constexpr std::int64_t kFirstExtSizeAt = 24;
     const std::int64_t total = LoadLE16(fixed);
-    if (total < kFirstExtSizeAt + 2 || offset + total > file_size) return std::nullopt;
+    if (total < kFirstExtSizeAt + 2) return std::nullopt;
 
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(total));
-    if (!ReadAll(stream, offset, bytes.data(), total)) return std::nullopt;
+    if (!archive.ReadExact(offset, bytes.data(), total)) return std::nullopt;
     header.Crc16 = LoadLE16(&bytes[21]);
     header.Os = bytes[23];
 
@@ -111,9 +107,9 @@ std::optional<TLhaHeader> ReadLevel2(TStream32& stream, std::int64_t offset, std
 
 }  // namespace
 
-std::optional<TLhaHeader> ReadLhaHeader(TStream32& stream, std::int64_t offset, std::int64_t file_size) {
+std::optional<TLhaHeader> ReadLhaHeader(THeaderWindow& archive, std::int64_t offset) {
     std::array<std::uint8_t, kFixedSize> fixed{};
-    if (offset < 0 || offset + kFixedSize > file_size || !ReadAll(stream, offset, fixed.data(), kFixedSize)) {
+    if (!archive.ReadExact(offset, fixed.data(), kFixedSize)) {
         return std::nullopt;
     }
     TLhaHeader header;
@@ -128,8 +124,8 @@ std::optional<TLhaHeader> ReadLhaHeader(TStream32& stream, std::int64_t offset, 
     header.OriginalSize = LoadLE32(&fixed[11]);
     header.Time = LoadLE32(&fixed[15]);
     header.Attribute = fixed[19];
-    return header.Level == 2 ? ReadLevel2(stream, offset, file_size, std::move(header), fixed.data())
-                             : ReadLevel01(stream, offset, file_size, std::move(header), fixed.data());
+    return header.Level == 2 ? ReadLevel2(archive, offset, std::move(header), fixed.data())
+                             : ReadLevel01(archive, offset, std::move(header), fixed.data());
 }
 
 }  // namespace kv

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "engine/core/stream32.h"
+#include "engine/readers/header_window.h"
 
 namespace kv {
 
@@ -26,8 +26,8 @@ struct TLhaHeader {
     bool HasUnixTime() const { return Level == 2; }
 };
 
-// Reads the header at `offset` of an LHA archive of `file_size` bytes. Nothing at the end of the
-// archive (a zero size byte, a level above 2) or when the header does not fit its own fields or the file.
-std::optional<TLhaHeader> ReadLhaHeader(TStream32& stream, std::int64_t offset, std::int64_t file_size);
+// Reads the header at `offset` of an LHA archive. Nothing at the end of the archive (a zero size byte, a
+// level above 2) or when the header does not fit its own fields or the file.
+std::optional<TLhaHeader> ReadLhaHeader(THeaderWindow& archive, std::int64_t offset);
 
 }  // namespace kv

@@ -1,3 +1,5 @@
+#include <optional>
+
 #include "engine/core/dates.h"
 #include "engine/core/error_codes.h"
 #include "engine/core/method_names.h"
@@ -10,16 +12,16 @@ namespace kv {
 namespace {
 
 // Reads the header at `offset` of the current volume; an oversized one is reported as a bad header.
-bool ReadHeader(TArcLister& lister, std::int64_t offset, TArjHeader& header) {
-    const TArjHeaderRead read = ReadArjHeader(lister.Archive(), offset, lister.ArchiveSize(), header);
+bool ReadHeader(TArcLister& lister, THeaderWindow& archive, std::int64_t offset, TArjHeader& header) {
+    const TArjHeaderRead read = ReadArjHeader(archive, offset, header);
     if (read == TArjHeaderRead::ahOversized) lister.ReportError(ecode::kBadFileHeader);
     return read == TArjHeaderRead::ahEntry;
 }
 
 // The position of the first file header of the current volume, or -1.
-std::int64_t FirstFileHeader(TArcLister& lister, std::int64_t main_offset) {
+std::int64_t FirstFileHeader(TArcLister& lister, THeaderWindow& archive, std::int64_t main_offset) {
     TArjHeader main;
-    return ReadHeader(lister, main_offset, main) ? main.DataOffset : -1;
+    return ReadHeader(lister, archive, main_offset, main) ? main.DataOffset : -1;
 }
 
 TEntryRecord MakeRecord(TArcLister& lister, const TArjHeader& header, std::int64_t offset) {
@@ -54,9 +56,10 @@ TEntryRecord MakeRecord(TArcLister& lister, const TArjHeader& header, std::int64
 }  // namespace
 
 void ListArj(TArcLister& lister) {
-    std::int64_t cursor = FirstFileHeader(lister, lister.Detection().ArcStartOffset);
+    std::optional<THeaderWindow> archive(std::in_place, lister.Archive(), lister.ArchiveSize());
+    std::int64_t cursor = FirstFileHeader(lister, *archive, lister.Detection().ArcStartOffset);
     TArjHeader header;
-    while (cursor >= 0 && !lister.GetCancel() && ReadHeader(lister, cursor, header)) {
+    while (cursor >= 0 && !lister.GetCancel() && ReadHeader(lister, *archive, cursor, header)) {
         std::int64_t next = header.DataOffset + header.PackedSize;
         if (next > lister.ArchiveSize()) break;
         if (header.FileType != kArjBinary && header.FileType != kArjText && header.FileType != kArjDirectory) {
@@ -74,9 +77,10 @@ void ListArj(TArcLister& lister) {
                 walk_ends = true;
                 break;
             }
-            next = FirstFileHeader(lister, 0);
+            archive.emplace(lister.Archive(), lister.ArchiveSize());
+            next = FirstFileHeader(lister, *archive, 0);
             TArjHeader part;
-            if (next < 0 || !ReadHeader(lister, next, part) || part.DataOffset + part.PackedSize > lister.ArchiveSize()) {
+            if (next < 0 || !ReadHeader(lister, *archive, next, part) || part.DataOffset + part.PackedSize > lister.ArchiveSize()) {
                 walk_ends = true;
                 break;
             }

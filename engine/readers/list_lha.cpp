@@ -11,8 +11,9 @@ namespace kv {
 void ListLha(TArcLister& lister) {
     const TArcType type = lister.ArcType();
     std::int64_t cursor = lister.Detection().ArcStartOffset;
+    THeaderWindow archive(lister.Archive(), lister.ArchiveSize());
     while (!lister.GetCancel()) {
-        const auto header = ReadLhaHeader(lister.Archive(), cursor, lister.ArchiveSize());
+        const auto header = ReadLhaHeader(archive, cursor);
         if (!header || header->NextOffset > lister.ArchiveSize()) break;
 
         const bool directory = header->IsDirectory();

@@ -1,0 +1,124 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "engine/core/error_codes.h"
+#include "support/listing.h"
+#include "support/old_formats_fixture.h"
+#include "support/test_support.h"
+
+namespace kv {
+namespace {
+
+using test::LeBytes;
+
+// One ARJ basic header (id, size, fields, name, comment, header CRC, no extended header) and its data.
+std::string ArjHeader(std::uint8_t file_type, const std::string& name, const std::string& data, std::uint8_t flags = 0) {
+    LeBytes fields;
+    fields.u8(30).u8(11).u8(1).u8(0).u8(flags).u8(0).u8(file_type).u8(0).u32(0x5A8C6000);
+    fields.u32(static_cast<std::uint32_t>(data.size())).u32(static_cast<std::uint32_t>(data.size())).u32(0xCAFEF00D);
+    fields.u16(0).u16(file_type == 3 ? 0x10 : 0x20).u16(0).text(name).u8(0).u8(0);
+    LeBytes h;
+    h.u8(0x60).u8(0xEA).u16(static_cast<unsigned>(fields.size())).text(fields.bytes).u32(0).u16(0);
+    return h.bytes + data;
+}
+
+std::vector<std::string> Names(const test::Listing& listing) {
+    std::vector<std::string> names;
+    for (const auto& entry : listing.entries) names.push_back(entry.FileName);
+    return names;
+}
+
+class ListArjTest : public ::testing::Test {
+protected:
+    test::TempDir dir_;
+};
+
+TEST_F(ListArjTest, EntriesFoldersAndAnOversizedHeader) {
+    LeBytes oversized;
+    oversized.u8(0x60).u8(0xEA).u16(65000).zeros(200);
+    const std::string archive = ArjHeader(2, "main.arj", "") + ArjHeader(3, "docs", "") +
+                                ArjHeader(0, "docs/a.txt", "hello", 0x01) + oversized.bytes;
+    const auto path = dir_ / "a.arj";
+    test::WriteFile(path, archive);
+    const auto listing = test::ListArchive(path.string());
+    ASSERT_TRUE(listing.activated);
+    EXPECT_EQ(Names(listing), (std::vector<std::string>{"docs/", "docs/a.txt"}));
+    EXPECT_EQ(listing.errors, std::vector<int>{ecode::kBadFileHeader});
+    ASSERT_EQ(listing.entries.size(), 2u);
+    EXPECT_EQ(listing.entries[0].CompressMethodName, "<Dir>");
+    EXPECT_TRUE(listing.entries[1].Encrypted);
+    EXPECT_EQ(listing.entries[1].FileCRC, 0xCAFEF00Du);
+    EXPECT_EQ(listing.entries[1].VersionMadeBy, 11);
+    EXPECT_EQ(listing.entries[1].VersionNeeded, 1);
+}
+
+TEST_F(ListArjTest, TruncatedArchivesEndCleanly) {
+    const std::string archive = ArjHeader(2, "main.arj", "") + ArjHeader(0, "a.txt", "hello") + ArjHeader(0, "b.txt", "world");
+    const auto path = dir_ / "t.arj";
+    for (std::size_t size = 0; size < archive.size(); size += 7) {
+        test::WriteFile(path, archive.substr(0, size));
+        const auto listing = test::ListArchive(path.string());
+        EXPECT_LE(listing.entries.size(), 2u) << size;
+    }
+}
+
+class ArjToolTest : public ListArjTest {
+protected:
+    void SetUp() override {
+        if (!test::HaveProgram("arj")) GTEST_SKIP() << "arj not installed";
+        std::filesystem::create_directories(dir_ / "src" / "sub");
+        test::WriteFile(dir_ / "src" / "hello.txt", "hello world\n");
+        std::mt19937 random(7);
+        std::string big(150000, '\0');
+        for (char& c : big) c = static_cast<char>(random());
+        test::WriteFile(dir_ / "src" / "sub" / "big.bin", big);
+    }
+    int Arj(const std::string& arguments) {
+        std::string output;
+        return test::RunCommand("cd '" + (dir_ / "src").string() + "' && arj " + arguments + " </dev/null", &output);
+    }
+};
+
+TEST_F(ArjToolTest, ArchiveWithASubfolder) {
+    ASSERT_EQ(Arj("a -y -r -m1 ../t.arj hello.txt sub"), 0);
+    const auto listing = test::ListArchive((dir_ / "t.arj").string());
+    std::vector<std::string> names = Names(listing);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"hello.txt", "sub/big.bin"}));
+    for (const auto& entry : listing.entries) {
+        EXPECT_EQ(entry.UnpackedSize, entry.FileName == "hello.txt" ? 12 : 150000) << entry.FileName;
+    }
+}
+
+TEST_F(ArjToolTest, FilesSplitOverVolumesListOnceWithTheirPartsAddedUp) {
+    ASSERT_EQ(Arj("a -y -m0 -v60K ../mv.arj sub/big.bin hello.txt"), 0);
+    ASSERT_TRUE(std::filesystem::exists(dir_ / "mv.a02"));
+    std::vector<std::string> asked;
+    const auto listing = test::ListArchive((dir_ / "mv.arj").string(), [&](TArcLister& lister) {
+        lister.OnNextVolume = [&](TObject*, std::string& name, int, bool, bool&) {
+            asked.push_back(std::filesystem::path(name).filename().string());
+        };
+    });
+    EXPECT_EQ(asked, (std::vector<std::string>{"mv.a01", "mv.a02"}));
+    ASSERT_EQ(Names(listing), (std::vector<std::string>{"sub/big.bin", "hello.txt"}));
+    EXPECT_EQ(listing.entries[0].UnpackedSize, 150000);
+    EXPECT_EQ(listing.entries[0].PackedSize, 150000);
+    EXPECT_EQ(listing.total_unpacked, 150012);
+
+    // Without its second volume the split file lists with the part that is there, and the walk ends.
+    std::filesystem::remove(dir_ / "mv.a01");
+    const auto partial = test::ListArchive((dir_ / "mv.arj").string(), [](TArcLister& lister) {
+        lister.OnNextVolume = [](TObject*, std::string&, int, bool, bool&) {};
+    });
+    ASSERT_EQ(Names(partial), (std::vector<std::string>{"sub/big.bin"}));
+    EXPECT_LT(partial.entries[0].UnpackedSize, 150000);
+    EXPECT_EQ(partial.errors, std::vector<int>{ecode::kFileNotFound});
+}
+
+}  // namespace
+}  // namespace kv
