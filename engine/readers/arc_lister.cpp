@@ -1,6 +1,7 @@
 #include "engine/readers/arc_lister.h"
 
 #include "engine/core/engine_error.h"
+#include "engine/core/entry_selection.h"
 #include "engine/core/error_codes.h"
 #include "engine/core/oem_names.h"
 #include "engine/core/percent.h"
@@ -112,8 +113,9 @@ void TArcLister::Walk() {
 }
 
 bool TArcLister::Selected(const std::string& name) {
-    (void)name;
-    return true;
+    return ListerSelects(name, FileSpec, ExcludeSpec, [this](const std::string& excluded) {
+        if (OnExcludeFile) OnExcludeFile(this, excluded);
+    });
 }
 
 void TArcLister::OfferEntry(TEntryRecord record, std::int64_t offset, TListedKind kind) {

@@ -64,6 +64,10 @@ public:
     // Converts a stored name as the archive's settings say (OEM translation, then delimiters).
     std::string ConvertName(std::string_view stored, bool stored_as_utf8 = false) const;
     int ReportedCount() const { return reported_count_; }
+    // The archive proved unlistable after all (a damaged ZIP nobody agreed to walk): its type becomes atNA.
+    void MarkUnlisted() { MutableDetection().ArcType = atNA; }
+    // The volume the following entries lie on (errors and events name it).
+    void SetVolumeName(const std::string& name) { CurrentVolumeName = name; }
 
 protected:
     // Lists the open archive by its type; each format has its own walk.

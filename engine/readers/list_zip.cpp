@@ -2,6 +2,7 @@
 // over the local headers.
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <optional>
@@ -18,6 +19,7 @@
 #include "engine/readers/list_walks.h"
 #include "engine/readers/zip_headers.h"
 #include "platform/byte_order.h"
+#include "platform/paths.h"
 
 namespace kv {
 namespace {
@@ -36,13 +38,6 @@ constexpr std::int64_t kDescriptorScanStep = 64 * 1024;
 
 // The walk may not change the detected type itself; the one case that must (a damaged ZIP nobody
 // offered to list) goes through the engine object's protected accessor.
-struct TDetectionWriter : TArcLister {
-    static void MarkUnlisted(TArcLister& lister) {
-        auto accessor = &TDetectionWriter::MutableDetection;
-        (lister.*accessor)().ArcType = atNA;
-    }
-};
-
 std::optional<std::int64_t> AsSize(std::uint64_t value) {
     if (value > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) return std::nullopt;
     return static_cast<std::int64_t>(value);
@@ -112,7 +107,7 @@ std::optional<std::int64_t> TZipWalk::CentralPosition() {
 bool TZipWalk::OwnerAcceptsLocalWalk() {
     if (!lister_.OnCorruptZipHeader) {
         lister_.ReportError(ecode::kRequiredEventNotAssigned, "OnCorruptZipHeader");
-        TDetectionWriter::MarkUnlisted(lister_);
+        lister_.MarkUnlisted();
         return false;
     }
     bool cancel = true;
@@ -161,10 +156,26 @@ TListedKind KindOf(const TZipEntryHeader& header, const std::string& stored_name
     return directory ? TListedKind::lkCountedDirectory : TListedKind::lkFile;
 }
 
+// The volume an entry of a spanned set lies on: the disk label of its disk, or the split file of its
+// disk (name.z01, name.z02, ..., the last disk being the archive itself).
+std::string SpannedVolumeName(TArcType type, const std::string& archive, std::uint32_t disk, std::uint32_t last_disk) {
+    if (type == atZipDS) {
+        char label[32];
+        std::snprintf(label, sizeof label, "PKBACK# %03u", disk + 1);
+        return label;
+    }
+    if (disk >= last_disk) return archive;
+    const std::string ext = platform::ExtractFileExt(archive);
+    char number[16];
+    std::snprintf(number, sizeof number, ".z%02u", disk + 1);
+    return archive.substr(0, archive.size() - ext.size()) + number;
+}
+
 void TZipWalk::WalkCentral(std::int64_t position) {
     const TArcDetection& d = lister_.Detection();
     const bool spanned = type_ == atZipDS || type_ == atZipMV;
     const bool local_verified = d.ZipLayoutFlags.Has(htLocal);
+    const std::uint32_t last_disk = d.EndRecord.size() >= 6 ? LoadLE16(d.EndRecord.data() + 4) : 0;
     while (!lister_.GetCancel()) {
         const std::uint8_t* p = reader_.Fetch(position, kZipCentralHeaderSize);
         if (p == nullptr || !IsZipRecord(p, 0x01, 0x02)) break;
@@ -187,7 +198,11 @@ void TZipWalk::WalkCentral(std::int64_t position) {
                                         std::min<std::size_t>(header.CommentLength, kMaxCommentChars));
             record->FileComment = header.NameIsUtf8() || !lister_.TranslateOemChar ? std::string(text) : OemToUtf8(text);
         }
-        if (!spanned && !local_verified) lister_.ReportError(ecode::kBadFileHeader);
+        if (spanned) {
+            lister_.SetVolumeName(SpannedVolumeName(type_, lister_.ArchiveFile(), header.DiskStart, last_disk));
+        } else if (!local_verified) {
+            lister_.ReportError(ecode::kBadFileHeader);
+        }
         record->HeaderOffset = static_cast<std::int64_t>(std::min<std::uint64_t>(
             header.LocalOffset + d.ZipPrefixSize, static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())));
         lister_.OfferEntry(std::move(*record), static_cast<std::int64_t>(header.LocalOffset),

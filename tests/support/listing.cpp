@@ -11,6 +11,7 @@ Listing ListArchive(const std::string& path, const std::function<void(TArcLister
     Listing result;
     TArcLister lister;
     lister.ShowEmptyDirs = true;
+    lister.FileSpec = {"*.*"};  // as the facade sets it
     lister.OnError = [&](TObject*, const std::string&, const std::string&, const std::string&, int code) {
         result.errors.push_back(code);
     };

@@ -21,7 +21,7 @@ struct Listing {
     int total_files = -1;
 };
 
-// Lists an archive with every entry selected and directory entries shown. `prepare` may adjust the
+// Lists an archive with every entry selected (FileSpec "*.*") and directory entries shown. `prepare` may adjust the
 // lister (masks, handlers) before Activate.
 Listing ListArchive(const std::string& path, const std::function<void(TArcLister&)>& prepare = {});
 

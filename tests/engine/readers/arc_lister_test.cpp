@@ -24,6 +24,7 @@ public:
     std::vector<std::string> events;
 
     ScriptedLister() {
+        FileSpec = {"*.*"};
         OnActivate = [this](TObject*) { events.push_back("activate"); };
         OnDeactivate = [this](TObject*) { events.push_back("deactivate"); };
         OnElapsedTime = [this](TObject*, float) { events.push_back("elapsed"); };

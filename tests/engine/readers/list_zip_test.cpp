@@ -181,6 +181,7 @@ TEST_F(ZipWithoutDirectoryTest, NotListedUnlessTheOwnerAgrees) {
     EXPECT_TRUE(refused.errors.empty());
 
     TArcLister lister;
+    lister.FileSpec = {"*.*"};
     std::vector<std::pair<int, std::string>> errors;
     lister.OnError = [&](TObject*, const std::string&, const std::string& extended, const std::string&, int code) {
         errors.emplace_back(code, extended);
@@ -200,6 +201,7 @@ TEST_F(ZipListTest, HundredThousandEntriesListQuickly) {
     std::vector<ZipMember> members(100'000);
     for (std::size_t i = 0; i < members.size(); ++i) members[i].name = "dir/file" + std::to_string(i) + ".txt";
     TArcLister lister;
+    lister.FileSpec = {"*.*"};
     int count = 0;
     std::string last;
     lister.OnRead = [&](TObject*, int, int) {
