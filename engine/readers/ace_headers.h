@@ -32,7 +32,7 @@ struct TAceFileHeader {
     std::uint32_t Attributes = 0;
     std::uint32_t Crc32 = 0;       // the finished CRC-32 of the data (the header keeps its complement)
     std::uint8_t CompressionType = 0;
-    std::uint8_t Quality = 0;      // 0 fastest to 4 best
+    std::uint8_t Quality = 0;      // 1 fastest to 5 best; 0 for stored entries
     std::uint16_t NameSize = 0;
     std::string Name;              // as stored (OEM, "\" between folders)
 };

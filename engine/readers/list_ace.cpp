@@ -12,6 +12,12 @@ namespace {
 
 constexpr std::uint32_t kDirectoryAttribute = 0x10;
 
+// The method names count the qualities from "Fastest" (0); headers count them from 1, keeping 0 for stored
+// entries, which have no name of their own and take the first one.
+std::uint8_t MethodCode(const TAceFileHeader& file) {
+    return file.Quality == 0 ? 0 : static_cast<std::uint8_t>(file.Quality - 1);
+}
+
 TEntryRecord AceRecord(const TArcLister& lister, const TAceFileHeader& file, std::uint8_t version) {
     TEntryRecord record;
     record.FileName = lister.ConvertName(file.Name);
@@ -20,8 +26,8 @@ TEntryRecord AceRecord(const TArcLister& lister, const TAceFileHeader& file, std
     record.UnpackedSize = file.OriginalSize;
     record.FileCRC = file.Crc32;
     record.Encrypted = (file.Flags & kAceFileEncrypted) != 0;
-    record.CompressMethod = file.Quality;
-    record.CompressMethodName = GetCompressMethodName(lister.ArcType(), file.Quality, 0, file.Attributes);
+    record.CompressMethod = MethodCode(file);
+    record.CompressMethodName = GetCompressMethodName(lister.ArcType(), record.CompressMethod, 0, file.Attributes);
     record.ExternalAttr = file.Attributes;
     record.VersionMadeBy = version;
     record.VersionNeeded = version;
