@@ -5,6 +5,7 @@
 #include "engine/core/method_names.h"
 #include "engine/readers/ace_headers.h"
 #include "engine/readers/arc_lister.h"
+#include "engine/readers/header_window.h"
 #include "engine/readers/list_walks.h"
 
 namespace kv {
@@ -39,6 +40,7 @@ TEntryRecord AceRecord(const TArcLister& lister, const TAceFileHeader& file, std
 
 void ListAce(TArcLister& lister) {
     std::int64_t cursor = lister.Detection().ArcStartOffset;
+    THeaderWindow window(lister);
     std::array<std::uint8_t, kAceFileHeaderFixed> fixed{};
     if (!lister.ReadExact(cursor, fixed.data(), kAceMainHeaderFixed)) return;
     const auto main = ParseAceMainHeader(fixed);
@@ -47,11 +49,11 @@ void ListAce(TArcLister& lister) {
 
     while (!lister.GetCancel()) {
         if (cursor + static_cast<std::int64_t>(kAceFileHeaderFixed) > lister.ArchiveSize()) return;
-        if (!lister.ReadExact(cursor, fixed.data(), kAceFileHeaderFixed)) return;
+        if (!window.Read(cursor, fixed.data(), kAceFileHeaderFixed)) return;
         auto file = ParseAceFileHeader(fixed);
         if (!file) return;
         file->Name.resize(file->NameSize);
-        if (!lister.ReadExact(cursor + static_cast<std::int64_t>(kAceFileHeaderFixed), file->Name.data(),
+        if (!window.Read(cursor + static_cast<std::int64_t>(kAceFileHeaderFixed), file->Name.data(),
                               file->NameSize)) {
             return;
         }

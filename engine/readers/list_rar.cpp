@@ -6,6 +6,7 @@
 #include "engine/core/error_codes.h"
 #include "engine/core/method_names.h"
 #include "engine/readers/arc_lister.h"
+#include "engine/readers/header_window.h"
 #include "engine/readers/list_walks.h"
 #include "engine/readers/rar5_headers.h"
 #include "engine/readers/rar_headers.h"
@@ -31,14 +32,14 @@ TEntryRecord RarRecord(const TArcLister& lister, const TRarFileHeader& file) {
 }
 
 // Walks the blocks of one volume from `cursor` until its end block or its end.
-void WalkRarVolume(TArcLister& lister, TRarEntryJoin& join, std::int64_t cursor) {
+void WalkRarVolume(TArcLister& lister, THeaderWindow& window, TRarEntryJoin& join, std::int64_t cursor) {
     std::vector<std::uint8_t> header;
     while (!lister.GetCancel()) {
         const std::int64_t size = lister.ArchiveSize();
         if (cursor + static_cast<std::int64_t>(kRarBlockPrefix) > size) return;
         const auto fixed = static_cast<std::size_t>(std::min<std::int64_t>(kRarFileHeaderFixed, size - cursor));
         header.resize(fixed);
-        if (!lister.ReadExact(cursor, header.data(), static_cast<std::int64_t>(fixed))) return;
+        if (!window.Read(cursor, header.data(), static_cast<std::int64_t>(fixed))) return;
         const auto block = ParseRarBlockPrefix(header);
         if (!block) return;
 
@@ -48,7 +49,7 @@ void WalkRarVolume(TArcLister& lister, TRarEntryJoin& join, std::int64_t cursor)
             if (block->HeaderSize < kRarFileHeaderFixed || cursor + block->HeaderSize > size) return;
             header.resize(block->HeaderSize);
             if (block->HeaderSize > fixed &&
-                !lister.ReadExact(cursor + static_cast<std::int64_t>(fixed), header.data() + fixed,
+                !window.Read(cursor + static_cast<std::int64_t>(fixed), header.data() + fixed,
                                   block->HeaderSize - static_cast<std::int64_t>(fixed))) {
                 return;
             }
@@ -99,8 +100,13 @@ void ListRar(TArcLister& lister) {
     if (!cursor) return;
 
     TRarEntryJoin join(lister);
+    THeaderWindow window(lister);
     WalkRarVolumes(
-        lister, join, *cursor, [&](std::int64_t from) { WalkRarVolume(lister, join, from); },
+        lister, join, *cursor,
+        [&](std::int64_t from) {
+            window.Clear();
+            WalkRarVolume(lister, window, join, from);
+        },
         [&]() -> std::optional<std::int64_t> {
             // Later volumes carry no self-extractor in front.
             if (!RarSignatureAt(lister, 0, kRarMarker)) return std::nullopt;

@@ -5,6 +5,7 @@
 #include "engine/core/error_codes.h"
 #include "engine/core/method_names.h"
 #include "engine/readers/arc_lister.h"
+#include "engine/readers/header_window.h"
 #include "engine/readers/rar5_headers.h"
 #include "engine/readers/rar_volumes.h"
 
@@ -49,17 +50,17 @@ TEntryRecord Rar5Record(const TArcLister& lister, const TRar5FileHeader& file, s
     return record;
 }
 
-void WalkRar5Volume(TArcLister& lister, TRarEntryJoin& join, std::int64_t cursor) {
+void WalkRar5Volume(TArcLister& lister, THeaderWindow& window, TRarEntryJoin& join, std::int64_t cursor) {
     std::vector<std::uint8_t> header;
     while (!lister.GetCancel()) {
         const std::int64_t size = lister.ArchiveSize();
         if (cursor + kBlockStartBytes > size) return;
         header.resize(kBlockStartBytes);
-        if (!lister.ReadExact(cursor, header.data(), kBlockStartBytes)) return;
+        if (!window.Read(cursor, header.data(), kBlockStartBytes)) return;
         const auto header_end = Rar5HeaderEnd(header);
         if (!header_end || static_cast<std::int64_t>(*header_end) > size - cursor) return;
         header.resize(*header_end);
-        if (!lister.ReadExact(cursor, header.data(), static_cast<std::int64_t>(header.size()))) return;
+        if (!window.Read(cursor, header.data(), static_cast<std::int64_t>(header.size()))) return;
         const auto block = ParseRar5Block(header);
         if (!block) return;
         if (block->Type == kRar5EncryptionBlock) {
@@ -87,9 +88,14 @@ void WalkRar5Volume(TArcLister& lister, TRarEntryJoin& join, std::int64_t cursor
 
 void ListRar5(TArcLister& lister) {
     TRarEntryJoin join(lister);
+    THeaderWindow window(lister);
     const std::int64_t cursor = lister.Detection().ArcStartOffset + static_cast<std::int64_t>(kRar5SignatureSize);
     WalkRarVolumes(
-        lister, join, cursor, [&](std::int64_t from) { WalkRar5Volume(lister, join, from); },
+        lister, join, cursor,
+        [&](std::int64_t from) {
+            window.Clear();
+            WalkRar5Volume(lister, window, join, from);
+        },
         [&]() -> std::optional<std::int64_t> {
             if (!RarSignatureAt(lister, 0, kRar5Signature)) return std::nullopt;
             std::vector<std::uint8_t> start(kBlockStartBytes);
