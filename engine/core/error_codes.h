@@ -24,6 +24,7 @@ inline constexpr int kMaximumVolumes = 25251;
 inline constexpr int kOutOfMemory = 25253;
 inline constexpr int kOutOfMemoryExpandingStream = 25254;
 inline constexpr int kRequiredEventNotAssigned = 25270;
+inline constexpr int kPasswordProtected = 25290;
 inline constexpr int kSeekError = 25293;
 inline constexpr int kStreamReadWriteError = 25310;
 inline constexpr int kErrorUpdatingArchive = 25350;

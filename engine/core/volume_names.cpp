@@ -49,12 +49,12 @@ std::string Padded(int value, std::size_t width) {
     return digits;
 }
 
-// "data.part7.rar" → the position of ".part7" and the width of its number (1 to 3 digits).
+// "data.part7.rar" → the position of ".part7" and the width of its number (1 to 4 digits).
 std::optional<std::pair<std::size_t, std::size_t>> RarPartExtension(const std::string& stem) {
     const std::size_t dot = ExtensionDot(stem);
     if (dot == std::string::npos) return std::nullopt;
     const std::string_view ext = std::string_view(stem).substr(dot);
-    if (ext.size() < 6 || ext.size() > 8) return std::nullopt;
+    if (ext.size() < 6 || ext.size() > 9) return std::nullopt;
     for (std::size_t i = 0; i < 5; ++i) {
         if (std::tolower(static_cast<unsigned char>(ext[i])) != ".part"[i]) return std::nullopt;
     }

@@ -321,6 +321,10 @@ bool TZipCommon::ChangeReadVolume() {
     }
 
     ++detection_.VolumeNumber;
+    // The volumes after data.r00 take its letter, not the one before it that data.rar implied.
+    TArcDetection moved_to;
+    ComputeVolumeNumber(ArcType(), name, moved_to);
+    if (moved_to.VolumeLetter != 0) detection_.VolumeLetter = moved_to.VolumeLetter;
     ArchiveStream.reset();
     archive_file_ = name;
     CurrentVolumeName = name;

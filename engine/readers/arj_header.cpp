@@ -10,19 +10,19 @@ namespace kv {
 using platform::LoadLE16;
 using platform::LoadLE32;
 
-TArjHeaderRead ReadArjHeader(THeaderWindow& archive, std::int64_t offset, TArjHeader& header) {
+TArjHeaderRead ReadArjHeader(THeaderReader& archive, std::int64_t offset, TArjHeader& header) {
     constexpr std::int64_t kIdAndSize = 4;
     constexpr std::int64_t kHeaderCrc = 4;
     constexpr std::int64_t kFirstPartMin = 30;  // up to and including the host data field
 
     std::array<std::uint8_t, kArjMaxBasicHeaderSize> bytes{};
-    if (!archive.ReadExact(offset, bytes.data(), kIdAndSize)) return TArjHeaderRead::ahEnd;
+    if (!archive.Read(offset, bytes.data(), kIdAndSize)) return TArjHeaderRead::ahEnd;
     if (bytes[0] != 0x60 || bytes[1] != 0xEA) return TArjHeaderRead::ahEnd;
     const std::int64_t size = LoadLE16(&bytes[2]);
     if (size == 0) return TArjHeaderRead::ahEnd;
     if (size > kArjMaxBasicHeaderSize) return TArjHeaderRead::ahOversized;
     std::int64_t cursor = offset + kIdAndSize;
-    if (cursor + size + kHeaderCrc > archive.StreamSize() || !archive.ReadExact(cursor, bytes.data(), size)) {
+    if (cursor + size + kHeaderCrc > archive.Limit() || !archive.Read(cursor, bytes.data(), size)) {
         return TArjHeaderRead::ahEnd;
     }
     const std::int64_t first_size = bytes[0];
@@ -45,7 +45,7 @@ TArjHeaderRead ReadArjHeader(THeaderWindow& archive, std::int64_t offset, TArjHe
     cursor += size + kHeaderCrc;
     for (;;) {
         std::array<std::uint8_t, 2> ext_size{};
-        if (!archive.ReadExact(cursor, ext_size.data(), 2)) return TArjHeaderRead::ahEnd;
+        if (!archive.Read(cursor, ext_size.data(), 2)) return TArjHeaderRead::ahEnd;
         cursor += 2;
         const std::int64_t ext = LoadLE16(ext_size.data());
         if (ext == 0) break;

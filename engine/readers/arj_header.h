@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/readers/header_window.h"
+#include "engine/readers/header_reader.h"
 
 namespace kv {
 
@@ -42,6 +42,6 @@ enum class TArjHeaderRead {
 };
 
 // Reads the basic header at `offset` of an ARJ archive.
-TArjHeaderRead ReadArjHeader(THeaderWindow& archive, std::int64_t offset, TArjHeader& header);
+TArjHeaderRead ReadArjHeader(THeaderReader& archive, std::int64_t offset, TArjHeader& header);
 
 }  // namespace kv

@@ -1,6 +1,7 @@
 #include "engine/readers/header_reader.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace kv {
 
@@ -16,10 +17,25 @@ const std::uint8_t* THeaderReader::Fetch(std::int64_t offset, std::size_t count)
     const auto wanted = static_cast<std::size_t>(
         std::min<std::int64_t>(limit_ - offset, static_cast<std::int64_t>(std::max(count, chunk_))));
     if (buffer_.size() < wanted) buffer_.resize(wanted);
-    const std::int64_t got = stream_.ReadAt(offset, buffer_.data(), static_cast<std::int64_t>(wanted));
+    const std::int64_t got = stream_->ReadAt(offset, buffer_.data(), static_cast<std::int64_t>(wanted));
     buffer_start_ = offset;
     buffer_size_ = got > 0 ? static_cast<std::size_t>(got) : 0;
     return buffer_size_ >= count ? buffer_.data() : nullptr;
+}
+
+bool THeaderReader::Read(std::int64_t offset, void* buffer, std::int64_t size) {
+    if (size < 0) return false;
+    const std::uint8_t* bytes = Fetch(offset, static_cast<std::size_t>(size));
+    if (bytes == nullptr) return false;
+    if (size > 0) std::memcpy(buffer, bytes, static_cast<std::size_t>(size));
+    return true;
+}
+
+void THeaderReader::Reset(TStream32& stream, std::int64_t limit) {
+    stream_ = &stream;
+    limit_ = limit;
+    buffer_start_ = 0;
+    buffer_size_ = 0;
 }
 
 }  // namespace kv

@@ -40,7 +40,7 @@ std::string JoinName(const TNameParts& parts) {
 }
 
 // Level 0 and 1: a one-byte header size counting from the checksum byte on.
-std::optional<TLhaHeader> ReadLevel01(THeaderWindow& archive, std::int64_t offset,
+std::optional<TLhaHeader> ReadLevel01(THeaderReader& archive, std::int64_t offset,
                                       TLhaHeader header, const std::uint8_t* fixed) {
     const std::int64_t total = fixed[0] + 2;
     const std::int64_t name_length = fixed[21];
@@ -48,7 +48,7 @@ std::optional<TLhaHeader> ReadLevel01(THeaderWindow& archive, std::int64_t offse
     if (total < kFixedSize + name_length + trailer) return std::nullopt;
 
     std::array<std::uint8_t, 257> bytes{};
-    if (!archive.ReadExact(offset, bytes.data(), total)) return std::nullopt;
+    if (!archive.Read(offset, bytes.data(), total)) return std::nullopt;
     TNameParts parts;
     // Some systems keep a file comment behind a zero byte inside the name field.
     parts.file = ZeroTerminatedField(&bytes[kFixedSize], static_cast<std::size_t>(name_length));
@@ -66,7 +66,7 @@ std::optional<TLhaHeader> ReadLevel01(THeaderWindow& archive, std::int64_t offse
             const std::int64_t at = offset + total + extended;
             if (next_size < 3 || extended + next_size > packed_field) break;
             ext.resize(static_cast<std::size_t>(next_size));
-            if (!archive.ReadExact(at, ext.data(), next_size)) break;
+            if (!archive.Read(at, ext.data(), next_size)) break;
             TakeExtendedHeader(ext[0], ext.data() + 1, ext.size() - 3, parts);
             extended += next_size;
             next_size = LoadLE16(&ext[ext.size() - 2]);
@@ -80,14 +80,14 @@ std::optional<TLhaHeader> ReadLevel01(THeaderWindow& archive, std::int64_t offse
 }
 
 // Level 2: a two-byte size of the whole header, extended headers included.
-std::optional<TLhaHeader> ReadLevel2(THeaderWindow& archive, std::int64_t offset, TLhaHeader header,
+std::optional<TLhaHeader> ReadLevel2(THeaderReader& archive, std::int64_t offset, TLhaHeader header,
                                      const std::uint8_t* fixed) {
     constexpr std::int64_t kFirstExtSizeAt = 24;
     const std::int64_t total = LoadLE16(fixed);
     if (total < kFirstExtSizeAt + 2) return std::nullopt;
 
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(total));
-    if (!archive.ReadExact(offset, bytes.data(), total)) return std::nullopt;
+    if (!archive.Read(offset, bytes.data(), total)) return std::nullopt;
     header.Crc16 = LoadLE16(&bytes[21]);
     header.Os = bytes[23];
 
@@ -107,9 +107,9 @@ std::optional<TLhaHeader> ReadLevel2(THeaderWindow& archive, std::int64_t offset
 
 }  // namespace
 
-std::optional<TLhaHeader> ReadLhaHeader(THeaderWindow& archive, std::int64_t offset) {
+std::optional<TLhaHeader> ReadLhaHeader(THeaderReader& archive, std::int64_t offset) {
     std::array<std::uint8_t, kFixedSize> fixed{};
-    if (!archive.ReadExact(offset, fixed.data(), kFixedSize)) {
+    if (!archive.Read(offset, fixed.data(), kFixedSize)) {
         return std::nullopt;
     }
     TLhaHeader header;

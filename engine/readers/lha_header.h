@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "engine/readers/header_window.h"
+#include "engine/readers/header_reader.h"
 
 namespace kv {
 
@@ -28,6 +28,6 @@ struct TLhaHeader {
 
 // Reads the header at `offset` of an LHA archive. Nothing at the end of the archive (a zero size byte, a
 // level above 2) or when the header does not fit its own fields or the file.
-std::optional<TLhaHeader> ReadLhaHeader(THeaderWindow& archive, std::int64_t offset);
+std::optional<TLhaHeader> ReadLhaHeader(THeaderReader& archive, std::int64_t offset);
 
 }  // namespace kv

@@ -4,7 +4,7 @@
 #include "engine/core/dates.h"
 #include "engine/core/method_names.h"
 #include "engine/readers/arc_lister.h"
-#include "engine/readers/header_window.h"
+#include "engine/readers/header_reader.h"
 #include "engine/readers/header_fields.h"
 #include "engine/readers/list_walks.h"
 #include "platform/byte_order.h"
@@ -32,10 +32,10 @@ void ListArc(TArcLister& lister) {
     std::vector<std::size_t> prefix_lengths;  // where each open subdirectory's part of the prefix starts
     std::string prefix;
     std::int64_t cursor = lister.Detection().ArcStartOffset;
-    THeaderWindow archive(lister.Archive(), lister.ArchiveSize());
+    THeaderReader archive(lister.Archive(), lister.ArchiveSize(), THeaderReader::kSmallChunk);
     std::array<std::uint8_t, kHeaderSize> bytes{};
     while (!lister.GetCancel()) {
-        if (cursor + kEndMarkerSize > lister.ArchiveSize() || !archive.ReadExact(cursor, bytes.data(), kEndMarkerSize)) break;
+        if (cursor + kEndMarkerSize > lister.ArchiveSize() || !archive.Read(cursor, bytes.data(), kEndMarkerSize)) break;
         const std::uint8_t method = bytes[1];
         if (bytes[0] != kMarker || method == kEndOfArchive || method > kEndOfSubdirectory) break;
         if (method == kEndOfSubdirectory) {
@@ -47,7 +47,7 @@ void ListArc(TArcLister& lister) {
         }
 
         const std::int64_t header_size = method == kOldStored ? kOldHeaderSize : kHeaderSize;
-        if (cursor + header_size > lister.ArchiveSize() || !archive.ReadExact(cursor, bytes.data(), header_size)) break;
+        if (cursor + header_size > lister.ArchiveSize() || !archive.Read(cursor, bytes.data(), header_size)) break;
         const std::int64_t packed = platform::LoadLE32(&bytes[15]);
         const bool directory = method == kSubdirectory;
         // A subdirectory's entries follow its header; its size covers them.

@@ -12,14 +12,14 @@ namespace kv {
 namespace {
 
 // Reads the header at `offset` of the current volume; an oversized one is reported as a bad header.
-bool ReadHeader(TArcLister& lister, THeaderWindow& archive, std::int64_t offset, TArjHeader& header) {
+bool ReadHeader(TArcLister& lister, THeaderReader& archive, std::int64_t offset, TArjHeader& header) {
     const TArjHeaderRead read = ReadArjHeader(archive, offset, header);
     if (read == TArjHeaderRead::ahOversized) lister.ReportError(ecode::kBadFileHeader);
     return read == TArjHeaderRead::ahEntry;
 }
 
 // The position of the first file header of the current volume, or -1.
-std::int64_t FirstFileHeader(TArcLister& lister, THeaderWindow& archive, std::int64_t main_offset) {
+std::int64_t FirstFileHeader(TArcLister& lister, THeaderReader& archive, std::int64_t main_offset) {
     TArjHeader main;
     return ReadHeader(lister, archive, main_offset, main) ? main.DataOffset : -1;
 }
@@ -56,7 +56,7 @@ TEntryRecord MakeRecord(TArcLister& lister, const TArjHeader& header, std::int64
 }  // namespace
 
 void ListArj(TArcLister& lister) {
-    std::optional<THeaderWindow> archive(std::in_place, lister.Archive(), lister.ArchiveSize());
+    std::optional<THeaderReader> archive(std::in_place, lister.Archive(), lister.ArchiveSize(), THeaderReader::kSmallChunk);
     std::int64_t cursor = FirstFileHeader(lister, *archive, lister.Detection().ArcStartOffset);
     TArjHeader header;
     while (cursor >= 0 && !lister.GetCancel() && ReadHeader(lister, *archive, cursor, header)) {

@@ -5,7 +5,7 @@
 #include "engine/core/entry_sizes.h"
 #include "engine/core/method_names.h"
 #include "engine/readers/arc_lister.h"
-#include "engine/readers/header_window.h"
+#include "engine/readers/header_reader.h"
 #include "engine/readers/list_walks.h"
 #include "platform/byte_order.h"
 
@@ -19,11 +19,11 @@ void ListBh(TArcLister& lister) {
 
     const TArcType type = lister.ArcType();
     std::int64_t cursor = lister.Detection().ArcStartOffset;
-    THeaderWindow archive(lister.Archive(), lister.ArchiveSize());
+    THeaderReader archive(lister.Archive(), lister.ArchiveSize(), THeaderReader::kSmallChunk);
     std::array<std::uint8_t, kHeaderSize> bytes{};
     std::string name;
     while (!lister.GetCancel()) {
-        if (cursor + kHeaderSize > lister.ArchiveSize() || !archive.ReadExact(cursor, bytes.data(), kHeaderSize)) break;
+        if (cursor + kHeaderSize > lister.ArchiveSize() || !archive.Read(cursor, bytes.data(), kHeaderSize)) break;
         if (bytes[0] != 'B' || bytes[1] != 'H' || bytes[2] != 0x05 || bytes[3] != 0x07 || LoadLE16(&bytes[4]) == 0) break;
 
         const std::int64_t name_length = LoadLE16(&bytes[33]);
@@ -32,7 +32,7 @@ void ListBh(TArcLister& lister) {
         const std::int64_t next = cursor + kHeaderSize + name_length + extra_length + stored_packed;
         if (next > lister.ArchiveSize()) break;
         name.resize(static_cast<std::size_t>(name_length));
-        if (!archive.ReadExact(cursor + kHeaderSize, name.data(), name_length)) break;
+        if (!archive.Read(cursor + kHeaderSize, name.data(), name_length)) break;
 
         const std::uint8_t flags = bytes[9];
         const std::uint8_t method = bytes[10];

@@ -8,7 +8,7 @@
 #include "engine/core/error_codes.h"
 #include "engine/core/method_names.h"
 #include "engine/readers/arc_lister.h"
-#include "engine/readers/header_window.h"
+#include "engine/readers/header_reader.h"
 #include "engine/readers/list_walks.h"
 #include "platform/byte_order.h"
 #include "platform/paths.h"
@@ -56,9 +56,9 @@ std::string JoinPath(std::string path, const std::string& name) {
 void ListHa(TArcLister& lister) {
     const TArcType type = lister.ArcType();
     const std::int64_t start = lister.Detection().ArcStartOffset;
-    THeaderWindow archive(lister.Archive(), lister.ArchiveSize());
+    THeaderReader archive(lister.Archive(), lister.ArchiveSize(), THeaderReader::kSmallChunk);
     std::array<std::uint8_t, kArchiveHeaderSize> archive_header{};
-    if (!archive.ReadExact(start, archive_header.data(), kArchiveHeaderSize)) return;
+    if (!archive.Read(start, archive_header.data(), kArchiveHeaderSize)) return;
     const int count = platform::LoadLE16(&archive_header[2]);
     // HA keeps no dates the lister uses: every entry shows the time of listing.
     const TDateTime listed_at = UnixTimeToDateTime(std::time(nullptr));
@@ -67,11 +67,11 @@ void ListHa(TArcLister& lister) {
     std::array<std::uint8_t, kFixedFields> fixed{};
     std::vector<char> bytes;
     for (int index = 0; index < count && !lister.GetCancel(); ++index) {
-        if (cursor + kFixedSize > lister.ArchiveSize() || !archive.ReadExact(cursor, fixed.data(), kFixedFields)) break;
+        if (cursor + kFixedSize > lister.ArchiveSize() || !archive.Read(cursor, fixed.data(), kFixedFields)) break;
         const std::int64_t names_at = cursor + kFixedFields;
         bytes.resize(static_cast<std::size_t>(std::min(kNamesBufferSize, lister.ArchiveSize() - names_at)));
         TNames names;
-        if (!archive.ReadExact(names_at, bytes.data(), static_cast<std::int64_t>(bytes.size())) ||
+        if (!archive.Read(names_at, bytes.data(), static_cast<std::int64_t>(bytes.size())) ||
             !SplitNames(bytes, names)) {
             lister.ReportError(ecode::kBadFileHeader);
             break;

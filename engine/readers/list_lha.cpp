@@ -11,7 +11,7 @@ namespace kv {
 void ListLha(TArcLister& lister) {
     const TArcType type = lister.ArcType();
     std::int64_t cursor = lister.Detection().ArcStartOffset;
-    THeaderWindow archive(lister.Archive(), lister.ArchiveSize());
+    THeaderReader archive(lister.Archive(), lister.ArchiveSize(), THeaderReader::kSmallChunk);
     while (!lister.GetCancel()) {
         const auto header = ReadLhaHeader(archive, cursor);
         if (!header || header->NextOffset > lister.ArchiveSize()) break;

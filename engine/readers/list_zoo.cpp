@@ -5,7 +5,7 @@
 #include "engine/core/dates.h"
 #include "engine/core/method_names.h"
 #include "engine/readers/arc_lister.h"
-#include "engine/readers/header_window.h"
+#include "engine/readers/header_reader.h"
 #include "engine/readers/header_fields.h"
 #include "engine/readers/list_walks.h"
 #include "platform/byte_order.h"
@@ -26,7 +26,7 @@ constexpr std::size_t kShortNameField = 13;
 constexpr std::uint8_t kEntryTypeWithLongNames = 2;
 
 // The name of a type 2 entry: its directory and long name where it stores them, else the short name.
-std::string StoredName(THeaderWindow& archive, std::int64_t offset, const std::uint8_t* entry) {
+std::string StoredName(THeaderReader& archive, std::int64_t offset, const std::uint8_t* entry) {
     std::string name(ZeroTerminatedField(&entry[38], kShortNameField));
     const std::int64_t variable_size = LoadLE16(&entry[51]);
     const std::size_t long_length = entry[56];
@@ -36,7 +36,7 @@ std::string StoredName(THeaderWindow& archive, std::int64_t offset, const std::u
         return name;
     }
     std::array<char, kLongNamesMax> bytes{};
-    if (!archive.ReadExact(offset + kEntrySize, bytes.data(), static_cast<std::int64_t>(long_length + dir_length))) {
+    if (!archive.Read(offset + kEntrySize, bytes.data(), static_cast<std::int64_t>(long_length + dir_length))) {
         return name;
     }
     const std::string_view long_name =
@@ -50,13 +50,13 @@ std::string StoredName(THeaderWindow& archive, std::int64_t offset, const std::u
     return path + name;
 }
 
-std::string ReadComment(THeaderWindow& archive, const std::uint8_t* entry) {
+std::string ReadComment(THeaderReader& archive, const std::uint8_t* entry) {
     const std::int64_t position = LoadLE32(&entry[32]);
     const std::int64_t length = std::min<std::int64_t>(LoadLE16(&entry[36]), kCommentMax);
     std::string comment;
-    if (position == 0 || length == 0 || position + length > archive.StreamSize()) return comment;
+    if (position == 0 || length == 0 || position + length > archive.Limit()) return comment;
     comment.resize(static_cast<std::size_t>(length));
-    if (!archive.ReadExact(position, comment.data(), length)) comment.clear();
+    if (!archive.Read(position, comment.data(), length)) comment.clear();
     return comment;
 }
 
@@ -65,16 +65,16 @@ std::string ReadComment(THeaderWindow& archive, const std::uint8_t* entry) {
 void ListZoo(TArcLister& lister) {
     const TArcType type = lister.ArcType();
     const std::int64_t start = lister.Detection().ArcStartOffset;
-    THeaderWindow archive(lister.Archive(), lister.ArchiveSize());
+    THeaderReader archive(lister.Archive(), lister.ArchiveSize(), THeaderReader::kSmallChunk);
     std::array<std::uint8_t, kEntrySize> bytes{};
-    if (!archive.ReadExact(start, bytes.data(), kArchiveHeaderSize) || LoadLE32(&bytes[20]) != kTag) return;
+    if (!archive.Read(start, bytes.data(), kArchiveHeaderSize) || LoadLE32(&bytes[20]) != kTag) return;
     // The second word holds the first-entry offset negated, as a check of the first.
     const std::uint32_t first = LoadLE32(&bytes[24]);
     if (first + LoadLE32(&bytes[28]) != 0) return;
 
     std::int64_t cursor = start + first;
     while (!lister.GetCancel()) {
-        if (cursor + kEntrySize > lister.ArchiveSize() || !archive.ReadExact(cursor, bytes.data(), kEntrySize)) break;
+        if (cursor + kEntrySize > lister.ArchiveSize() || !archive.Read(cursor, bytes.data(), kEntrySize)) break;
         if (LoadLE32(&bytes[0]) != kTag) break;
         // Each entry points at the next; one that does not lead forward ends the walk.
         const std::int64_t next = LoadLE32(&bytes[6]);

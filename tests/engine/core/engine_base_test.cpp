@@ -366,6 +366,24 @@ TEST_F(EngineBaseTest, NextVolumeProtocol) {
     }
 }
 
+TEST_F(EngineBaseTest, RarVolumesAfterTheFirstFollowTheLetterOfTheOneBefore) {
+    const std::string first = MakeFile("set.rar", std::string("Rar!\x1A\x07\x00", 7) + std::string(40, '\0'));
+    const std::string second = MakeFile("set.r00", "second");
+    const std::string third = MakeFile("set.r01", "third");
+    ScriptedReader reader;
+    reader.SetArchiveFile(first);
+    ASSERT_EQ(reader.ArcType(), atRar);
+    std::vector<std::string> proposed;
+    reader.OnNextVolume = [&](TObject*, std::string& name, int, bool, bool&) { proposed.push_back(name); };
+    reader.routine = [&](ScriptedReader& r, TStream32*) {
+        r.RestoreArchiveFile(first);
+        r.ChangeReadVolume();
+        r.ChangeReadVolume();
+    };
+    reader.TestArchive();
+    EXPECT_EQ(proposed, (std::vector<std::string>{second, third}));
+}
+
 TEST_F(EngineBaseTest, NextVolumeWithoutHandlerReportsMissingEvent) {
     ScriptedReader reader;
     reader.SetArchiveFile(MakeFile("set.arj", "\x60\xEA" + std::string(62, '\0')));

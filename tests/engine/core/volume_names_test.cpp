@@ -55,6 +55,7 @@ TEST(VolumeNames, NextVolume) {
         {atRar, "data.part01.rar", 0, 'q', "data.part02.rar"},
         {atRar, "data.part01.rar", 8, 'q', "data.part10.rar"},
         {atRar, "data.part001.rar", 8, 'q', "data.part010.rar"},
+        {atRar, "data.part0001.rar", 0, 'q', "data.part0002.rar"},
         {atRarExe, "data.part1.exe", 1, 'q', "data.part3.rar"},
         {atRar, "data.party.rar", 0, 'q', "data.party.r00"},
         {atArj, "dir.v/data", 1, 'a', "dir.v/data.a01"},
