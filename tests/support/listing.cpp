@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "platform/paths.h"
+#include "support/test_support.h"
 
 namespace kv::test {
 
@@ -59,6 +60,19 @@ std::string CompareWithExpected(const Listing& listing, const ExpectedContents& 
         if (!seen.count(name)) differences << "expected but not listed: " << name << "\n";
     }
     return differences.str();
+}
+
+std::vector<std::string> Names(const Listing& listing) {
+    std::vector<std::string> names;
+    for (const auto& entry : listing.entries) names.push_back(entry.FileName);
+    return names;
+}
+
+Listing ListBytes(const std::filesystem::path& dir, const std::string& file, const std::string& bytes,
+                  const std::function<void(TArcLister&)>& prepare) {
+    const auto path = dir / file;
+    WriteFile(path, bytes);
+    return ListArchive(path.string(), prepare);
 }
 
 }  // namespace kv::test

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,5 +31,12 @@ Listing ListArchive(const std::string& path, const std::function<void(TArcLister
 // with its size (and its CRC-32 when `compare_crc`), and no other file may be listed. Directory and link
 // members are not compared. Returns "" when they agree, else what differs.
 std::string CompareWithExpected(const Listing& listing, const ExpectedContents& expected, bool compare_crc);
+
+// The listed names, in order.
+std::vector<std::string> Names(const Listing& listing);
+
+// Writes `bytes` as `file` in `dir` and lists it.
+Listing ListBytes(const std::filesystem::path& dir, const std::string& file, const std::string& bytes,
+                  const std::function<void(TArcLister&)>& prepare = {});
 
 }  // namespace kv::test

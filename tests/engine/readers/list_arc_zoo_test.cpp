@@ -33,18 +33,12 @@ std::string ZooArchiveHeader() {
     return LeBytes().field("ZOO 2.10 Archive.\x1A", 20).u32(kZooTag).u32(34).u32(static_cast<std::uint32_t>(-34)).u8(2).u8(0).bytes;
 }
 
-std::vector<std::string> Names(const test::Listing& listing) {
-    std::vector<std::string> names;
-    for (const auto& entry : listing.entries) names.push_back(entry.FileName);
-    return names;
-}
+using test::Names;
 
 class ListArcZooTest : public ::testing::Test {
 protected:
     test::Listing List(const std::string& bytes, const std::string& file) {
-        const auto path = dir_ / file;
-        test::WriteFile(path, bytes);
-        return test::ListArchive(path.string());
+        return test::ListBytes(dir_.Path(), file, bytes);
     }
     test::TempDir dir_;
 };

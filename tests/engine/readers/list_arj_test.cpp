@@ -27,11 +27,7 @@ std::string ArjHeader(std::uint8_t file_type, const std::string& name, const std
     return h.bytes + data;
 }
 
-std::vector<std::string> Names(const test::Listing& listing) {
-    std::vector<std::string> names;
-    for (const auto& entry : listing.entries) names.push_back(entry.FileName);
-    return names;
-}
+using test::Names;
 
 class ListArjTest : public ::testing::Test {
 protected:

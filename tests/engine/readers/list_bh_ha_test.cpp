@@ -30,18 +30,12 @@ std::string HaEntry(std::uint8_t method, const std::string& path, const std::str
 }
 std::string HaArchive(int count, const std::string& entries) { return LeBytes().text("HA").u16(count).bytes + entries; }
 
-std::vector<std::string> Names(const test::Listing& listing) {
-    std::vector<std::string> names;
-    for (const auto& entry : listing.entries) names.push_back(entry.FileName);
-    return names;
-}
+using test::Names;
 
 class ListBhHaTest : public ::testing::Test {
 protected:
     test::Listing List(const std::string& bytes, const std::string& file) {
-        const auto path = dir_ / file;
-        test::WriteFile(path, bytes);
-        return test::ListArchive(path.string());
+        return test::ListBytes(dir_.Path(), file, bytes);
     }
     test::TempDir dir_;
 };

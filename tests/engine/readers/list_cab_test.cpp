@@ -16,11 +16,7 @@ namespace {
 using test::CabFileRecord;
 using test::MakeCab;
 
-std::vector<std::string> Names(const test::Listing& listing) {
-    std::vector<std::string> names;
-    for (const auto& entry : listing.entries) names.push_back(entry.FileName);
-    return names;
-}
+using test::Names;
 
 class ListCabTest : public ::testing::Test {
 protected:

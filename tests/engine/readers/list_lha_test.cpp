@@ -42,18 +42,12 @@ std::string LhaLevel2(const std::string& method, const std::string& dir, const s
     return h.bytes + ext.bytes + data;
 }
 
-std::vector<std::string> Names(const test::Listing& listing) {
-    std::vector<std::string> names;
-    for (const auto& entry : listing.entries) names.push_back(entry.FileName);
-    return names;
-}
+using test::Names;
 
 class ListLhaTest : public ::testing::Test {
 protected:
     test::Listing List(const std::string& bytes, const std::string& file = "a.lzh") {
-        const auto path = dir_ / file;
-        test::WriteFile(path, bytes);
-        return test::ListArchive(path.string());
+        return test::ListBytes(dir_.Path(), file, bytes);
     }
     test::TempDir dir_;
 };
