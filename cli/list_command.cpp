@@ -71,6 +71,13 @@ int RunListCommand(const ListOptions& options) {
         std::cerr << "kv: " << options.archive << ": " << LoadStr(code) << (extended.empty() ? "" : " (" + extended + ")")
                   << '\n';
     };
+    // Volumes that lie beside the archive are followed without asking; a missing one ends the listing.
+    lister.OnNextVolume = [](TObject*, std::string&, int, bool exists, bool& cancel) { cancel = !exists; };
+    // An archive without a usable central directory is listed from its local headers.
+    lister.OnCorruptZipHeader = [&](TObject*, THeaderTypeState, bool& cancel) {
+        std::cerr << "kv: " << options.archive << ": no central directory; listing the local headers\n";
+        cancel = false;
+    };
     lister.ShowEmptyDirs = true;
     lister.FileSpec = options.masks.empty() ? std::vector<std::string>{"*.*"} : options.masks;
     lister.SetArchiveFile(options.archive);
