@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <random>
 #include <string>
 
@@ -606,9 +605,7 @@ TEST(DetectArcType, HugeFileReadsOnlyBoundedWindows) {
         if (!head.empty()) file.WriteFull(head.data(), static_cast<std::int64_t>(head.size()));
         CountingStream stream(file);
         TArcDetection state;
-        const auto started = std::chrono::steady_clock::now();
         EXPECT_EQ(DetectArcType(stream, state, {}), atNA);
-        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
         EXPECT_EQ(state.ArcSize, std::int64_t{10} << 30);
         // The head, the end window, the TAR block and at most 11 scan blocks.
         EXPECT_LE(stream.BytesRead, 14 * 32768 + 4096) << head;
