@@ -10,7 +10,7 @@ namespace kv::test {
 
 // One TAR header block with its checksum; `prefix` fills the ustar prefix field (and sets the
 // POSIX magic), `size_field` replaces the octal size (for base-256 sizes).
-struct TarHeaderSpec {
+struct TarHeaderFields {
     std::string name = {};
     std::uint64_t size = 0;
     char type = '0';
@@ -19,21 +19,21 @@ struct TarHeaderSpec {
     bool break_checksum = false;
 };
 
-inline std::string TarHeader(const TarHeaderSpec& spec) {
+inline std::string TarHeader(const TarHeaderFields& fields) {
     std::string block(512, '\0');
-    std::memcpy(&block[0], spec.name.data(), std::min<std::size_t>(spec.name.size(), 100));
+    std::memcpy(&block[0], fields.name.data(), std::min<std::size_t>(fields.name.size(), 100));
     std::memcpy(&block[100], "0000644", 7);
     std::memcpy(&block[108], "0001750", 7);
     std::memcpy(&block[116], "0001750", 7);
     char number[16];
-    std::snprintf(number, sizeof number, "%011llo", static_cast<unsigned long long>(spec.size));
+    std::snprintf(number, sizeof number, "%011llo", static_cast<unsigned long long>(fields.size));
     std::memcpy(&block[124], number, 11);
-    if (!spec.size_field.empty()) std::memcpy(&block[124], spec.size_field.data(), 12);
+    if (!fields.size_field.empty()) std::memcpy(&block[124], fields.size_field.data(), 12);
     std::memcpy(&block[136], "14524505460", 11);  // 2021-05-26
-    block[156] = spec.type;
-    if (!spec.prefix.empty()) {
+    block[156] = fields.type;
+    if (!fields.prefix.empty()) {
         std::memcpy(&block[257], "ustar\0" "00", 8);
-        std::memcpy(&block[345], spec.prefix.data(), std::min<std::size_t>(spec.prefix.size(), 155));
+        std::memcpy(&block[345], fields.prefix.data(), std::min<std::size_t>(fields.prefix.size(), 155));
     } else {
         std::memcpy(&block[257], "ustar  ", 8);
     }
@@ -41,7 +41,7 @@ inline std::string TarHeader(const TarHeaderSpec& spec) {
     for (std::size_t i = 0; i < 512; ++i) {
         if (i < 148 || i >= 156) sum += static_cast<unsigned char>(block[i]);
     }
-    std::snprintf(number, sizeof number, "%06o", sum + (spec.break_checksum ? 1 : 0));
+    std::snprintf(number, sizeof number, "%06o", sum + (fields.break_checksum ? 1 : 0));
     std::memcpy(&block[148], number, 7);
     return block;
 }
@@ -52,9 +52,9 @@ inline std::string TarData(const std::string& data) {
 }
 
 // A member with its header and data.
-inline std::string TarMember(TarHeaderSpec spec, const std::string& data) {
-    spec.size = data.size();
-    return TarHeader(spec) + TarData(data);
+inline std::string TarMember(TarHeaderFields fields, const std::string& data) {
+    fields.size = data.size();
+    return TarHeader(fields) + TarData(data);
 }
 
 // A pax record "length key=value\n" (the length counts itself).
