@@ -285,14 +285,14 @@ bool TZipCommon::OpenArchiveStream(const std::string& name) {
     return true;
 }
 
-bool TZipCommon::ChangeReadVolume() {
+bool TZipCommon::ChangeReadVolume(const std::string& proposed) {
     if (!OnNextVolume) {
         ReportMissingEvent("OnNextVolume");
         return false;
     }
     // Each operation starts with the number unknown; it is worked out from the name when first needed.
     if (detection_.VolumeNumber < 0) ComputeVolumeNumber(ArcType(), archive_file_, detection_);
-    std::string name = GetNextVolumeName(archive_file_, detection_.VolumeNumber);
+    std::string name = proposed.empty() ? GetNextVolumeName(archive_file_, detection_.VolumeNumber) : proposed;
     if (detection_.VolumeNumber > kMaxVolumeNumber) {
         DoError(archive_file_, {}, CurrentVolumeName, ecode::kMaximumVolumes);
         return false;

@@ -169,8 +169,9 @@ protected:
     bool OpenArchiveStream(const std::string& name);
 
     // Moves on to the next volume of a multi-volume archive; false when there is none or the user
-    // cancelled.
-    bool ChangeReadVolume();
+    // cancelled. A format that names its next volume itself (a cabinet's header) proposes that name;
+    // otherwise it comes from GetNextVolumeName.
+    bool ChangeReadVolume(const std::string& proposed = {});
     // Whether files can be written into ExtractDir; runs the limited-user protocol when not.
     bool CheckWritableDestination();
     // Reports a required event that is not assigned.

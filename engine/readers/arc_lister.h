@@ -54,9 +54,10 @@ public:
     // Offers one entry whose record the walk filled (name converted, without the trailing delimiter of
     // a directory): OnReadFile, selection, totals and the report.
     void OfferEntry(TEntryRecord record, std::int64_t offset, TListedKind kind);
-    // Moves on to the next volume of the archive (Archive() is then the new file); false when there is
-    // none or the user cancelled.
-    bool NextVolume() { return ChangeReadVolume(); }
+    // Moves on to the next volume of the archive (Archive() is then the new file, when it could be
+    // opened); false when there is none or the user cancelled. `proposed` names it where the format
+    // stores the name.
+    bool NextVolume(const std::string& proposed = {}) { return ChangeReadVolume(proposed); }
     // Reports an error against the archive and the current volume.
     void ReportError(int code, const std::string& extended = {});
     // The archive's file name without folder and without its last extension (single-file formats).

@@ -1,7 +1,6 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
-#include <memory>
 #include <set>
 #include <vector>
 
@@ -23,11 +22,10 @@ using platform::LoadLE32;
 // Guards against sets that announce cabinets without end.
 constexpr int kMaxCabinets = 1000;
 
-// One cabinet of the set being walked: the lister's own archive first, then the ones opened here.
+// One cabinet of the set being walked: the lister's archive, then each next volume it opened.
 struct TCabinetFile {
     std::string Path;
     TStream32* Stream = nullptr;
-    std::unique_ptr<TFileStream32> Owned;
     std::int64_t Base = 0;
     std::int64_t Size = 0;
 };
@@ -112,36 +110,6 @@ bool ListCabinetFiles(TArcLister& lister, TCabinetFile& cabinet, const TCabHeade
     return true;
 }
 
-// Asks for the next cabinet of the set and opens it; nothing when there is none to go on with.
-std::optional<TCabinetFile> OpenNextCabinet(TArcLister& lister, const TCabinetFile& current, const std::string& next,
-                                            int volume_id) {
-    std::string path = FindCabinet(platform::ExtractFilePath(current.Path), next);
-    if (!lister.OnNextVolume) {
-        lister.ReportError(ecode::kRequiredEventNotAssigned, "OnNextVolume");
-        return std::nullopt;
-    }
-    bool cancel = false;
-    lister.OnNextVolume(&lister, path, volume_id, platform::FileExists(path), cancel);
-    if (cancel) {
-        lister.SetCancel(true);
-        return std::nullopt;
-    }
-    if (!platform::FileExists(path)) {
-        lister.ReportError(ecode::kFileNotFound, path);
-        return std::nullopt;
-    }
-    TCabinetFile cabinet;
-    cabinet.Path = path;
-    cabinet.Owned = std::make_unique<TFileStream32>(path, TFileOpenMode::fmOpenRead);
-    if (!cabinet.Owned->IsValid()) {
-        lister.ReportError(ecode::kErrorOpeningFile, path);
-        return std::nullopt;
-    }
-    cabinet.Stream = cabinet.Owned.get();
-    cabinet.Size = cabinet.Owned->Size();
-    return cabinet;
-}
-
 }  // namespace
 
 void ListCab(TArcLister& lister) {
@@ -160,9 +128,12 @@ void ListCab(TArcLister& lister) {
         // A set whose chain comes back to a cabinet already listed ends there.
         const std::string next_path = FindCabinet(platform::ExtractFilePath(cabinet.Path), header->NextCabinet);
         if (visited.count(Identity(next_path)) != 0) return;
-        auto next = OpenNextCabinet(lister, cabinet, header->NextCabinet, number);
-        if (!next || !visited.insert(Identity(next->Path)).second) return;
-        cabinet = std::move(*next);
+        if (!lister.NextVolume(next_path) || !lister.ArchiveOpen()) return;
+        cabinet.Path = lister.ArchiveFile();
+        if (!visited.insert(Identity(cabinet.Path)).second) return;
+        cabinet.Stream = &lister.Archive();
+        cabinet.Base = 0;
+        cabinet.Size = lister.ArchiveSize();
         header = ReadCabHeader(*cabinet.Stream, cabinet.Base, cabinet.Size);
         if (!header) {
             lister.ReportError(ecode::kBadFileHeader, cabinet.Path);
