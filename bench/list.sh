@@ -18,16 +18,7 @@ if [ ! -f "$work/many.zip" ] || [ ! -f "$work/many.tar" ]; then
   rm -rf "$work/tree"
 fi
 
-seconds() {  # best of 5 runs, in seconds
-  local best=999
-  for _ in 1 2 3 4 5; do
-    local t0 t1
-    t0=$(date +%s.%N); "$@" >/dev/null 2>&1 || true; t1=$(date +%s.%N)
-    best=$(echo "$t1 $t0 $best" | awk '{d=$1-$2; print (d<$3)?d:$3}')
-  done
-  echo "$best"
-}
-ratio() { echo "$1 $2" | awk '{printf "%.2f", $1/$2}'; }
+source "$root/bench/timing.sh"
 
 kv_zip=$(seconds "$kv" l "$work/many.zip")
 unzip_zip=$(seconds unzip -l "$work/many.zip")
