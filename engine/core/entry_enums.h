@@ -1,7 +1,8 @@
 #pragma once
 
 #include <cstdint>
-#include <initializer_list>
+
+#include "engine/core/enum_set.h"
 
 namespace kv {
 
@@ -10,19 +11,7 @@ enum TArcFileAttribute : std::uint8_t {
 };
 
 // A set of TArcFileAttribute (bit n stands for the n-th value).
-class TArcFileAttributes {
-public:
-    constexpr TArcFileAttributes() = default;
-    constexpr TArcFileAttributes(std::initializer_list<TArcFileAttribute> items) {
-        for (auto a : items) bits_ = static_cast<std::uint16_t>(bits_ | (1u << a));
-    }
-    constexpr bool Has(TArcFileAttribute a) const { return (bits_ >> a) & 1; }
-    constexpr std::uint16_t Bits() const { return bits_; }
-    constexpr bool operator==(const TArcFileAttributes&) const = default;
-
-private:
-    std::uint16_t bits_ = 0;
-};
+using TArcFileAttributes = TEnumSet<TArcFileAttribute, std::uint16_t>;
 
 enum TDateAttribute { daFileDate, daSysDate, daMaxFileDate };
 enum TStoredDirNames {

@@ -6,6 +6,7 @@
 
 #include "engine/core/arc_type.h"
 #include "engine/core/date_time.h"
+#include "engine/core/enum_set.h"
 #include "engine/core/kv_object.h"
 #include "engine/core/zip_cipher.h"
 
@@ -16,20 +17,11 @@ enum TOverwriteMode { omOverwrite, omSkip };
 // The ZIP layout flags: bit n stands for the n-th value.
 enum THeaderType : std::uint8_t { htLocal, htCentral, htEnding, htLocator, htEnding64, htSfx, htNone };
 
-class THeaderTypeState {
+class THeaderTypeState : public TEnumSet<THeaderType, std::uint8_t> {
 public:
-    constexpr THeaderTypeState() = default;
-    constexpr explicit THeaderTypeState(std::uint8_t bits) : bits_(bits) {}
-    constexpr bool Has(THeaderType t) const { return (bits_ >> t) & 1; }
-    constexpr void Include(THeaderType t) { bits_ = static_cast<std::uint8_t>(bits_ | (1u << t)); }
-    constexpr void Exclude(THeaderType t) { bits_ = static_cast<std::uint8_t>(bits_ & ~(1u << t)); }
-    constexpr std::uint8_t Bits() const { return bits_; }
+    using TEnumSet::TEnumSet;
     // The flags verify nothing when they are empty or only say "executable".
-    constexpr bool VerifiesNothing() const { return bits_ == 0 || bits_ == (1u << htSfx); }
-    constexpr bool operator==(const THeaderTypeState&) const = default;
-
-private:
-    std::uint8_t bits_ = 0;
+    constexpr bool VerifiesNothing() const { return Bits() == 0 || Bits() == (1u << htSfx); }
 };
 
 // Event types: the documented parameter lists after `Sender`; `var` parameters are references.
