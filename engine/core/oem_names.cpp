@@ -93,10 +93,20 @@ std::string Convert(iconv_t cd, std::string_view input, Direction direction) {
     return output;
 }
 
-std::string Converted(std::string_view input, Direction direction) {
-    const std::string oem = OemCodePage();
+// "866" means "CP866"; other names go to iconv as they are.
+std::string IconvCodePageName(std::string_view codePage) {
+    std::string name(codePage);
+    if (!name.empty() && std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        name = "CP" + name;
+    return name;
+}
+
+std::string Converted(std::string_view input, Direction direction, const std::string& oem) {
+    // OEM code pages agree with ASCII, and most names are plain ASCII: skip iconv for them.
+    if (std::all_of(input.begin(), input.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return std::string(input);
     const iconv_t cd = direction == Direction::kDecode ? CachedIconv(kUtf8, oem) : CachedIconv(oem, kUtf8);
-    // The code page was checked when it was set, so this only fails if iconv itself is broken.
+    // A code page iconv does not know leaves the text as it is.
     if (cd == nullptr) return std::string(input);
     return Convert(cd, input, direction);
 }
@@ -111,13 +121,15 @@ std::string ReplaceDelimiters(std::string_view name, char delimiter) {
 
 }  // namespace
 
+bool IsKnownCodePage(std::string_view codePage) {
+    const std::string name = IconvCodePageName(codePage);
+    return !name.empty() && CachedIconv(kUtf8, name) != nullptr && CachedIconv(name, kUtf8) != nullptr;
+}
+
 bool SetOemCodePage(std::string_view codePage) {
-    std::string name(codePage);
-    if (!name.empty() && std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        name = "CP" + name;
-    if (name.empty() || CachedIconv(kUtf8, name) == nullptr || CachedIconv(name, kUtf8) == nullptr) return false;
+    if (!IsKnownCodePage(codePage)) return false;
     const std::lock_guard lock(gCodePageMutex);
-    gOemCodePage = std::move(name);
+    gOemCodePage = IconvCodePageName(codePage);
     return true;
 }
 
@@ -126,9 +138,17 @@ std::string OemCodePage() {
     return gOemCodePage;
 }
 
-std::string OemToUtf8(std::string_view oem) { return Converted(oem, Direction::kDecode); }
+std::string OemToUtf8(std::string_view oem) { return Converted(oem, Direction::kDecode, OemCodePage()); }
 
-std::string Utf8ToOem(std::string_view utf8) { return Converted(utf8, Direction::kEncode); }
+std::string Utf8ToOem(std::string_view utf8) { return Converted(utf8, Direction::kEncode, OemCodePage()); }
+
+std::string OemToUtf8(std::string_view oem, std::string_view codePage) {
+    return Converted(oem, Direction::kDecode, IconvCodePageName(codePage));
+}
+
+std::string Utf8ToOem(std::string_view utf8, std::string_view codePage) {
+    return Converted(utf8, Direction::kEncode, IconvCodePageName(codePage));
+}
 
 std::string ConvertStoredName(std::string_view stored, bool translateOem, bool storedAsUtf8) {
     // Decode first: in a double-byte code page the second byte of a character may equal "\".

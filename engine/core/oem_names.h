@@ -15,6 +15,12 @@ std::string OemCodePage();
 std::string OemToUtf8(std::string_view oem);
 // UTF-8 to OEM bytes. A character the code page lacks, and a byte that is not valid UTF-8, becomes "_".
 std::string Utf8ToOem(std::string_view utf8);
+// The same with a code page of the caller's (named as SetOemCodePage takes it); an unknown one leaves the
+// text unchanged.
+std::string OemToUtf8(std::string_view oem, std::string_view codePage);
+std::string Utf8ToOem(std::string_view utf8, std::string_view codePage);
+// Whether iconv converts between `codePage` and UTF-8 both ways.
+bool IsKnownCodePage(std::string_view codePage);
 
 // A name as stored in an archive to the program's form: OEM to UTF-8 when `translateOem` is set and the
 // name is not flagged as UTF-8 (such names are taken as they are), then "/" and "\" become the path delimiter.

@@ -1,0 +1,132 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/core/stream32.h"
+#include "platform/drive_info.h"
+#include "zipmanager/shield_string_list.h"
+#include "zipmanager/zip_base.h"
+#include "zipmanager/zip_dir_entry.h"
+#include "zipmanager/zip_end_record.h"
+#include "zipmanager/zip_enums.h"
+
+namespace kv {
+
+// The ZIP manager's core: the settings every operation reads, the in-memory copy of the archive's
+// directory and the facts about the archive file.
+class TZipCore : public TZipBase {
+public:
+    TZipCore();
+    ~TZipCore() override;
+
+    void SetCancel(bool value) override;
+    void BeginBusy() override;
+    void EndBusy() override;
+
+    // --- directory ---
+    // Rebuilds DirEntries, ArchiveComment and ArchiveStart from ZipFileName; returns ErrCode. While not
+    // active it only remembers that a reading is due.
+    int List();
+    const std::vector<ZipDirEntry>& DirEntries() const { return dir_entries_; }
+    int EntryCount() const { return ZipFileName.empty() ? 0 : static_cast<int>(dir_entries_.size()); }
+    const std::string& ArchiveComment() const { return archive_comment_; }
+    // Rewrites the comment in place (or remembers it while not active).
+    void SetArchiveComment(const std::string& comment);
+    std::int64_t ArchiveStart() const { return archive_start_; }
+    bool OffsetMismatch() const { return offset_mismatch_; }
+    bool Spanned() const { return spanned_; }
+    int DroppedDirEntries() const { return dropped_dirs_; }
+
+    // Activation: turning active runs a remembered List, then a remembered comment write.
+    bool Active() const { return active_; }
+    void SetActive(bool active);
+
+    // Whether a guarded property or a locked list was touched during the last busy bracket.
+    bool ReEntry = false;
+    void MarkReEntry();
+
+    // --- settings (the component's published properties) ---
+    std::string ZipFileName;
+    std::string Password;
+    int AddCompLevel = 9;
+    AddOpts AddOptions;
+    double AddFrom = 0;
+    std::string ExtrBaseDir;
+    ExtrOpts ExtrOptions;
+    TShieldStringList FSpecArgs;
+    TShieldStringList FSpecArgsExcl;
+    CodePageOpts CodePage = cpAuto;
+    // The OEM code page names are converted from (iconv's name, or a number such as "866"); empty means the
+    // program's OEM code page.
+    std::string OemCodePage;
+    DeleteOpts HowToDelete = htdAllowUndo;
+    AddStoreExts AddStoreSuffixes = DefaultAddStoreSuffixes();
+    std::string ExtAddStoreSuffixes;
+    std::uint32_t PasswordReqCount = 1;
+    bool UseDirOnlyEntries = false;
+    std::string RootDir;
+    SpanOpts SpanOptions;
+    bool ConfirmErase = true;
+    std::uint32_t KeepFreeOnDisk1 = 0;
+    std::uint32_t KeepFreeOnAllDisks = 0;
+    std::int32_t MaxVolumeSize = 0;
+    std::int32_t MinFreeVolumeSize = 65536;
+
+    // Answers the drive question (removable or not, label); the system's query unless a test replaces it.
+    std::function<platform::DriveInfo(const std::string& path)> QueryDrive;
+
+private:
+    enum class TLocateResult { Found, NotFoundQuietly };
+
+    // Finds the archive file (the last volume of a spanned set when ZipFileName names its base) and its
+    // end record; leaves it open in input_. Raises EZipManager on errors.
+    TLocateResult LocateArchive(bool quiet);
+    // Opens `file_name` and reads its end record into end_; false when there is none (strict raises).
+    bool ReadEndRecord(const std::string& file_name, bool strict);
+    [[noreturn]] void RaiseMissingEndRecord(const std::string& file_name);
+    // Opens volume `disk` of the set being read, asking for the disk where that is needed.
+    void ChangeReadDisk(int disk);
+    // Asks for a disk while a set is read (nothing on a fixed drive); a refusal raises 11007.
+    void AskForDisk();
+    void ReadCentralDirectory();
+    void AddEntry(ZipDirEntry&& entry, int seq_no);
+    void WriteComment(const std::string& comment);
+    void CloseInput() { input_.reset(); }
+    // Names and comments as stored to the program's text, by the host's conversion rule.
+    std::string StoredToText(const std::string& stored, std::uint8_t host, std::uint8_t version, bool utf8) const;
+    std::string TextToStored(const std::string& text, std::uint8_t host, std::uint8_t version) const;
+    bool ConvertsOem(std::uint8_t host, std::uint8_t version) const;
+
+    bool active_ = true;
+    bool list_pending_ = false;
+    bool comment_pending_ = false;
+    std::string pending_comment_;
+
+    std::vector<ZipDirEntry> dir_entries_;
+    std::string archive_comment_;
+    std::string raw_comment_;
+    std::int64_t archive_start_ = 0;
+    bool offset_mismatch_ = false;
+    std::int64_t central_offset_ = 0;  // where the directory was read: computed, or stored on another disk
+    int dropped_dirs_ = 0;
+
+    TZipEndRecord end_;
+    std::unique_ptr<TFileStream32> input_;
+    std::string real_file_name_;  // the volume being read; differs from ZipFileName for spanned sets
+    bool numbered_name_ = false;  // real_file_name_ carries a volume number ("a003.zip")
+    std::string drive_root_;
+    bool fixed_drive_ = true;
+    std::string volume_label_;
+    bool spanned_ = false;
+    bool first_volume_ = false;
+    int current_disk_ = 0;
+    int total_disks_ = 0;
+    std::uint8_t comment_host_ = 0;
+    std::uint8_t comment_version_ = 20;
+};
+
+}  // namespace kv

@@ -1,0 +1,198 @@
+// Reading the central directory into DirEntries.
+#include <algorithm>
+#include <new>
+
+#include "engine/readers/header_reader.h"
+#include "engine/readers/zip_headers.h"
+#include "platform/byte_order.h"
+#include "platform/paths.h"
+#include "zipmanager/zip_core.h"
+
+namespace kv {
+namespace {
+
+using platform::LoadLE16;
+using platform::LoadLE32;
+
+constexpr std::uint32_t kCentralSignature = 0x02014B50;
+constexpr int kLoadingDirectoryStep = 9;
+
+std::string_view Bytes(const std::uint8_t* p, std::size_t size) { return {reinterpret_cast<const char*>(p), size}; }
+
+std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+
+}  // namespace
+
+int TZipCore::List() {
+    dir_entries_.clear();
+    dir_entries_.shrink_to_fit();
+    archive_comment_.clear();
+    raw_comment_.clear();
+    archive_start_ = 0;
+    spanned_ = false;
+    offset_mismatch_ = false;
+    dropped_dirs_ = 0;
+    ClearError();
+    if (!active_) {
+        list_pending_ = true;
+        return ErrCode();
+    }
+
+    bool listed = false;
+    bool located = false;
+    try {
+        if (!ZipFileName.empty()) located = LocateArchive(true) == TLocateResult::Found;
+        if (located) {
+            BeginBusy();
+            try {
+                ReadCentralDirectory();
+                listed = true;
+            } catch (...) {
+                Report(rkEndOfBatch, 0, 0, {});
+                EndBusy();
+                throw;
+            }
+            Report(rkEndOfBatch, 0, 0, {});
+            EndBusy();
+        }
+    } catch (const EZipManager& error) {
+        ShowException(error);
+    } catch (const std::bad_alloc&) {
+        ShowMessage(zmsg::kOutOfMemory);
+    } catch (const std::exception& error) {
+        ShowMessage(zmsg::kUnknownListError, error.what());
+    }
+    CloseInput();
+
+    if (listed) {
+        archive_start_ += central_offset_ - static_cast<std::int64_t>(end_.CentralOffset);
+        archive_comment_ = StoredToText(raw_comment_, comment_host_, comment_version_, false);
+    } else if (located || ErrCode() != 0) {
+        ZipFileName.clear();
+        archive_start_ = 0;
+        dir_entries_.clear();
+        dir_entries_.shrink_to_fit();
+    }
+    if (OnDirUpdate) OnDirUpdate(Sender);
+    return ErrCode();
+}
+
+void TZipCore::ReadCentralDirectory() {
+    total_disks_ = static_cast<int>(end_.ThisDisk);
+    current_disk_ = total_disks_;
+    spanned_ = total_disks_ != 0;
+    raw_comment_ = end_.Comment;
+    comment_host_ = 0;
+    comment_version_ = 20;
+    if (end_.TrailingBytes > 0 && !end_.TrailingIsPadding) ShowMessage(zmsg::kGarbageAtEnd);
+
+    std::int64_t offset = static_cast<std::int64_t>(end_.CentralOffset);
+    if (end_.CentralDisk != end_.ThisDisk) {
+        ChangeReadDisk(static_cast<int>(end_.CentralDisk));
+    } else {
+        offset = end_.ComputedCentralOffset();
+        if (offset != static_cast<std::int64_t>(end_.CentralOffset)) {
+            offset_mismatch_ = true;
+            ShowMessage(zmsg::kZipStructureWarning);
+        }
+    }
+    central_offset_ = offset;
+    archive_start_ = static_cast<std::int64_t>(end_.CentralOffset);
+    if (offset < 0 || offset > input_->Size()) throw EZipManager(zmsg::kSeekErrorReadingZip);
+
+    const std::uint64_t total = end_.TotalEntries;
+    Report(rkNewStep, kLoadingDirectoryStep, static_cast<std::int64_t>(total), {});
+    if (Verbose) Diagnostic(FormatZipMessage("List - expecting %d files", {static_cast<std::int64_t>(total)}));
+    // The count comes from the file: reserve no more than the directory can hold.
+    dir_entries_.reserve(static_cast<std::size_t>(
+        std::min<std::uint64_t>(total, end_.CentralSize / kZipCentralHeaderSize + 1)));
+
+    THeaderReader reader(*input_, input_->Size());
+    std::int64_t pos = offset;
+    for (std::uint64_t index = 0; index < total; ++index) {
+        const std::uint8_t* p = reader.Fetch(pos, kZipCentralHeaderSize);
+        if (p == nullptr) {
+            if (current_disk_ >= total_disks_) throw EZipManager(zmsg::kCentralHeaderReadError);
+            ChangeReadDisk(current_disk_ + 1);
+            reader.Reset(*input_, input_->Size());
+            pos = 0;
+            p = reader.Fetch(pos, kZipCentralHeaderSize);
+            if (p == nullptr) throw EZipManager(zmsg::kCentralHeaderReadError);
+        }
+        if (LoadLE32(p) != kCentralSignature) throw EZipManager(zmsg::kCentralSignatureWrong);
+
+        ZipDirEntry entry;
+        entry.VersionMadeBy = p[4];
+        entry.HostSystem = p[5];
+        entry.VersionNeeded = LoadLE16(p + 6);
+        entry.Flags = LoadLE16(p + 8);
+        entry.Method = LoadLE16(p + 10);
+        entry.DosDateTime = LoadLE32(p + 12);
+        entry.Crc32 = LoadLE32(p + 16);
+        entry.PackedSize = LoadLE32(p + 20);
+        entry.UnpackedSize = LoadLE32(p + 24);
+        entry.NameLength = LoadLE16(p + 28);
+        entry.ExtraLength = LoadLE16(p + 30);
+        entry.CommentLength = LoadLE16(p + 32);
+        entry.DiskStart = LoadLE16(p + 34);
+        entry.InternalAttributes = LoadLE16(p + 36);
+        entry.ExternalAttributes = LoadLE32(p + 38);
+        entry.LocalHeaderOffset = LoadLE32(p + 42);
+        entry.IsEncrypted = (entry.Flags & kZipFlagEnciphered) != 0;
+        TZipEntryHeader header = ParseZipCentralHeader(p);
+        if (entry.HostSystem != 0) {
+            comment_host_ = entry.HostSystem;
+            comment_version_ = entry.VersionMadeBy;
+        }
+
+        const std::int64_t variable_at = pos + kZipCentralHeaderSize;
+        const std::size_t variable_size = header.VariableSize();
+        const std::uint8_t* v = reader.Fetch(variable_at, variable_size);
+        if (v == nullptr) {
+            if (reader.Fetch(variable_at, entry.NameLength) == nullptr) throw EZipManager(zmsg::kCentralNameReadError);
+            if (reader.Fetch(variable_at, std::size_t{entry.NameLength} + entry.ExtraLength) == nullptr)
+                throw EZipManager(zmsg::kSeekErrorReadingZip);
+            throw EZipManager(zmsg::kFileCommentReadError);
+        }
+        const std::string_view stored_name = Bytes(v, entry.NameLength);
+        const std::string_view extra = Bytes(v + entry.NameLength, entry.ExtraLength);
+        const std::string_view stored_comment = Bytes(v + entry.NameLength + entry.ExtraLength, entry.CommentLength);
+        // A field running past the extra data leaves the header's own values in place.
+        ReadZipExtraFields(v + entry.NameLength, entry.ExtraLength, stored_name, true, header);
+        entry.PackedSize64 = header.PackedSize;
+        entry.UnpackedSize64 = header.UnpackedSize;
+        entry.LocalHeaderOffset64 = header.LocalOffset;
+
+        const bool utf8 = (entry.Flags & kZipFlagUtf8) != 0;
+        std::string name = header.HasUnicodeName
+                               ? header.UnicodeName
+                               : StoredToText(std::string(stored_name), entry.HostSystem, entry.VersionMadeBy, utf8);
+        if constexpr (platform::kPathDelim != '/') std::replace(name.begin(), name.end(), '/', platform::kPathDelim);
+        if (Verbose) Diagnostic(FormatZipMessage("List - [%d] ", {static_cast<std::int64_t>(index)}) + Quoted(name));
+        entry.SetTexts(name, extra,
+                       StoredToText(std::string(stored_comment), entry.HostSystem, entry.VersionMadeBy, utf8));
+        AddEntry(std::move(entry), static_cast<int>(index + 1));
+
+        if (static_cast<std::int64_t>(header.LocalOffset) < archive_start_)
+            archive_start_ = static_cast<std::int64_t>(header.LocalOffset);
+        pos = variable_at + static_cast<std::int64_t>(variable_size);
+        Report(rkStepProgress, 0, 1, {});
+        if (Cancel()) throw EZipManager(zmsg::kUserCanceled);
+    }
+    total_disks_ = static_cast<int>(end_.ThisDisk);
+}
+
+void TZipCore::AddEntry(ZipDirEntry&& entry, int seq_no) {
+    const std::string_view name = entry.Name();
+    const bool has_file_part = !name.empty() && name.back() != platform::kPathDelim;
+    if (!UseDirOnlyEntries && !has_file_part) {
+        ++dropped_dirs_;
+        if (Verbose) Diagnostic("List - dropped dir [" + std::to_string(dropped_dirs_) + "]");
+        return;
+    }
+    if (Verbose) Diagnostic("List - adding " + Quoted(name) + " [" + std::string(entry.Comment()) + "]");
+    dir_entries_.push_back(std::move(entry));
+    if (OnNewName) OnNewName(Sender, seq_no, dir_entries_.back());
+}
+
+}  // namespace kv
