@@ -4,6 +4,7 @@
 #include <array>
 #include <vector>
 
+#include "engine/core/zip_cipher.h"
 #include "platform/byte_order.h"
 
 namespace kv {
@@ -13,7 +14,6 @@ using platform::LoadLE16;
 using platform::LoadLE32;
 using platform::LoadLE64;
 
-constexpr std::uint32_t kEndSignature = 0x06054B50;
 constexpr std::uint32_t kZip64EndSignature = 0x06064B50;
 constexpr std::uint32_t kZip64LocatorSignature = 0x07064B50;
 constexpr std::uint32_t kSpanMarker = 0x08074B50;
@@ -22,6 +22,15 @@ constexpr std::int64_t kLocatorSize = 20;
 constexpr std::int64_t kZip64EndSize = 56;
 constexpr std::int64_t kScanBlock = kZipMaxCommentLength + kZipEndRecordSize;
 constexpr std::int64_t kPaddingLimit = 512;
+
+// The 22 bytes of an end record at `p` in plain form: "PK" as stored, "PL" deciphered with the header keys.
+// False when `p` holds no end record signature.
+bool PlainEndRecord(const std::uint8_t* p, std::array<std::uint8_t, kZipEndRecordSize>& plain) {
+    if (p[0] != 'P' || (p[1] != 'K' && p[1] != 'L') || p[2] != 0x05 || p[3] != 0x06) return false;
+    std::copy(p, p + kZipEndRecordSize, plain.begin());
+    if (p[1] == 'L') DecipherHeader(plain.data(), TCipheredRecord::crEnd);
+    return true;
+}
 
 void TakeFields(const std::uint8_t* p, TZipEndRecord& record) {
     record.ThisDisk = LoadLE16(p + 4);
@@ -82,11 +91,11 @@ TEndRecordSearch FindZipEndRecord(TStream32& stream, TZipEndRecord& record) {
         return TEndRecordSearch::SeekFailed;
 
     std::array<std::uint8_t, kZipEndRecordSize> tail{};
-    if (size >= kZipEndRecordSize &&
-        stream.ReadFull(tail.data(), kZipEndRecordSize) == kZipEndRecordSize &&
-        LoadLE32(tail.data()) == kEndSignature) {
+    std::array<std::uint8_t, kZipEndRecordSize> plain{};
+    if (size >= kZipEndRecordSize && stream.ReadFull(tail.data(), kZipEndRecordSize) == kZipEndRecordSize &&
+        PlainEndRecord(tail.data(), plain)) {
         record.Position = size - kZipEndRecordSize;
-        TakeFields(tail.data(), record);
+        TakeFields(plain.data(), record);
         ApplyZip64(stream, record);
         return TEndRecordSearch::Found;
     }
@@ -99,9 +108,8 @@ TEndRecordSearch FindZipEndRecord(TStream32& stream, TZipEndRecord& record) {
 
     std::int64_t fallback = -1;
     for (std::int64_t i = n - kZipEndRecordSize - 1; i >= 0; --i) {
-        const std::uint8_t* p = &block[static_cast<std::size_t>(i)];
-        if (LoadLE32(p) != kEndSignature) continue;
-        const std::int64_t comment_end = i + kZipEndRecordSize + LoadLE16(p + 20);
+        if (!PlainEndRecord(&block[static_cast<std::size_t>(i)], plain)) continue;
+        const std::int64_t comment_end = i + kZipEndRecordSize + LoadLE16(&plain[20]);
         if (comment_end == n) {
             fallback = i;
             break;
@@ -110,11 +118,11 @@ TEndRecordSearch FindZipEndRecord(TStream32& stream, TZipEndRecord& record) {
     }
     if (fallback < 0) return TEndRecordSearch::NotFound;
 
-    const std::uint8_t* p = &block[static_cast<std::size_t>(fallback)];
+    PlainEndRecord(&block[static_cast<std::size_t>(fallback)], plain);
     const std::int64_t comment_start = fallback + kZipEndRecordSize;
-    const std::int64_t comment_end = comment_start + LoadLE16(p + 20);
+    const std::int64_t comment_end = comment_start + LoadLE16(&plain[20]);
     record.Position = size - n + fallback;
-    TakeFields(p, record);
+    TakeFields(plain.data(), record);
     record.Comment.assign(reinterpret_cast<const char*>(&block[static_cast<std::size_t>(comment_start)]),
                           static_cast<std::size_t>(comment_end - comment_start));
     record.TrailingBytes = n - comment_end;

@@ -1,7 +1,9 @@
 // Reading the central directory into DirEntries.
 #include <algorithm>
+#include <array>
 #include <new>
 
+#include "engine/core/zip_cipher.h"
 #include "engine/readers/header_reader.h"
 #include "engine/readers/zip_headers.h"
 #include "platform/byte_order.h"
@@ -14,7 +16,6 @@ namespace {
 using platform::LoadLE16;
 using platform::LoadLE32;
 
-constexpr std::uint32_t kCentralSignature = 0x02014B50;
 constexpr int kLoadingDirectoryStep = 9;
 
 std::string_view Bytes(const std::uint8_t* p, std::size_t size) { return {reinterpret_cast<const char*>(p), size}; }
@@ -119,7 +120,16 @@ void TZipCore::ReadCentralDirectory() {
             p = reader.Fetch(pos, kZipCentralHeaderSize);
             if (p == nullptr) throw EZipManager(zmsg::kCentralHeaderReadError);
         }
-        if (LoadLE32(p) != kCentralSignature) throw EZipManager(zmsg::kCentralSignatureWrong);
+        // "PL" headers are enciphered with the header keys: the fixed part, then name and extra field.
+        if (!IsZipRecord(p, 0x01, 0x02) || p[1] == 'M' || p[1] == 'N')
+            throw EZipManager(zmsg::kCentralSignatureWrong);
+        const bool enciphered = p[1] == 'L';
+        std::array<std::uint8_t, kZipCentralHeaderSize> plain_header;
+        if (enciphered) {
+            std::copy(p, p + kZipCentralHeaderSize, plain_header.begin());
+            DecipherHeader(plain_header.data(), TCipheredRecord::crCentral);
+            p = plain_header.data();
+        }
 
         ZipDirEntry entry;
         entry.VersionMadeBy = p[4];
@@ -153,6 +163,13 @@ void TZipCore::ReadCentralDirectory() {
             if (reader.Fetch(variable_at, std::size_t{entry.NameLength} + entry.ExtraLength) == nullptr)
                 throw EZipManager(zmsg::kSeekErrorReadingZip);
             throw EZipManager(zmsg::kFileCommentReadError);
+        }
+        std::string plain_variable;
+        if (enciphered) {
+            plain_variable.assign(reinterpret_cast<const char*>(v), variable_size);
+            DecipherHeaderContinuation(reinterpret_cast<std::uint8_t*>(plain_variable.data()),
+                                       std::size_t{entry.NameLength} + entry.ExtraLength);
+            v = reinterpret_cast<const std::uint8_t*>(plain_variable.data());
         }
         const std::string_view stored_name = Bytes(v, entry.NameLength);
         const std::string_view extra = Bytes(v + entry.NameLength, entry.ExtraLength);
