@@ -9,16 +9,8 @@ kv="$root/build/kv"
 work="${KV_BENCH_DIR:-/tmp/kv-bench}"
 entries=100000
 
-mkdir -p "$work"
-if [ ! -f "$work/many.zip" ] || [ ! -f "$work/many.tar" ]; then
-  echo "making $entries files..." >&2
-  rm -rf "$work/tree"; mkdir -p "$work/tree"
-  (cd "$work/tree" && for d in $(seq 0 99); do mkdir "d$d"; for f in $(seq 0 999); do echo "$d $f" > "d$d/f$f.txt"; done; done)
-  (cd "$work/tree" && rm -f ../many.zip && zip -qr ../many.zip . && tar -cf ../many.tar .)
-  rm -rf "$work/tree"
-fi
-
 source "$root/bench/timing.sh"
+make_many_entries "$work"
 
 kv_zip=$(seconds "$kv" l "$work/many.zip")
 unzip_zip=$(seconds unzip -l "$work/many.zip")

@@ -13,3 +13,15 @@ seconds() {
 
 # a / b with two decimals.
 ratio() { echo "$1 $2" | awk '{printf "%.2f", $1/$2}'; }
+
+# many.zip and many.tar in folder $1: 100 000 small files in 100 folders, made once and kept.
+make_many_entries() {
+  local work="$1"
+  mkdir -p "$work"
+  [ -f "$work/many.zip" ] && [ -f "$work/many.tar" ] && return 0
+  echo "making 100000 files..." >&2
+  rm -rf "$work/tree"; mkdir -p "$work/tree"
+  (cd "$work/tree" && for d in $(seq 0 99); do mkdir "d$d"; for f in $(seq 0 999); do echo "$d $f" > "d$d/f$f.txt"; done; done)
+  (cd "$work/tree" && rm -f ../many.zip ../many.tar && zip -qr ../many.zip . && tar -cf ../many.tar .)
+  rm -rf "$work/tree"
+}

@@ -9,16 +9,8 @@ bench="$root/build/bench/zip_directory_bench"
 work="${KV_BENCH_DIR:-/tmp/kv-bench}"
 entries=100000
 
-mkdir -p "$work"
-if [ ! -f "$work/many.zip" ]; then
-  echo "making $entries files..." >&2
-  rm -rf "$work/tree"; mkdir -p "$work/tree"
-  (cd "$work/tree" && for d in $(seq 0 99); do mkdir "d$d"; for f in $(seq 0 999); do echo "$d $f" > "d$d/f$f.txt"; done; done)
-  (cd "$work/tree" && zip -qr ../many.zip .)
-  rm -rf "$work/tree"
-fi
-
 source "$root/bench/timing.sh"
+make_many_entries "$work"
 
 peak_kib() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -n 1; }
 
