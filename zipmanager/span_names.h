@@ -4,6 +4,9 @@
 
 namespace kv {
 
+// Volume numbers have three digits in their names.
+inline constexpr int kMaxSpanVolumes = 999;
+
 // The file name of volume `disk` (counted from 0) of a spanned set named `name`.
 // Compatible naming: the last disk keeps ".zip", the others get ".z01" to ".z99" (".z00" for the 100th).
 // Otherwise the number goes before the extension in three digits ("a001.zip"); when `name` already is such

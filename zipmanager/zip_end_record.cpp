@@ -41,19 +41,24 @@ void TakeFields(const std::uint8_t* p, TZipEndRecord& record) {
     record.CentralOffset = LoadLE32(p + 16);
 }
 
+// Takes the ZIP64 end record at `position` when it is one and its directory size and offset fit in the file.
 bool ReadZip64EndAt(TStream32& stream, std::int64_t position, TZipEndRecord& record) {
     std::array<std::uint8_t, kZip64EndSize> buffer{};
     if (position < 0 || stream.ReadAt(position, buffer.data(), kZip64EndSize) != kZip64EndSize ||
         LoadLE32(buffer.data()) != kZip64EndSignature)
         return false;
+    const std::uint64_t central_size = LoadLE64(&buffer[40]);
+    const std::uint64_t central_offset = LoadLE64(&buffer[48]);
+    const auto file_size = static_cast<std::uint64_t>(record.FileSize);
+    if (central_size > file_size || central_offset > file_size) return false;
     record.Zip64 = true;
     record.Zip64Position = position;
     record.ThisDisk = LoadLE32(&buffer[16]);
     record.CentralDisk = LoadLE32(&buffer[20]);
     record.EntriesOnDisk = LoadLE64(&buffer[24]);
     record.TotalEntries = LoadLE64(&buffer[32]);
-    record.CentralSize = LoadLE64(&buffer[40]);
-    record.CentralOffset = LoadLE64(&buffer[48]);
+    record.CentralSize = central_size;
+    record.CentralOffset = central_offset;
     return true;
 }
 

@@ -29,8 +29,10 @@ struct TZipEndRecord {
     bool TrailingIsPadding = false;   // fewer than 512 of them, all below "/"
 
     // Where the central directory lies if the stored size is right: it ends where the end records begin.
+    // -1 when the size is larger than what lies before them.
     std::int64_t ComputedCentralOffset() const {
-        return (Zip64 ? Zip64Position : Position) - static_cast<std::int64_t>(CentralSize);
+        const std::int64_t end = Zip64 ? Zip64Position : Position;
+        return CentralSize > static_cast<std::uint64_t>(end) ? -1 : end - static_cast<std::int64_t>(CentralSize);
     }
 };
 

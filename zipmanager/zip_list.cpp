@@ -8,6 +8,7 @@
 #include "engine/readers/zip_headers.h"
 #include "platform/byte_order.h"
 #include "platform/paths.h"
+#include "zipmanager/span_names.h"
 #include "zipmanager/zip_core.h"
 
 namespace kv {
@@ -79,6 +80,9 @@ int TZipCore::List() {
 }
 
 void TZipCore::ReadCentralDirectory() {
+    // The directory cannot start after the last disk, and no set has more volumes than names for them.
+    if (end_.ThisDisk > static_cast<std::uint32_t>(kMaxSpanVolumes) || end_.CentralDisk > end_.ThisDisk)
+        throw EZipManager(zmsg::kNotValidZip);
     total_disks_ = static_cast<int>(end_.ThisDisk);
     current_disk_ = total_disks_;
     spanned_ = total_disks_ != 0;
@@ -190,7 +194,7 @@ void TZipCore::ReadCentralDirectory() {
                        StoredToText(std::string(stored_comment), entry.HostSystem, entry.VersionMadeBy, utf8));
         AddEntry(std::move(entry), static_cast<int>(index + 1));
 
-        if (static_cast<std::int64_t>(header.LocalOffset) < archive_start_)
+        if (header.LocalOffset < static_cast<std::uint64_t>(archive_start_))
             archive_start_ = static_cast<std::int64_t>(header.LocalOffset);
         pos = variable_at + static_cast<std::int64_t>(variable_size);
         Report(rkStepProgress, 0, 1, {});

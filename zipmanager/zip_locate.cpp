@@ -13,7 +13,6 @@ namespace {
 // How often a missing disk is asked for before the archive counts as invalid, so that a handler that
 // never gives up cannot keep the reading going forever.
 constexpr int kMaxDiskRequests = 10;
-constexpr int kMaxNumberedVolumes = 999;
 
 std::string NumberedName(const std::string& base, int number) {
     return SpanVolumeFileName(base + ".zip", number - 1, false, false);
@@ -103,7 +102,7 @@ TZipCore::TLocateResult TZipCore::LocateArchive(bool quiet) {
     if (!platform::FileExists(ZipFileName)) {
         derived = true;
         if (fixed_drive_) {
-            for (int n = 1; n <= kMaxNumberedVolumes && platform::FileExists(NumberedName(base, n)); ++n)
+            for (int n = 1; n <= kMaxSpanVolumes && platform::FileExists(NumberedName(base, n)); ++n)
                 derived_number = n;
             if (derived_number == 0) return not_found();
             real_file_name_ = NumberedName(base, derived_number);
