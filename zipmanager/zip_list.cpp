@@ -65,7 +65,10 @@ int TZipCore::List() {
     CloseInput();
 
     if (listed) {
-        archive_start_ += central_offset_ - static_cast<std::int64_t>(end_.CentralOffset);
+        // Stored offsets larger than the layout allows (a damaged end record) would put the first local
+        // header before the file; the ZIP data cannot start before the file does.
+        archive_start_ = std::max<std::int64_t>(
+            archive_start_ + central_offset_ - static_cast<std::int64_t>(end_.CentralOffset), 0);
         archive_comment_ = StoredToText(raw_comment_, comment_host_, comment_version_, false);
     } else if (located || ErrCode() != 0) {
         ZipFileName.clear();
