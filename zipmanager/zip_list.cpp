@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <new>
 
+#include "engine/core/oem_names.h"
 #include "engine/readers/header_reader.h"
 #include "engine/readers/zip_headers.h"
 #include "platform/byte_order.h"
@@ -170,7 +171,13 @@ void TZipCore::ReadCentralDirectory() {
         std::string name = header.HasUnicodeName
                                ? header.UnicodeName
                                : StoredToText(std::string(stored_name), entry.HostSystem, entry.VersionMadeBy, utf8);
-        if constexpr (platform::kPathDelim != '/') std::replace(name.begin(), name.end(), '/', platform::kPathDelim);
+        // Windows writers separate folders with "" as well; once the name is text, either one is a
+        // delimiter. Bytes kept as stored may hold a double-byte character whose second byte is "".
+        const bool is_text = header.HasUnicodeName || utf8 || ConvertsOem(entry.HostSystem, entry.VersionMadeBy);
+        if (is_text)
+            name = ConvertStoredName(name, false);
+        else if constexpr (platform::kPathDelim != '/')
+            std::replace(name.begin(), name.end(), '/', platform::kPathDelim);
         if (Verbose) Diagnostic(FormatZipMessage("List - [%d] ", {static_cast<std::int64_t>(index)}) + Quoted(name));
         entry.SetTexts(name, extra,
                        StoredToText(std::string(stored_comment), entry.HostSystem, entry.VersionMadeBy, utf8));
