@@ -17,6 +17,7 @@ using platform::LoadLE32;
 
 constexpr std::uint32_t kCentralSignature = 0x02014B50;
 constexpr int kLoadingDirectoryStep = 9;
+constexpr std::uint32_t kDirectoryAttribute = 0x10;
 
 std::string_view Bytes(const std::uint8_t* p, std::size_t size) { return {reinterpret_cast<const char*>(p), size}; }
 
@@ -195,7 +196,9 @@ void TZipCore::ReadCentralDirectory() {
 void TZipCore::AddEntry(ZipDirEntry&& entry, int seq_no) {
     const std::string_view name = entry.Name();
     const bool has_file_part = !name.empty() && name.back() != platform::kPathDelim;
-    if (!UseDirOnlyEntries && !has_file_part) {
+    // Some MS-DOS writers leave the delimiter off a folder's name; the folder attribute still marks it.
+    const bool directory = !has_file_part || (entry.ExternalAttributes & kDirectoryAttribute) != 0;
+    if (!UseDirOnlyEntries && directory) {
         ++dropped_dirs_;
         if (Verbose) Diagnostic("List - dropped dir [" + std::to_string(dropped_dirs_) + "]");
         return;
