@@ -3,6 +3,7 @@
 #include <array>
 #include <new>
 
+#include "engine/core/oem_names.h"
 #include "engine/core/zip_cipher.h"
 #include "engine/readers/header_reader.h"
 #include "engine/readers/zip_headers.h"
@@ -18,6 +19,7 @@ using platform::LoadLE16;
 using platform::LoadLE32;
 
 constexpr int kLoadingDirectoryStep = 9;
+constexpr std::uint32_t kDirectoryAttribute = 0x10;
 
 std::string_view Bytes(const std::uint8_t* p, std::size_t size) { return {reinterpret_cast<const char*>(p), size}; }
 
@@ -67,7 +69,10 @@ int TZipCore::List() {
     CloseInput();
 
     if (listed) {
-        archive_start_ += central_offset_ - static_cast<std::int64_t>(end_.CentralOffset);
+        // Stored offsets larger than the layout allows (a damaged end record) would put the first local
+        // header before the file; the ZIP data cannot start before the file does.
+        archive_start_ = std::max<std::int64_t>(
+            archive_start_ + central_offset_ - static_cast<std::int64_t>(end_.CentralOffset), 0);
         archive_comment_ = StoredToText(raw_comment_, comment_host_, comment_version_, false);
     } else if (located || ErrCode() != 0) {
         ZipFileName.clear();
@@ -188,7 +193,13 @@ void TZipCore::ReadCentralDirectory() {
         std::string name = header.HasUnicodeName
                                ? header.UnicodeName
                                : StoredToText(std::string(stored_name), entry.HostSystem, entry.VersionMadeBy, utf8);
-        if constexpr (platform::kPathDelim != '/') std::replace(name.begin(), name.end(), '/', platform::kPathDelim);
+        // Windows writers separate folders with "\\" as well; once the name is text, either one is a
+        // delimiter. Bytes kept as stored may hold a double-byte character whose second byte is "\\".
+        const bool is_text = header.HasUnicodeName || utf8 || ConvertsOem(entry.HostSystem, entry.VersionMadeBy);
+        if (is_text)
+            name = ConvertStoredName(name, false);
+        else if constexpr (platform::kPathDelim != '/')
+            std::replace(name.begin(), name.end(), '/', platform::kPathDelim);
         if (Verbose) Diagnostic(FormatZipMessage("List - [%d] ", {static_cast<std::int64_t>(index)}) + Quoted(name));
         entry.SetTexts(name, extra,
                        StoredToText(std::string(stored_comment), entry.HostSystem, entry.VersionMadeBy, utf8));
@@ -206,7 +217,9 @@ void TZipCore::ReadCentralDirectory() {
 void TZipCore::AddEntry(ZipDirEntry&& entry, int seq_no) {
     const std::string_view name = entry.Name();
     const bool has_file_part = !name.empty() && name.back() != platform::kPathDelim;
-    if (!UseDirOnlyEntries && !has_file_part) {
+    // Some MS-DOS writers leave the delimiter off a folder's name; the folder attribute still marks it.
+    const bool directory = !has_file_part || (entry.ExternalAttributes & kDirectoryAttribute) != 0;
+    if (!UseDirOnlyEntries && directory) {
         ++dropped_dirs_;
         if (Verbose) Diagnostic("List - dropped dir [" + std::to_string(dropped_dirs_) + "]");
         return;

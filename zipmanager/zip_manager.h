@@ -180,6 +180,7 @@ private:
         if (!Ready()) return kNotReady;
         busy_ = true;
         core_->ReEntry = false;
+        core_->SetCancel(false);  // a cancel ends the operation it stopped, not every later one
         core_->BeginBusy();
         const int result = operation();
         core_->EndBusy();

@@ -75,7 +75,8 @@ inline std::string MakeZip(const ZipLayout& layout = {}) {
     Put16(zip, 0), Put16(zip, 0), Put32(zip, 0);
     Put32(zip, layout.LocalOffset.value_or(base + static_cast<std::uint32_t>(local_at - layout.Prefix.size())));
     zip += name;
-    if (layout.EncipherCentral) zip_fixture_detail::Encipher(zip, central_at, 42);
+    // The name behind an enciphered central header continues the same keystream.
+    if (layout.EncipherCentral) zip_fixture_detail::Encipher(zip, central_at, 42 + name.size());
     const auto central_size = static_cast<std::uint32_t>(zip.size() - central_at);
     const auto central_offset = base + static_cast<std::uint32_t>(central_at - layout.Prefix.size());
 
