@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <string>
 
 #include "engine/core/zip_common.h"
 
@@ -32,6 +34,27 @@ protected:
     // (null for the types whose outside decoder opens the file itself).
     virtual void ExtractIt(TStream32* /*archive*/, TObject* /*component*/) {}
 
+    // --- the shared steps every format routine runs for an entry ---
+    // The output path from ExtractDir, UseStoredDirs and the stored name, confined to ExtractDir; empty
+    // when the name leaves nothing to write.
+    void SetOutputName(const std::string& stored_name) override;
+    // Rename, OnBegin and the overwrite protocol; true when the entry is to be extracted (and counted).
+    // skip_checks accepts at once, for entries the format routine has decided about.
+    bool BeginFile(bool skip_checks = false);
+    // Creates the output file (writing files), opens the existing one at its end (appending), or nothing
+    // (testing); false when the file cannot be made.
+    bool OpenOutput();
+    // Reads the entry's 12-byte cipher header and finds a password that opens it: Password, then each line
+    // of Passwords, then OnGetPassword up to PasswordAttempts times. False leaves the data to be skipped.
+    bool GetPassword(TStream32& archive);
+    // Closes the output and gives the file its date (by DateAttribute) and attributes.
+    void CloseOutput(std::uint32_t attributes, std::uint32_t dos_date_time);
+    // A directory entry: its folder is made when writing files with CreateStoredDirs.
+    void CreateStoredDirectory(const std::string& stored_name);
+
+    // The current entry's output (null while testing).
+    std::unique_ptr<TFileStream32> Output;
+
 private:
     int RunOperation(TOutputMode mode);
 };
@@ -40,6 +63,10 @@ private:
 class TUnBase : public TCustomDClass {
 public:
     TOnExcludeFile OnExcludeFile;
+
+protected:
+    // Whether FileSpec selects the entry and no ExcludeSpec mask rejects it (OnExcludeFile tells which).
+    bool SelectEntry(const std::string& name);
 };
 
 }  // namespace kv

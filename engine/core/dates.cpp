@@ -63,6 +63,19 @@ TDateTime UnixTimeToDateTime(std::int64_t seconds) {
     return dayNumber + timeOfDay;
 }
 
+std::time_t DateTimeToFileTime(TDateTime value) {
+    const TDateTimeParts p = DecodeDateTime(value);
+    std::tm local{};
+    local.tm_year = p.Year - 1900;
+    local.tm_mon = p.Month - 1;
+    local.tm_mday = p.Day;
+    local.tm_hour = p.Hour;
+    local.tm_min = p.Minute;
+    local.tm_sec = p.Second;
+    local.tm_isdst = -1;  // the zone's rule for that date decides
+    return ::mktime(&local);
+}
+
 std::uint32_t FileTimeToDosDateTime(std::time_t fileTime) {
     std::tm local{};
     if (::localtime_r(&fileTime, &local) == nullptr) return fileTime < 0 ? kMinDosDate : kMaxDosDate;

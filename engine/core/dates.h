@@ -24,6 +24,9 @@ constexpr std::uint32_t SwapDosDate(std::uint32_t value) { return (value << 16) 
 // 0 gives kFallbackFileDate; a negative value counts by its size; beyond year 9999 gives kFallbackFileDate.
 TDateTime UnixTimeToDateTime(std::int64_t seconds);
 
+// A local date-time to seconds since 1970 UTC (the inverse of UnixTimeToDateTime, for setting file times).
+std::time_t DateTimeToFileTime(TDateTime value);
+
 // A file-system time (seconds since 1970 UTC) as local MS-DOS date/time, clamped like DateTimeToDosDateTime.
 std::uint32_t FileTimeToDosDateTime(std::time_t fileTime);
 

@@ -7,7 +7,9 @@ namespace kv {
 // Engine error codes equal the string-table identifiers of their messages.
 namespace ecode {
 inline constexpr int kBadFileHeader = 25114;
+inline constexpr int kBadOffsetToLocalHeader = 25115;
 inline constexpr int kErrorWritingToFile = 25136;
+inline constexpr int kErrorClosingFile = 25142;
 inline constexpr int kFileFailsCrcCheck = 25151;
 inline constexpr int kDecompressionError = 25153;
 inline constexpr int kInvalidDirectory = 25158;
@@ -28,9 +30,12 @@ inline constexpr int kPasswordProtected = 25290;
 inline constexpr int kSeekError = 25293;
 inline constexpr int kStreamReadWriteError = 25310;
 inline constexpr int kErrorUpdatingArchive = 25350;
+inline constexpr int kUnsupportedMethod = 25326;
+inline constexpr int kUnsupportedPasswordEncryption = 25327;
 inline constexpr int kUnknownFileType = 25328;
 inline constexpr int kUnknownError = 25355;
 inline constexpr int kUserCanceled = 25443;
+inline constexpr int kInvalidPassword = 26517;
 inline constexpr int kDirectoryDoesNotExistCreate = 26899;
 }  // namespace ecode
 

@@ -63,9 +63,10 @@ std::int64_t TStream32::CopyFrom(TStream32& source, std::int64_t count) {
 
 THandleStream32::~THandleStream32() { Close(); }
 
-void THandleStream32::Close() {
-    if (owns_handle_ && handle_ >= 0) ::close(handle_);
+bool THandleStream32::Close() {
+    const bool closed = !(owns_handle_ && handle_ >= 0) || ::close(handle_) == 0;
     handle_ = -1;
+    return closed;
 }
 
 std::int64_t THandleStream32::Read(void* buffer, std::int64_t count) {

@@ -67,9 +67,8 @@ public:
     bool IsValid() const { return handle_ >= 0; }
     // Pushes written data to the device; false when that fails (a full disk may only show here).
     bool Flush();
-
-protected:
-    void Close();
+    // Closes an owned handle now; false when the system reports a failure (data may be lost).
+    bool Close();
 
 private:
     int handle_;

@@ -1,0 +1,184 @@
+// The per-entry steps shared by every reader: output path, begin and overwrite, output file, password,
+// closing with date and attributes.
+#include <unistd.h>
+
+#include <ctime>
+
+#include "engine/core/custom_dclass.h"
+#include "engine/core/dates.h"
+#include "engine/core/entry_selection.h"
+#include "engine/core/error_codes.h"
+#include "engine/core/output_path.h"
+#include "engine/core/text_case.h"
+#include "platform/dir_probe.h"
+#include "platform/file_attributes_linux.h"
+#include "platform/output_files.h"
+#include "platform/paths.h"
+
+namespace kv {
+namespace {
+
+// How often OnFileExists may propose another existing name before the entry is skipped.
+constexpr int kMaxRenameRounds = 100;
+
+std::string VolumeId(const std::string& volume) { return volume.empty() ? "0" : volume; }
+
+}  // namespace
+
+bool TUnBase::SelectEntry(const std::string& name) {
+    return kv::SelectEntry(name, FileSpec, ExcludeSpec, RecurseDirs, [this](const std::string& file_name) {
+        if (OnExcludeFile) OnExcludeFile(this, file_name);
+    });
+}
+
+void TCustomDClass::SetOutputName(const std::string& stored_name) {
+    CurrentStoredName = stored_name;
+    const std::string base = ExtractDir().empty() ? platform::CurrentDirectory() : ExtractDir();
+    CurrentOutputPath = BuildOutputPath(base, stored_name, UseStoredDirs).value_or(std::string());
+}
+
+bool TCustomDClass::BeginFile(bool skip_checks) {
+    if (skip_checks) return true;
+    Timer.Pause();
+    const bool accepted = [&] {
+        if (CurrentOutputPath.empty()) {
+            DoError(CurrentStoredName, {}, VolumeId(CurrentVolumeName), ecode::kInvalidFileName);
+            return false;
+        }
+        const bool writing = OutputMode == TOutputMode::omFiles;
+        bool renamed = false;
+        if (writing && OnRenameFile) {
+            std::string new_name = CurrentOutputPath;
+            OnRenameFile(this, CurrentOutputPath, new_name);
+            if (!new_name.empty() && new_name != CurrentOutputPath) {
+                CurrentOutputPath = new_name;
+                renamed = true;
+                platform::ForceDirectories(platform::ExtractFilePath(CurrentOutputPath));
+            }
+        }
+        bool extract = true;
+        if (OnBegin) OnBegin(this, writing ? CurrentOutputPath : CurrentStoredName, ProcessedCount + 1, extract);
+        if (GetCancel() || !extract) return false;
+        if (!writing) return true;
+
+        // A folder or file below the destination that is a symbolic link would carry the output elsewhere.
+        const std::string base = ExtractDir().empty() ? platform::CurrentDirectory() : ExtractDir();
+        if (!renamed && !platform::StaysInside(base, CurrentOutputPath)) {
+            DoError(CurrentOutputPath, {}, VolumeId(CurrentVolumeName), ecode::kInvalidFileName);
+            return false;
+        }
+        if (!ConfirmOverwrites) {
+            // Skipping means leaving existing files alone; new ones are still written.
+            return OverwriteMode == omOverwrite || !platform::FileExists(CurrentOutputPath);
+        }
+        OverwriteMode = omOverwrite;
+        if (platform::FileExists(CurrentOutputPath)) {
+            if (!OnFileExists) {
+                ReportMissingEvent("OnFileExists");
+                OverwriteMode = omSkip;
+            } else {
+                for (int round = 0; round < kMaxRenameRounds; ++round) {
+                    std::string new_name;
+                    OnFileExists(this, CurrentOutputPath, new_name, OverwriteMode);
+                    const std::string path = new_name.empty() ? CurrentOutputPath : new_name;
+                    platform::ForceDirectories(platform::ExtractFilePath(path));
+                    const bool same = SameText(path, CurrentOutputPath);
+                    CurrentOutputPath = path;
+                    if ((OverwriteMode == omOverwrite && same) || GetCancel() || OverwriteMode == omSkip ||
+                        !platform::FileExists(CurrentOutputPath))
+                        break;
+                    if (round + 1 == kMaxRenameRounds) OverwriteMode = omSkip;
+                }
+            }
+        }
+        return !GetCancel() && OverwriteMode == omOverwrite && !CurrentOutputPath.empty();
+    }();
+    if (accepted) ++ProcessedCount;
+    Timer.Resume();
+    return accepted;
+}
+
+bool TCustomDClass::OpenOutput() {
+    Output.reset();
+    if (OutputMode == TOutputMode::omNowhere) return true;
+    if (OutputMode == TOutputMode::omAppend) {
+        Output = std::make_unique<TFileStream32>(CurrentOutputPath, TFileOpenMode::fmOpenReadWrite);
+        return Output->IsValid() && Output->Seek(0, TSeekOrigin::soEnd) >= 0;
+    }
+    if (!platform::ForceDirectories(platform::ExtractFilePath(CurrentOutputPath))) return false;
+    // A new file, not the old one rewritten: that also replaces read-only files and never writes through a
+    // hard link into another file.
+    ::unlink(CurrentOutputPath.c_str());
+    Output = std::make_unique<TFileStream32>(CurrentOutputPath, TFileOpenMode::fmCreate);
+    if (Output->IsValid()) return true;
+    Output.reset();
+    return false;
+}
+
+bool TCustomDClass::GetPassword(TStream32& archive) {
+    if (EncryptionMethod != emZip_V2) return false;
+    Timer.Pause();
+    TCipherHeader header{};
+    if (ReadBlock(archive, kCipherHeaderSize, kNoCrc, false, header.data()) != kCipherHeaderSize) {
+        Timer.Resume();
+        return false;
+    }
+    bool passed = CheckPassword(header);
+    for (std::size_t line = 0; !passed && line < Passwords.size(); ++line) {
+        if (Passwords[line].empty()) continue;
+        Password = Passwords[line];
+        passed = CheckPassword(header);
+    }
+    const std::string& name = OutputMode == TOutputMode::omFiles ? CurrentOutputPath : CurrentStoredName;
+    if (!passed && !OnGetPassword) {
+        ReportMissingEvent("OnGetPassword");
+    } else {
+        for (int attempt = 0; !passed && attempt < PasswordAttempts && !GetCancel(); ++attempt) {
+            TSeedKeyRecord header_keys{SeedHeaderKeys.Key0(), SeedHeaderKeys.Key1(), SeedHeaderKeys.Key2()};
+            TSeedKeyRecord data_keys{SeedDataKeys.Key0(), SeedDataKeys.Key1(), SeedDataKeys.Key2()};
+            bool try_again = true;
+            OnGetPassword(this, name, Password, header_keys, data_keys, try_again);
+            SeedHeaderKeys.Assign(header_keys);
+            SeedDataKeys.Assign(data_keys);
+            if (!try_again) {
+                DoError(name, std::string(LoadStr(ecode::kUserCanceled)), VolumeId(CurrentVolumeName),
+                        ecode::kInvalidPassword);
+                break;
+            }
+            if (CheckPassword(header)) {
+                Passwords.insert(Passwords.begin(), Password);
+                passed = true;
+            } else {
+                Crc32Value = 0xFFFFFFFFu;
+                DoError(name, Password, VolumeId(CurrentVolumeName), ecode::kInvalidPassword);
+                Password.clear();
+            }
+        }
+    }
+    Timer.Resume();
+    return passed;
+}
+
+void TCustomDClass::CloseOutput(std::uint32_t attributes, std::uint32_t dos_date_time) {
+    if (OutputMode != TOutputMode::omFiles || !Output) {
+        Output.reset();
+        return;
+    }
+    const bool closed = Output->Close();
+    Output.reset();
+    if (!closed) DoError(CurrentOutputPath, {}, VolumeId(CurrentVolumeName), ecode::kErrorClosingFile);
+    const TDateTime date = DateAttribute == daSysDate      ? UnixTimeToDateTime(std::time(nullptr))
+                           : DateAttribute == daMaxFileDate ? NewestFileDate
+                                                            : DosDateTimeToDateTime(dos_date_time);
+    platform::SetFileTime(CurrentOutputPath, DateTimeToFileTime(date));
+    if (RestoreFileAttr && attributes != platform::kFaArchive) platform::ApplyDosAttributes(CurrentOutputPath, attributes);
+}
+
+void TCustomDClass::CreateStoredDirectory(const std::string& stored_name) {
+    if (OutputMode != TOutputMode::omFiles || !CreateStoredDirs || !UseStoredDirs) return;
+    const std::string base = ExtractDir().empty() ? platform::CurrentDirectory() : ExtractDir();
+    const auto path = BuildOutputPath(base, stored_name, true);
+    if (path && platform::StaysInside(base, *path)) platform::ForceDirectories(*path);
+}
+
+}  // namespace kv
