@@ -17,6 +17,7 @@
 #include "engine/readers/arc_lister.h"
 #include "engine/readers/header_reader.h"
 #include "engine/readers/list_walks.h"
+#include "engine/readers/zip_central_position.h"
 #include "engine/readers/zip_headers.h"
 #include "platform/byte_order.h"
 #include "platform/paths.h"
@@ -83,25 +84,8 @@ void TZipWalk::Run() {
     }
 }
 
-// Detection keeps the end records and the distance a prepended stub added; the directory lies where
-// the stored offset plus that distance says (a self-extractor's start offset already is that place).
 std::optional<std::int64_t> TZipWalk::CentralPosition() {
-    const TArcDetection& d = lister_.Detection();
-    if (!d.ZipLayoutFlags.Has(htCentral) || !d.ZipLayoutFlags.Has(htEnding)) return std::nullopt;
-    if (d.EndRecord.size() != kEndRecordSize && d.EndRecord.size() != kWideEndRecordSize) return std::nullopt;
-    const std::uint64_t stored = d.ZipLayoutFlags.Has(htEnding64)          ? LoadLE64(&d.Zip64EndRecord[48])
-                                 : d.EndRecord.size() == kWideEndRecordSize ? LoadLE64(&d.EndRecord[16])
-                                                                            : LoadLE32(&d.EndRecord[16]);
-    std::vector<std::int64_t> candidates;
-    if (d.ArcStartOffset > 0) candidates.push_back(d.ArcStartOffset);
-    if (const auto offset = AsSize(stored); offset && *offset <= lister_.ArchiveSize() - d.ZipPrefixSize) {
-        candidates.push_back(*offset + d.ZipPrefixSize);
-    }
-    for (const std::int64_t candidate : candidates) {
-        const std::uint8_t* p = reader_.Fetch(candidate, kZipCentralHeaderSize);
-        if (p != nullptr && IsZipRecord(p, 0x01, 0x02)) return candidate;
-    }
-    return std::nullopt;
+    return FindZipCentralPosition(lister_.Detection(), reader_, lister_.ArchiveSize());
 }
 
 bool TZipWalk::OwnerAcceptsLocalWalk() {

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "engine/codecs/codec_io.h"
+#include "engine/core/zip_common.h"
+
+namespace kv {
+
+// An entry's packed bytes for a codec: at most `packed_size` of them from the archive, deciphered with the
+// data keys when the entry is enciphered.
+class TEntrySource : public TByteSource {
+public:
+    TEntrySource(TZipCommon& engine, TStream32& archive, std::int64_t packed_size, bool decipher)
+        : engine_(engine), archive_(archive), remaining_(packed_size), decipher_(decipher) {}
+    std::size_t Read(std::uint8_t* buffer, std::size_t size) override;
+
+private:
+    TZipCommon& engine_;
+    TStream32& archive_;
+    std::int64_t remaining_;
+    bool decipher_;
+};
+
+// A codec's output for the current entry: written through the engine's WriteBlock (checksum, test mode,
+// line ends, a full disk); `progress` hears each block's size. Refuses more once the operation is cancelled.
+class TEntrySink : public TByteSink {
+public:
+    TEntrySink(TZipCommon& engine, TStream32* output, std::function<void(std::int64_t size)> progress)
+        : engine_(engine), output_(output), progress_(std::move(progress)) {}
+    bool Write(const std::uint8_t* data, std::size_t size) override;
+
+private:
+    TZipCommon& engine_;
+    TStream32* output_;
+    std::function<void(std::int64_t size)> progress_;
+};
+
+}  // namespace kv

@@ -1,0 +1,235 @@
+#include "engine/readers/un_zip.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstring>
+
+#include "engine/core/error_codes.h"
+#include "engine/core/oem_names.h"
+#include "engine/core/zip_cipher.h"
+#include "engine/readers/header_reader.h"
+#include "engine/readers/zip_central_position.h"
+#include "platform/file_attributes_linux.h"
+
+namespace kv {
+namespace {
+
+constexpr std::uint32_t kDirectoryAttribute = 0x10;
+constexpr std::uint16_t kFlagStrongEncryption = 0x0040;
+constexpr std::uint8_t kHostUnix = 3;
+// How far around the first entry's stored offset the local header is looked for when it is not there.
+constexpr std::int64_t kSearchBack = 29;
+constexpr std::int64_t kSearchForward = 32768;
+
+bool IsDirectory(const TZipEntryHeader& header, const std::string& name) {
+    return (header.ExternalAttr & kDirectoryAttribute) != 0 || (!name.empty() && name.back() == '/');
+}
+
+}  // namespace
+
+bool TUnZip::CheckPassword(const TCipherHeader& header) {
+    return CheckCipherHeader(header, check_flags_, check_crc_, Password, check_time_);
+}
+
+std::uint32_t TUnZip::OutputAttributes(const TZipEntryHeader& header, bool directory) const {
+    const std::uint32_t mode = header.ExternalAttr >> 16;
+    if ((header.VersionMadeBy >> 8) == kHostUnix && mode != 0) {
+        // Unix writers keep the permissions in the high half: no write permission at all is read-only.
+        return (directory ? platform::kFaDirectory : platform::kFaArchive) | ((mode & 0222) == 0 ? platform::kFaReadOnly : 0);
+    }
+    return header.ExternalAttr & 0xFF;
+}
+
+std::uint32_t TUnJar::OutputAttributes(const TZipEntryHeader&, bool directory) const {
+    return directory ? platform::kFaDirectory : platform::kFaArchive;
+}
+
+void TUnZip::ExtractIt(TStream32* archive, TObject*) {
+    if (archive == nullptr) return;
+    const std::int64_t size = archive->Size();
+    THeaderReader reader(*archive, size);
+    std::vector<TSelected> selected;
+    local_correction_ = 0;
+    if (const auto central = FindZipCentralPosition(Detection(), reader, size)) {
+        SelectFromCentral(*archive, *central, selected);
+    } else {
+        SelectFromLocal(*archive, std::max<std::int64_t>(Detection().ArcStartOffset, 0), selected);
+    }
+    ArchiveTotalBytes = BytesToProcess = TotalUnpackedSize;
+    for (const TSelected& entry : selected) {
+        if (GetCancel()) break;
+        ExtractEntry(*archive, entry);
+    }
+}
+
+void TUnZip::SelectFromCentral(TStream32& archive, std::int64_t position, std::vector<TSelected>& selected) {
+    THeaderReader reader(archive, archive.Size());
+    bool first = true;
+    while (!GetCancel()) {
+        const std::uint8_t* p = reader.Fetch(position, kZipCentralHeaderSize);
+        if (p == nullptr || !IsZipRecord(p, 0x01, 0x02)) break;
+        std::array<std::uint8_t, kZipCentralHeaderSize> fixed{};
+        std::memcpy(fixed.data(), p, fixed.size());
+        const bool enciphered = IsEncipheredZipRecord(fixed.data());
+        if (enciphered) DecipherHeader(fixed.data(), TCipheredRecord::crCentral);
+        TSelected entry;
+        entry.Header = ParseZipCentralHeader(fixed.data());
+        const std::int64_t name_at = position + static_cast<std::int64_t>(kZipCentralHeaderSize);
+        const std::size_t name_extra = std::size_t{entry.Header.NameLength} + entry.Header.ExtraLength;
+        const std::uint8_t* v = reader.Fetch(name_at, name_extra);
+        if (v == nullptr) break;
+        std::string bytes(reinterpret_cast<const char*>(v), name_extra);
+        if (enciphered) DecipherHeaderContinuation(reinterpret_cast<std::uint8_t*>(bytes.data()), bytes.size());
+        const std::string stored_name = bytes.substr(0, entry.Header.NameLength);
+        ReadZipExtraFields(reinterpret_cast<const std::uint8_t*>(bytes.data()) + entry.Header.NameLength,
+                           entry.Header.ExtraLength, stored_name, true, entry.Header);
+        entry.Name = ConvertStoredName(ZipEntryName(entry.Header, stored_name), TranslateOemChar,
+                                       entry.Header.NameIsUtf8());
+        entry.Directory = IsDirectory(entry.Header, entry.Name);
+        position = name_at + static_cast<std::int64_t>(name_extra) + entry.Header.CommentLength;
+
+        // The local header must be where the directory says, give or take a stub the offsets ignore.
+        const std::int64_t stored_at =
+            static_cast<std::int64_t>(std::min<std::uint64_t>(entry.Header.LocalOffset, archive.Size())) +
+            Detection().ZipPrefixSize;
+        const auto is_local = [&](std::int64_t at) {
+            const std::uint8_t* h = at >= 0 ? reader.Fetch(at, 4) : nullptr;
+            return h != nullptr && IsZipRecord(h, 0x03, 0x04);
+        };
+        if (!is_local(stored_at + local_correction_) && first) {
+            for (std::int64_t at = stored_at - kSearchBack; at <= stored_at + kSearchForward; ++at) {
+                if (is_local(at)) {
+                    local_correction_ = at - stored_at;
+                    break;
+                }
+            }
+        }
+        first = false;
+        entry.LocalOffset = stored_at + local_correction_;
+        if (!SelectEntry(entry.Name)) continue;
+        if (!is_local(entry.LocalOffset)) {
+            DoError(entry.Name, {}, "0", ecode::kBadOffsetToLocalHeader);
+            continue;
+        }
+        Offer(std::move(entry), selected);
+    }
+}
+
+void TUnZip::SelectFromLocal(TStream32& archive, std::int64_t position, std::vector<TSelected>& selected) {
+    THeaderReader reader(archive, archive.Size());
+    while (!GetCancel()) {
+        const std::uint8_t* p = reader.Fetch(position, kZipLocalHeaderSize);
+        if (p == nullptr || !IsZipRecord(p, 0x03, 0x04)) break;
+        std::array<std::uint8_t, kZipLocalHeaderSize> fixed{};
+        std::memcpy(fixed.data(), p, fixed.size());
+        const bool enciphered = IsEncipheredZipRecord(fixed.data());
+        if (enciphered) DecipherHeader(fixed.data(), TCipheredRecord::crLocal);
+        TSelected entry;
+        entry.Header = ParseZipLocalHeader(fixed.data());
+        entry.LocalOffset = position;
+        const std::int64_t name_at = position + static_cast<std::int64_t>(kZipLocalHeaderSize);
+        const std::size_t name_extra = std::size_t{entry.Header.NameLength} + entry.Header.ExtraLength;
+        const std::uint8_t* v = reader.Fetch(name_at, name_extra);
+        if (v == nullptr) break;
+        std::string bytes(reinterpret_cast<const char*>(v), name_extra);
+        if (enciphered) DecipherHeaderContinuation(reinterpret_cast<std::uint8_t*>(bytes.data()), bytes.size());
+        const std::string stored_name = bytes.substr(0, entry.Header.NameLength);
+        ReadZipExtraFields(reinterpret_cast<const std::uint8_t*>(bytes.data()) + entry.Header.NameLength,
+                           entry.Header.ExtraLength, stored_name, false, entry.Header);
+        // Without a directory, sizes behind a data descriptor are unknown: the walk cannot go on past it.
+        if ((entry.Header.Flags & kZipFlagDataDescriptor) != 0 && entry.Header.PackedSize == 0) break;
+        entry.Name = ConvertStoredName(ZipEntryName(entry.Header, stored_name), TranslateOemChar,
+                                       entry.Header.NameIsUtf8());
+        entry.Directory = IsDirectory(entry.Header, entry.Name);
+        position = name_at + static_cast<std::int64_t>(name_extra) +
+                   static_cast<std::int64_t>(std::min<std::uint64_t>(entry.Header.PackedSize, archive.Size()));
+        if ((entry.Header.Flags & kZipFlagDataDescriptor) != 0) position += 16;
+        if (SelectEntry(entry.Name)) Offer(std::move(entry), selected);
+    }
+}
+
+void TUnZip::Offer(TSelected&& entry, std::vector<TSelected>& selected) {
+    const TEncryptionMethod method = entry.Header.EncryptionMethod();
+    if (method == emUnsupported) {
+        DoError(entry.Name, {}, "0", ecode::kUnsupportedPasswordEncryption);
+        return;
+    }
+    SetOutputName(entry.Name);
+    if (!entry.Directory) {
+        const auto packed = static_cast<std::int64_t>(std::min<std::uint64_t>(entry.Header.PackedSize, INT64_MAX / 4));
+        TotalPackedSize += method == emZip_V2 ? std::max<std::int64_t>(packed - kCipherHeaderSize, 0) : packed;
+        TotalUnpackedSize += static_cast<std::int64_t>(std::min<std::uint64_t>(entry.Header.UnpackedSize, INT64_MAX / 4));
+    }
+    NewestFileDate = std::max(NewestFileDate, DosDateTimeToDateTime(entry.Header.DosDateTime));
+    selected.push_back(std::move(entry));
+}
+
+void TUnZip::ExtractEntry(TStream32& archive, const TSelected& entry) {
+    SetOutputName(entry.Name);
+    TEntryRecord record;
+    record.FileName = entry.Name;
+    record.UnpackedSize = static_cast<std::int64_t>(std::min<std::uint64_t>(entry.Header.UnpackedSize, INT64_MAX / 4));
+    record.PackedSize = static_cast<std::int64_t>(std::min<std::uint64_t>(entry.Header.PackedSize, INT64_MAX / 4));
+    record.Flags = entry.Header.Flags;
+
+    std::array<std::uint8_t, kZipLocalHeaderSize> fixed{};
+    if (archive.ReadAt(entry.LocalOffset, fixed.data(), fixed.size()) != static_cast<std::int64_t>(fixed.size()) ||
+        !IsZipRecord(fixed.data(), 0x03, 0x04)) {
+        DoError(entry.Name, {}, "0", ecode::kBadFileHeader);
+        SkipEntry(record);
+        return;
+    }
+    if (IsEncipheredZipRecord(fixed.data())) DecipherHeader(fixed.data(), TCipheredRecord::crLocal);
+    const TZipEntryHeader local = ParseZipLocalHeader(fixed.data());
+    const std::int64_t data_at =
+        entry.LocalOffset + static_cast<std::int64_t>(kZipLocalHeaderSize) + local.NameLength + local.ExtraLength;
+
+    if (entry.Directory) {
+        if (!BeginFile(true)) return;
+        CreateStoredDirectory(entry.Name);
+        ++ProcessedCount;
+        if (OnEnd) OnEnd(this, OutputMode == TOutputMode::omFiles ? CurrentOutputPath : CurrentStoredName, true);
+        return;
+    }
+    const bool enciphered = entry.Header.Enciphered();
+    if (!IsKnownMethod(entry.Header.Method) || (enciphered && (entry.Header.Flags & kFlagStrongEncryption) != 0)) {
+        DoError(entry.Name, {}, "0",
+                enciphered && (entry.Header.Flags & kFlagStrongEncryption) != 0 ? ecode::kUnsupportedPasswordEncryption
+                                                                                : ecode::kUnsupportedMethod);
+        SkipEntry(record);
+        return;
+    }
+    if (!BeginFile()) {
+        SkipEntry(record);
+        return;
+    }
+    Crc32Value = 0xFFFFFFFFu;
+    if (!OpenOutput()) {
+        DoError(CurrentOutputPath, {}, "0", ecode::kErrorOpeningFile);
+        --ProcessedCount;
+        SkipEntry(record);
+        return;
+    }
+    archive.Seek(data_at, TSeekOrigin::soBeginning);
+    std::int64_t packed = record.PackedSize;
+    bool decoded = false;
+    EncryptionMethod = enciphered ? emZip_V2 : emNone;
+    if (enciphered) {
+        check_flags_ = local.Flags;
+        check_crc_ = entry.Header.Crc;
+        check_time_ = local.DosDateTime;
+        packed -= kCipherHeaderSize;
+        if (GetPassword(archive)) decoded = true;
+    } else {
+        decoded = true;
+    }
+    if (decoded) Decode(archive, entry.Header, std::max<std::int64_t>(packed, 0), enciphered);
+    const bool wrote_nothing = !decoded && OutputMode == TOutputMode::omFiles;
+    CloseOutput(OutputAttributes(entry.Header, false), local.DosDateTime);
+    // No password opened the entry: an empty file named like it would pass for the entry itself.
+    if (wrote_nothing) ::remove(CurrentOutputPath.c_str());
+    CheckCRC(kCrc32, entry.Header.Crc);
+}
+
+}  // namespace kv
