@@ -19,6 +19,7 @@
 #include "engine/readers/list_walks.h"
 #include "engine/readers/zip_central_position.h"
 #include "engine/readers/zip_headers.h"
+#include "engine/readers/zip_split_set.h"
 #include "platform/byte_order.h"
 #include "platform/paths.h"
 
@@ -138,21 +139,6 @@ TListedKind KindOf(const TZipEntryHeader& header, const std::string& stored_name
     const bool directory = (header.ExternalAttr & kDirectoryAttribute) != 0 ||
                            (!stored_name.empty() && (stored_name.back() == '/' || stored_name.back() == '\\'));
     return directory ? TListedKind::lkCountedDirectory : TListedKind::lkFile;
-}
-
-// The volume an entry of a spanned set lies on: the disk label of its disk, or the split file of its
-// disk (name.z01, name.z02, ..., the last disk being the archive itself).
-std::string SpannedVolumeName(TArcType type, const std::string& archive, std::uint32_t disk, std::uint32_t last_disk) {
-    if (type == atZipDS) {
-        char label[32];
-        std::snprintf(label, sizeof label, "PKBACK# %03u", disk + 1);
-        return label;
-    }
-    if (disk >= last_disk) return archive;
-    const std::string ext = platform::ExtractFileExt(archive);
-    char number[16];
-    std::snprintf(number, sizeof number, ".z%02u", disk + 1);
-    return archive.substr(0, archive.size() - ext.size()) + number;
 }
 
 void TZipWalk::WalkCentral(std::int64_t position) {

@@ -7,7 +7,8 @@ namespace kv {
 std::unique_ptr<TUnBase> CreateReader(TArcType type) {
     switch (type) {
         case atZip:
-        case atZipExe: return std::make_unique<TUnZip>();
+        case atZipExe:
+        case atZipMV: return std::make_unique<TUnZip>();
         case atJar:
         case atJarExe: return std::make_unique<TUnJar>();
         default: return nullptr;

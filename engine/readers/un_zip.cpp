@@ -4,13 +4,16 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "engine/core/error_codes.h"
 #include "engine/core/oem_names.h"
 #include "engine/core/zip_cipher.h"
 #include "engine/readers/header_reader.h"
 #include "engine/readers/zip_central_position.h"
+#include "platform/byte_order.h"
 #include "platform/file_attributes_linux.h"
+#include "platform/paths.h"
 
 namespace kv {
 namespace {
@@ -51,19 +54,61 @@ void TUnZip::ExtractIt(TStream32* archive, TObject*) {
     THeaderReader reader(*archive, size);
     std::vector<TSelected> selected;
     local_correction_ = 0;
-    if (const auto central = FindZipCentralPosition(Detection(), reader, size)) {
-        SelectFromCentral(*archive, *central, selected);
+    std::unique_ptr<TSplitSetStream> set;
+    const std::optional<std::int64_t> central = FindZipCentralPosition(Detection(), reader, size);
+    if (central && ArcType() == atZipMV) {
+        // The directory lies on the last volume (this file) or, when it is long, starts on an earlier one.
+        const std::vector<std::uint8_t>& end = Detection().EndRecord;
+        const std::uint32_t last_disk = end.size() >= 8 ? platform::LoadLE16(&end[4]) : 0;
+        const std::uint32_t central_disk = end.size() >= 8 ? platform::LoadLE16(&end[6]) : 0;
+        set = OpenSplitSet(last_disk);
+        if (!set) return;
+        const std::int64_t position = central_disk == last_disk
+                                          ? set->DiskStart(last_disk) + *central
+                                          : set->DiskStart(central_disk) + platform::LoadLE32(&end[16]);
+        SelectFromCentral(*set, position, set.get(), selected);
+    } else if (central) {
+        SelectFromCentral(*archive, *central, nullptr, selected);
     } else {
         SelectFromLocal(*archive, std::max<std::int64_t>(Detection().ArcStartOffset, 0), selected);
     }
     ArchiveTotalBytes = BytesToProcess = TotalUnpackedSize;
+    TStream32& source = set ? static_cast<TStream32&>(*set) : *archive;
     for (const TSelected& entry : selected) {
         if (GetCancel()) break;
-        ExtractEntry(*archive, entry);
+        ExtractEntry(source, entry);
     }
 }
 
-void TUnZip::SelectFromCentral(TStream32& archive, std::int64_t position, std::vector<TSelected>& selected) {
+std::unique_ptr<TSplitSetStream> TUnZip::OpenSplitSet(std::uint32_t last_disk) {
+    std::vector<std::unique_ptr<TFileStream32>> volumes;
+    for (std::uint32_t disk = 0; disk <= last_disk; ++disk) {
+        std::string name = SpannedVolumeName(atZipMV, ArchiveFile(), disk, last_disk);
+        if (disk < last_disk) {
+            if (!OnNextVolume) {
+                ReportMissingEvent("OnNextVolume");
+                SetCancel(true);
+                return nullptr;
+            }
+            bool cancel = false;
+            OnNextVolume(this, name, static_cast<int>(disk + 1), platform::FileExists(name), cancel);
+            if (cancel) {
+                DoError(name, {}, name, ecode::kUserCanceled);
+                return nullptr;
+            }
+        }
+        auto volume = std::make_unique<TFileStream32>(name, TFileOpenMode::fmOpenRead);
+        if (!volume->IsValid()) {
+            DoError(name, {}, name, ecode::kErrorOpeningFile);
+            return nullptr;
+        }
+        volumes.push_back(std::move(volume));
+    }
+    return std::make_unique<TSplitSetStream>(std::move(volumes));
+}
+
+void TUnZip::SelectFromCentral(TStream32& archive, std::int64_t position, const TSplitSetStream* set,
+                               std::vector<TSelected>& selected) {
     THeaderReader reader(archive, archive.Size());
     bool first = true;
     while (!GetCancel()) {
@@ -90,9 +135,9 @@ void TUnZip::SelectFromCentral(TStream32& archive, std::int64_t position, std::v
         position = name_at + static_cast<std::int64_t>(name_extra) + entry.Header.CommentLength;
 
         // The local header must be where the directory says, give or take a stub the offsets ignore.
-        const std::int64_t stored_at =
-            static_cast<std::int64_t>(std::min<std::uint64_t>(entry.Header.LocalOffset, archive.Size())) +
-            Detection().ZipPrefixSize;
+        const auto stored_offset = static_cast<std::int64_t>(std::min<std::uint64_t>(entry.Header.LocalOffset, archive.Size()));
+        const std::int64_t stored_at = set != nullptr ? set->DiskStart(entry.Header.DiskStart) + stored_offset
+                                                      : stored_offset + Detection().ZipPrefixSize;
         const auto is_local = [&](std::int64_t at) {
             const std::uint8_t* h = at >= 0 ? reader.Fetch(at, 4) : nullptr;
             return h != nullptr && IsZipRecord(h, 0x03, 0x04);

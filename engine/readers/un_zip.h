@@ -1,11 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "engine/core/custom_dclass.h"
 #include "engine/readers/zip_headers.h"
+#include "engine/readers/zip_split_set.h"
 
 namespace kv {
 
@@ -28,7 +30,11 @@ private:
         bool Directory = false;
     };
 
-    void SelectFromCentral(TStream32& archive, std::int64_t position, std::vector<TSelected>& selected);
+    // `set` joins the volumes of a split archive (null for a single file): its offsets count per disk.
+    void SelectFromCentral(TStream32& archive, std::int64_t position, const TSplitSetStream* set,
+                           std::vector<TSelected>& selected);
+    // The volumes of a split archive, each asked for through OnNextVolume; null when one is refused.
+    std::unique_ptr<TSplitSetStream> OpenSplitSet(std::uint32_t last_disk);
     void SelectFromLocal(TStream32& archive, std::int64_t position, std::vector<TSelected>& selected);
     // Adds an entry to the selection when FileSpec takes it and its cipher is one the engine knows.
     void Offer(TSelected&& entry, std::vector<TSelected>& selected);
