@@ -3,12 +3,12 @@
 // decoders' speed is what is measured. With "deflate" it makes the raw stream from a file first.
 #include <zlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -21,8 +21,11 @@ constexpr std::size_t kInputChunk = 64 * 1024;
 constexpr std::size_t kOutputBlock = 256 * 1024;
 
 std::vector<std::uint8_t> ReadWhole(const char* path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    std::ifstream file(path, std::ios::binary | std::ios::ate);
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(std::max<std::streamoff>(file.tellg(), 0)));
+    file.seekg(0);
+    file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return bytes;
 }
 
 // A cheap checksum of the 8-byte words of the whole output, whatever blocks it comes in.

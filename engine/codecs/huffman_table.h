@@ -27,6 +27,7 @@ constexpr unsigned CodeBits(TEntry entry) { return (entry >> 8) & 0xF; }
 constexpr std::uint32_t EntryValue(TEntry entry) { return entry >> 16; }
 
 constexpr unsigned kMaxCodeBits = 15;
+constexpr unsigned kMaxPrimaryBits = 11;
 
 // Room a table needs: the primary level plus one sub-table of at most 2^(15 - primary bits) entries per
 // pair of codes longer than the primary level (a complete code gives every sub-table two codes at least).
@@ -39,6 +40,7 @@ constexpr std::size_t TableCapacity(unsigned primary_bits, std::size_t symbols) 
 // set of lengths, or an incomplete one other than a lone code of one bit (which a code with a single
 // symbol needs); a set with no codes at all gives a table of invalid entries. An invalid entry drops the
 // bits its lookup examined.
+// At most 288 symbols and kMaxPrimaryBits primary bits.
 bool BuildTable(std::span<const std::uint8_t> lengths, std::span<const TEntry> symbols, unsigned primary_bits,
                 std::span<TEntry> table);
 

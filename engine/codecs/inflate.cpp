@@ -98,6 +98,7 @@ public:
           sink_(sink),
           deflate64_(deflate64),
           window_size_(deflate64 ? 65536 : 32768),
+          symbols_(MakeSymbolTables(deflate64)),
           input_(new std::uint8_t[kInputSize]),
           output_(new std::uint8_t[window_size_ + kBlockSize + kOutputSlack]),
           litlen_(new TLitLenTable),
@@ -130,6 +131,7 @@ private:
     TByteSink& sink_;
     const bool deflate64_;
     const std::size_t window_size_;
+    const TSymbolTables symbols_;
 
     std::unique_ptr<std::uint8_t[]> input_;
     const std::uint8_t* input_end_;
@@ -357,12 +359,11 @@ void TInflater::UseFixedTables() {
         std::fill(litlen_lengths.begin() + 280, litlen_lengths.end(), 8);
         std::array<std::uint8_t, kDistanceSymbols> distance_lengths;
         distance_lengths.fill(5);
-        const TSymbolTables symbols = MakeSymbolTables(deflate64_);
         fixed_litlen_ = std::make_unique<TLitLenTable>();
         fixed_distance_ = std::make_unique<TDistanceTable>();
         // The fixed code lengths are complete, so building cannot fail.
-        huffman::BuildTable(litlen_lengths, symbols.litlen, kLitLenBits, *fixed_litlen_);
-        huffman::BuildTable(distance_lengths, symbols.distance, kDistanceBits, *fixed_distance_);
+        huffman::BuildTable(litlen_lengths, symbols_.litlen, kLitLenBits, *fixed_litlen_);
+        huffman::BuildTable(distance_lengths, symbols_.distance, kDistanceBits, *fixed_distance_);
     }
     litlen_table_ = fixed_litlen_->data();
     distance_table_ = fixed_distance_->data();
@@ -420,9 +421,8 @@ bool TInflater::ReadDynamicTables() {
     if (bits_.Overconsumed()) return false;  // the caller tells truncation apart
     if (lengths[256] == 0) return false;     // no end-of-block code: the block could never end
 
-    const TSymbolTables symbols = MakeSymbolTables(deflate64_);
-    if (!huffman::BuildTable(std::span(lengths).first(litlen_count), symbols.litlen, kLitLenBits, *litlen_) ||
-        !huffman::BuildTable(std::span(lengths).subspan(litlen_count, distance_count), symbols.distance,
+    if (!huffman::BuildTable(std::span(lengths).first(litlen_count), symbols_.litlen, kLitLenBits, *litlen_) ||
+        !huffman::BuildTable(std::span(lengths).subspan(litlen_count, distance_count), symbols_.distance,
                              kDistanceBits, *distance_))
         return false;
     litlen_table_ = litlen_->data();
