@@ -5,6 +5,7 @@
 // to feed one entry's data to a decoder.
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +19,10 @@ struct ZipEntryBytes {
     std::uint32_t crc32 = 0;
     std::uint32_t unpacked_size = 0;
     std::string packed;
+
+    std::span<const std::uint8_t> PackedBytes() const {
+        return {reinterpret_cast<const std::uint8_t*>(packed.data()), packed.size()};
+    }
 };
 
 inline std::uint32_t ZipLe(std::string_view bytes, std::size_t at, int size) {
