@@ -1,0 +1,125 @@
+// kv t, kv x and kv e against archives made by zip and 7z: byte-identical output, the exit statuses, the
+// overwrite switches, passwords and names that try to leave the destination.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <string>
+
+#include "support/test_support.h"
+
+namespace kv {
+namespace {
+
+std::string Kv() { return (test::BinaryDir() / "kv").string(); }
+
+class KvExtract : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!test::HaveProgram("zip")) GTEST_SKIP() << "zip is not installed";
+        std::filesystem::create_directories(src() / "sub");
+        std::string mixed;
+        for (int i = 0; i < 20000; ++i) mixed += std::to_string(i * 7919 % 10007) + (i % 13 ? " " : "\n");
+        test::WriteFile(src() / "text.txt", mixed);
+        test::WriteFile(src() / "sub" / "small.txt", "small\n");
+        test::WriteFile(src() / "empty.txt", "");
+    }
+    std::filesystem::path src() const { return dir_ / "src"; }
+    int Run(const std::string& args, std::string* out = nullptr) {
+        return test::RunCommand("cd '" + dir_.Path().string() + "' && " + Kv() + " " + args + " 2>&1 </dev/null", out);
+    }
+    int Make(const std::string& command) { return test::RunCommand("cd '" + src().string() + "' && " + command); }
+    // Every file of the source tree has the same bytes under `out`.
+    void ExpectSameTree(const std::filesystem::path& out) {
+        for (const auto& file : std::filesystem::recursive_directory_iterator(src())) {
+            if (!file.is_regular_file()) continue;
+            const auto relative = std::filesystem::relative(file.path(), src());
+            EXPECT_EQ(test::ReadFile(out / relative), test::ReadFile(file.path())) << relative;
+        }
+    }
+    test::TempDir dir_;
+};
+
+TEST_F(KvExtract, ExtractsWhatRealToolsMadeByteForByte) {
+    const struct {
+        const char* archive;
+        const char* command;
+    } cases[] = {
+        {"store.zip", "zip -q0r ../store.zip ."},
+        {"fast.zip", "zip -q1r ../fast.zip ."},
+        {"best.zip", "zip -q9r ../best.zip ."},
+        {"bzip2.zip", "zip -qr -Z bzip2 ../bzip2.zip ."},
+        {"deflate64.zip", "7z a -tzip -mm=Deflate64 ../deflate64.zip . >/dev/null"},
+        {"7zdeflate.zip", "7z a -tzip -mm=Deflate ../7zdeflate.zip . >/dev/null"},
+    };
+    for (const auto& c : cases) {
+        if (std::string(c.command).rfind("7z", 0) == 0 && !test::HaveProgram("7z")) continue;
+        ASSERT_EQ(Make(c.command), 0) << c.archive;
+        std::string out;
+        EXPECT_EQ(Run(std::string("t ") + c.archive, &out), 0) << c.archive << out;
+        const std::string target = std::string("out-") + c.archive;
+        EXPECT_EQ(Run(std::string("x ") + c.archive + " -o " + target, &out), 0) << c.archive << out;
+        ExpectSameTree(dir_ / target);
+    }
+}
+
+TEST_F(KvExtract, FlatExtractionAndOverwriteSwitches) {
+    ASSERT_EQ(Make("zip -qr ../a.zip ."), 0);
+    std::string out;
+    ASSERT_EQ(Run("e a.zip -o flat", &out), 0) << out;
+    EXPECT_EQ(test::ReadFile(dir_ / "flat" / "small.txt"), "small\n");
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "flat" / "sub"));
+
+    test::WriteFile(dir_ / "flat" / "small.txt", "mine");
+    EXPECT_EQ(Run("e a.zip -o flat -n", &out), 0) << out;  // skipping what exists is what was asked
+    EXPECT_EQ(test::ReadFile(dir_ / "flat" / "small.txt"), "mine");
+    EXPECT_EQ(Run("e a.zip -o flat", &out), 1) << out;  // no terminal to ask: skipped, and said so
+    EXPECT_EQ(test::ReadFile(dir_ / "flat" / "small.txt"), "mine");
+    EXPECT_EQ(Run("e a.zip -o flat -y", &out), 0) << out;
+    EXPECT_EQ(test::ReadFile(dir_ / "flat" / "small.txt"), "small\n");
+}
+
+TEST_F(KvExtract, PasswordsAndJsonVerdicts) {
+    ASSERT_EQ(Make("zip -qr -P secret ../p.zip ."), 0);
+    std::string out;
+    EXPECT_EQ(Run("t p.zip -p secret", &out), 0) << out;
+    EXPECT_EQ(Run("t --json p.zip -p wrong", &out), 1) << out;
+    const auto verdicts = nlohmann::json::parse(out);
+    int refused = 0;
+    for (const auto& entry : verdicts["entries"]) {
+        if (entry["ok"] == false) {
+            EXPECT_EQ(entry["error"], 26517) << entry;
+            ++refused;
+        }
+    }
+    EXPECT_EQ(refused, 3);
+    EXPECT_EQ(Run("x p.zip -p wrong -o nothing", &out), 1) << out;
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "nothing" / "text.txt"));  // no empty stand-in is left
+}
+
+TEST_F(KvExtract, HostileNamesStayInsideTheDestination) {
+    if (!test::HaveProgram("python3")) GTEST_SKIP() << "python3 is not installed";
+    ASSERT_EQ(test::RunCommand("python3 -c \"import zipfile; z = zipfile.ZipFile('" + (dir_ / "evil.zip").string() +
+                               "', 'w'); [z.writestr(n, 'x') for n in ('../up.txt', '/abs/a.txt', 'C:\\\\\\\\w\\\\\\\\d.txt', "
+                               "'a/../../b.txt')]; z.close()\""),
+              0);
+    std::filesystem::create_directories(dir_ / "dest");
+    std::string out;
+    EXPECT_EQ(Run("x evil.zip -o dest", &out), 0) << out;
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "up.txt"));
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "b.txt"));
+    EXPECT_TRUE(std::filesystem::exists(dir_ / "dest" / "up.txt"));
+    EXPECT_TRUE(std::filesystem::exists(dir_ / "dest" / "abs" / "a.txt"));
+    EXPECT_TRUE(std::filesystem::exists(dir_ / "dest" / "a" / "b.txt"));
+}
+
+TEST_F(KvExtract, StatusTwoForWhatCannotBeRead) {
+    test::WriteFile(dir_ / "text.zip", "not an archive at all");
+    std::string out;
+    EXPECT_EQ(Run("t missing.zip", &out), 2) << out;
+    EXPECT_NE(out.find("File not found"), std::string::npos) << out;
+    EXPECT_EQ(Run("t text.zip", &out), 2) << out;
+}
+
+}  // namespace
+}  // namespace kv
