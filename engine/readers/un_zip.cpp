@@ -112,27 +112,10 @@ void TUnZip::SelectFromCentral(TStream32& archive, std::int64_t position, const 
     THeaderReader reader(archive, archive.Size());
     bool first = true;
     while (!GetCancel()) {
-        const std::uint8_t* p = reader.Fetch(position, kZipCentralHeaderSize);
-        if (p == nullptr || !IsZipRecord(p, 0x01, 0x02)) break;
-        std::array<std::uint8_t, kZipCentralHeaderSize> fixed{};
-        std::memcpy(fixed.data(), p, fixed.size());
-        const bool enciphered = IsEncipheredZipRecord(fixed.data());
-        if (enciphered) DecipherHeader(fixed.data(), TCipheredRecord::crCentral);
-        TSelected entry;
-        entry.Header = ParseZipCentralHeader(fixed.data());
-        const std::int64_t name_at = position + static_cast<std::int64_t>(kZipCentralHeaderSize);
-        const std::size_t name_extra = std::size_t{entry.Header.NameLength} + entry.Header.ExtraLength;
-        const std::uint8_t* v = reader.Fetch(name_at, name_extra);
-        if (v == nullptr) break;
-        std::string bytes(reinterpret_cast<const char*>(v), name_extra);
-        if (enciphered) DecipherHeaderContinuation(reinterpret_cast<std::uint8_t*>(bytes.data()), bytes.size());
-        const std::string stored_name = bytes.substr(0, entry.Header.NameLength);
-        ReadZipExtraFields(reinterpret_cast<const std::uint8_t*>(bytes.data()) + entry.Header.NameLength,
-                           entry.Header.ExtraLength, stored_name, true, entry.Header);
-        entry.Name = ConvertStoredName(ZipEntryName(entry.Header, stored_name), TranslateOemChar,
-                                       entry.Header.NameIsUtf8());
-        entry.Directory = IsDirectory(entry.Header, entry.Name);
-        position = name_at + static_cast<std::int64_t>(name_extra) + entry.Header.CommentLength;
+        std::optional<TSelected> read = ReadHeader(reader, position, true);
+        if (!read) break;
+        TSelected& entry = *read;
+        position += static_cast<std::int64_t>(kZipCentralHeaderSize + entry.Header.VariableSize());
 
         // The local header must be where the directory says, give or take a stub the offsets ignore.
         const auto stored_offset = static_cast<std::int64_t>(std::min<std::uint64_t>(entry.Header.LocalOffset, archive.Size()));
@@ -161,32 +144,41 @@ void TUnZip::SelectFromCentral(TStream32& archive, std::int64_t position, const 
     }
 }
 
+std::optional<TUnZip::TSelected> TUnZip::ReadHeader(THeaderReader& reader, std::int64_t position, bool central) {
+    const std::size_t fixed_size = central ? kZipCentralHeaderSize : kZipLocalHeaderSize;
+    const std::uint8_t* p = reader.Fetch(position, fixed_size);
+    if (p == nullptr || !IsZipRecord(p, central ? 0x01 : 0x03, central ? 0x02 : 0x04)) return std::nullopt;
+    std::array<std::uint8_t, kZipCentralHeaderSize> fixed{};
+    std::memcpy(fixed.data(), p, fixed_size);
+    const bool enciphered = IsEncipheredZipRecord(fixed.data());
+    if (enciphered) DecipherHeader(fixed.data(), central ? TCipheredRecord::crCentral : TCipheredRecord::crLocal);
+    TSelected entry;
+    entry.Header = central ? ParseZipCentralHeader(fixed.data()) : ParseZipLocalHeader(fixed.data());
+    const std::size_t name_extra = std::size_t{entry.Header.NameLength} + entry.Header.ExtraLength;
+    const std::uint8_t* v = reader.Fetch(position + static_cast<std::int64_t>(fixed_size), name_extra);
+    if (v == nullptr) return std::nullopt;
+    std::string bytes(reinterpret_cast<const char*>(v), name_extra);
+    if (enciphered) DecipherHeaderContinuation(reinterpret_cast<std::uint8_t*>(bytes.data()), bytes.size());
+    const std::string stored_name = bytes.substr(0, entry.Header.NameLength);
+    ReadZipExtraFields(reinterpret_cast<const std::uint8_t*>(bytes.data()) + entry.Header.NameLength,
+                       entry.Header.ExtraLength, stored_name, central, entry.Header);
+    entry.Name =
+        ConvertStoredName(ZipEntryName(entry.Header, stored_name), TranslateOemChar, entry.Header.NameIsUtf8());
+    entry.Directory = IsDirectory(entry.Header, entry.Name);
+    return entry;
+}
+
 void TUnZip::SelectFromLocal(TStream32& archive, std::int64_t position, std::vector<TSelected>& selected) {
     THeaderReader reader(archive, archive.Size());
     while (!GetCancel()) {
-        const std::uint8_t* p = reader.Fetch(position, kZipLocalHeaderSize);
-        if (p == nullptr || !IsZipRecord(p, 0x03, 0x04)) break;
-        std::array<std::uint8_t, kZipLocalHeaderSize> fixed{};
-        std::memcpy(fixed.data(), p, fixed.size());
-        const bool enciphered = IsEncipheredZipRecord(fixed.data());
-        if (enciphered) DecipherHeader(fixed.data(), TCipheredRecord::crLocal);
-        TSelected entry;
-        entry.Header = ParseZipLocalHeader(fixed.data());
+        std::optional<TSelected> read = ReadHeader(reader, position, false);
+        if (!read) break;
+        TSelected& entry = *read;
         entry.LocalOffset = position;
         const std::int64_t name_at = position + static_cast<std::int64_t>(kZipLocalHeaderSize);
         const std::size_t name_extra = std::size_t{entry.Header.NameLength} + entry.Header.ExtraLength;
-        const std::uint8_t* v = reader.Fetch(name_at, name_extra);
-        if (v == nullptr) break;
-        std::string bytes(reinterpret_cast<const char*>(v), name_extra);
-        if (enciphered) DecipherHeaderContinuation(reinterpret_cast<std::uint8_t*>(bytes.data()), bytes.size());
-        const std::string stored_name = bytes.substr(0, entry.Header.NameLength);
-        ReadZipExtraFields(reinterpret_cast<const std::uint8_t*>(bytes.data()) + entry.Header.NameLength,
-                           entry.Header.ExtraLength, stored_name, false, entry.Header);
         // Without a directory, sizes behind a data descriptor are unknown: the walk cannot go on past it.
         if ((entry.Header.Flags & kZipFlagDataDescriptor) != 0 && entry.Header.PackedSize == 0) break;
-        entry.Name = ConvertStoredName(ZipEntryName(entry.Header, stored_name), TranslateOemChar,
-                                       entry.Header.NameIsUtf8());
-        entry.Directory = IsDirectory(entry.Header, entry.Name);
         position = name_at + static_cast<std::int64_t>(name_extra) +
                    static_cast<std::int64_t>(std::min<std::uint64_t>(entry.Header.PackedSize, archive.Size()));
         if ((entry.Header.Flags & kZipFlagDataDescriptor) != 0) position += 16;

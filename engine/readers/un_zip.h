@@ -2,10 +2,12 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/core/custom_dclass.h"
+#include "engine/readers/header_reader.h"
 #include "engine/readers/zip_headers.h"
 #include "engine/readers/zip_split_set.h"
 
@@ -35,6 +37,9 @@ private:
                            std::vector<TSelected>& selected);
     // The volumes of a split archive, each asked for through OnNextVolume; null when one is refused.
     std::unique_ptr<TSplitSetStream> OpenSplitSet(std::uint32_t last_disk);
+    // The header at `position` (central or local) with its name and extra field, deciphered and converted;
+    // nothing when no complete header is there.
+    std::optional<TSelected> ReadHeader(THeaderReader& reader, std::int64_t position, bool central);
     void SelectFromLocal(TStream32& archive, std::int64_t position, std::vector<TSelected>& selected);
     // Adds an entry to the selection when FileSpec takes it and its cipher is one the engine knows.
     void Offer(TSelected&& entry, std::vector<TSelected>& selected);
