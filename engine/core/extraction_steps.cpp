@@ -23,6 +23,11 @@ constexpr int kMaxRenameRounds = 100;
 
 std::string VolumeId(const std::string& volume) { return volume.empty() ? "0" : volume; }
 
+// The folder outputs go to: ExtractDir, or the current folder when there is none.
+std::string OutputBase(const std::string& extract_dir) {
+    return extract_dir.empty() ? platform::CurrentDirectory() : extract_dir;
+}
+
 }  // namespace
 
 bool TUnBase::SelectEntry(const std::string& name) {
@@ -33,7 +38,7 @@ bool TUnBase::SelectEntry(const std::string& name) {
 
 void TCustomDClass::SetOutputName(const std::string& stored_name) {
     CurrentStoredName = stored_name;
-    const std::string base = ExtractDir().empty() ? platform::CurrentDirectory() : ExtractDir();
+    const std::string base = OutputBase(ExtractDir());
     CurrentOutputPath = BuildOutputPath(base, stored_name, UseStoredDirs).value_or(std::string());
 }
 
@@ -62,7 +67,7 @@ bool TCustomDClass::BeginFile(bool skip_checks) {
         if (!writing) return true;
 
         // A folder or file below the destination that is a symbolic link would carry the output elsewhere.
-        const std::string base = ExtractDir().empty() ? platform::CurrentDirectory() : ExtractDir();
+        const std::string base = OutputBase(ExtractDir());
         if (!renamed && !platform::StaysInside(base, CurrentOutputPath)) {
             DoError(CurrentOutputPath, {}, VolumeId(CurrentVolumeName), ecode::kInvalidFileName);
             return false;
@@ -176,7 +181,7 @@ void TCustomDClass::CloseOutput(std::uint32_t attributes, std::uint32_t dos_date
 
 void TCustomDClass::CreateStoredDirectory(const std::string& stored_name) {
     if (OutputMode != TOutputMode::omFiles || !CreateStoredDirs || !UseStoredDirs) return;
-    const std::string base = ExtractDir().empty() ? platform::CurrentDirectory() : ExtractDir();
+    const std::string base = OutputBase(ExtractDir());
     const auto path = BuildOutputPath(base, stored_name, true);
     if (path && platform::StaysInside(base, *path)) platform::ForceDirectories(*path);
 }

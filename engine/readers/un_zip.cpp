@@ -192,7 +192,6 @@ void TUnZip::Offer(TSelected&& entry, std::vector<TSelected>& selected) {
         DoError(entry.Name, {}, "0", ecode::kUnsupportedPasswordEncryption);
         return;
     }
-    SetOutputName(entry.Name);
     if (!entry.Directory) {
         const auto packed = static_cast<std::int64_t>(std::min<std::uint64_t>(entry.Header.PackedSize, INT64_MAX / 4));
         TotalPackedSize += method == emZip_V2 ? std::max<std::int64_t>(packed - kCipherHeaderSize, 0) : packed;
