@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Listing against peers, in one run: `kv l` against `unzip -l` on a ZIP of 100 000 small entries and
 # against `tar -tf` on a TAR of 100 000 entries (also `bsdtar -tf` and `7z l` when installed). Prints
-# times and ratios kv/peer (lower is better for kv; the target is at most 1.0).
+# times and ratios kv/peer (lower is better for kv; the target is at most 1.0), then what the facade `kv l`
+# goes through adds to the bare engine walk.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 kv="$root/build/kv"
@@ -25,3 +26,9 @@ printf 'TAR, %d entries: kv l %.3f s, tar -tf %.3f s, ratio %s\n' "$entries" "$k
 if command -v bsdtar >/dev/null; then
   b=$(seconds bsdtar -tf "$work/many.tar"); printf '  bsdtar -tf %.3f s, ratio kv/bsdtar %s\n' "$b" "$(ratio "$kv_tar" "$b")"
 fi
+
+# What the facade adds to the bare engine walk (target at most 1.20), measured inside one process.
+facade="$root/build/bench/facade_bench"
+[ -x "$facade" ] || "$root/scripts/build" release
+printf 'ZIP: '; "$facade" "$work/many.zip"
+printf 'TAR: '; "$facade" "$work/many.tar"

@@ -6,10 +6,13 @@
 #include <cstdio>
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "engine/core/date_time.h"
 #include "engine/core/error_codes.h"
-#include "engine/readers/arc_lister.h"
+#include "engine/core/entry_selection.h"
+#include "engine/core/percent.h"
+#include "facade/kv_comp.h"
 #include "platform/paths.h"
 
 namespace kv::cli {
@@ -40,88 +43,101 @@ std::string Hex8(std::uint32_t value) {
     return text;
 }
 
-bool IsDirectory(const TEntryRecord& entry) {
-    return !entry.FileName.empty() && entry.FileName.back() == platform::kPathDelim;
+bool IsDirectory(const facade::TArcEntry& entry) {
+    return (!entry.FileName.empty() && entry.FileName.back() == platform::kPathDelim) || (entry.Attributes & 0x10) != 0;
 }
 
-void PrintTextLine(const TEntryRecord& e) {
-    const std::string date = IsoDate(e.FileDate);
-    std::printf("%12lld %12lld %4d%% %s %s %-10s %s %s %s%s\n", static_cast<long long>(e.UnpackedSize),
+void PrintTextLine(const facade::TArcEntry& e) {
+    const std::string date = IsoDate(e.DateTime);
+    std::printf("%12lld %12lld %4d%% %s %s %s %s %s%s\n", static_cast<long long>(e.Size),
                 static_cast<long long>(e.PackedSize), e.Ratio, date.substr(0, 10).c_str(), date.substr(11).c_str(),
-                e.CompressMethodName.c_str(), Hex8(e.FileCRC).c_str(), AttributeLetters(e.ExternalAttr).c_str(),
+                Hex8(static_cast<std::uint32_t>(e.CRC)).c_str(), AttributeLetters(e.Attributes).c_str(),
                 e.Encrypted ? "*" : "", e.FileName.c_str());
 }
+
+struct TListTotals {
+    std::int64_t size = 0;
+    std::int64_t packed = 0;
+    int ratio = 0;
+    std::int64_t files = 0;
+};
 
 }  // namespace
 
 CLI::App* AddListCommand(CLI::App& app, ListOptions& options) {
-    auto* list = app.add_subcommand("l", "List the entries of an archive (name, size, packed size, ratio, date, "
-                                         "method, CRC, attributes; '*' marks an enciphered entry) and totals");
+    auto* list = app.add_subcommand("l", "List the entries of an archive (size, packed size, ratio, date, CRC, "
+                                         "attributes, name; '*' marks an enciphered entry) and totals");
     list->add_option("archive", options.archive, "The archive")->required();
     list->add_option("masks", options.masks, "Only entries matching these masks (* and ?)");
     list->add_flag("--json", options.json,
-                   "One JSON object: archive, type, entries (name, size, packed, crc, method, date, attributes, "
+                   "One JSON object: archive, type, entries (name, size, packed, ratio, crc, date, attributes, "
                    "encrypted, dir) and totals");
     return list;
 }
 
 int RunListCommand(const ListOptions& options) {
-    TArcLister lister;
-    lister.OnError = [&](TObject*, const std::string&, const std::string& extended, const std::string&, int code) {
-        std::cerr << "kv: " << options.archive << ": " << LoadStr(code) << (extended.empty() ? "" : " (" + extended + ")")
-                  << '\n';
+    facade::TkvComp comp;
+    bool failed = false;
+    comp.OnMessage = [&](TObject*, int code, const std::string& text) {
+        if (code == 0) return;
+        failed = true;
+        std::cerr << "kv: " << options.archive << ": " << text << '\n';
     };
-    // Volumes that lie beside the archive are followed without asking; a missing one ends the listing.
-    lister.OnNextVolume = [](TObject*, std::string&, int, bool exists, bool& cancel) { cancel = !exists; };
-    // An archive without a usable central directory is listed from its local headers.
-    lister.OnCorruptZipHeader = [&](TObject*, THeaderTypeState, bool& cancel) {
-        std::cerr << "kv: " << options.archive << ": no central directory; listing the local headers\n";
-        cancel = false;
-    };
-    lister.ShowEmptyDirs = true;
-    lister.FileSpec = options.masks.empty() ? std::vector<std::string>{"*.*"} : options.masks;
-    lister.SetArchiveFile(options.archive);
-    if (lister.ArchiveFile().empty() || !IsKnownType(lister.ArcType())) {
-        const int code = lister.ArchiveFile().empty() ? ecode::kFileNotFound : ecode::kUnknownFileType;
-        std::cerr << "kv: " << options.archive << ": " << LoadStr(code) << '\n';
+    comp.SetDisplayDirs(true);
+    if (!comp.Open(options.archive)) return 2;
+    if (!IsKnownType(comp.ArcType())) {
+        std::cerr << "kv: " << options.archive << ": " << LoadStr(ecode::kUnknownFileType) << '\n';
         return 2;
     }
+    if (failed && comp.Entries().empty()) return 2;
 
-    nlohmann::json entries = nlohmann::json::array();
+    std::vector<const facade::TArcEntry*> shown;
+    TListTotals totals{comp.ArcSize(), comp.ArcPacked(), comp.ArcRatio(), comp.ArcEntryCount()};
+    if (options.masks.empty()) {
+        for (const facade::TArcEntry& e : comp.Entries()) shown.push_back(&e);
+    } else {
+        totals = {};
+        for (const facade::TArcEntry& e : comp.Entries()) {
+            if (!ListerSelects(e.FileName, options.masks, {}, {})) continue;
+            shown.push_back(&e);
+            totals.size += e.Size;
+            totals.packed += e.PackedSize;
+            ++totals.files;
+        }
+        totals.ratio = Ratio(totals.size, totals.packed);
+    }
+    for (const facade::TArcEntry* e : shown) {
+        if (facade::IsTraversalName(e->FileName))
+            std::cerr << "kv: " << options.archive << ": " << e->FileName
+                      << ": unsafe name (it would lead out of the extraction folder)\n";
+    }
+
+    const std::string type(ArcTypeValueName(comp.ArcType()));
     if (!options.json) {
-        std::printf("Archive: %s (%s)\n", options.archive.c_str(), std::string(ArcTypeValueName(lister.ArcType())).c_str());
-        std::printf("%12s %12s %5s %-10s %-8s %-10s %-8s %-5s %s\n", "Size", "Packed", "Ratio", "Date", "Time", "Method",
-                    "CRC", "Attr", "Name");
+        std::printf("Archive: %s (%s)\n", options.archive.c_str(), type.c_str());
+        std::printf("%12s %12s %5s %-10s %-8s %-8s %-5s %s\n", "Size", "Packed", "Ratio", "Date", "Time", "CRC", "Attr",
+                    "Name");
+        for (const facade::TArcEntry* e : shown) PrintTextLine(*e);
+        std::printf("%12lld %12lld %4d%% %lld %s\n", static_cast<long long>(totals.size),
+                    static_cast<long long>(totals.packed), totals.ratio, static_cast<long long>(totals.files),
+                    totals.files == 1 ? "file" : "files");
+        std::fflush(stdout);
+        return 0;
     }
-    lister.OnRead = [&](TObject*, int, int) {
-        const TEntryRecord& e = lister.Entry();
-        if (!options.json) {
-            PrintTextLine(e);
-            return;
-        }
-        std::string name = e.FileName;
-        const bool dir = IsDirectory(e) || (e.ExternalAttr & 0x10) != 0;
-        if (IsDirectory(e)) name.pop_back();
-        entries.push_back({{"name", name}, {"size", e.UnpackedSize}, {"packed", e.PackedSize}, {"crc", Hex8(e.FileCRC)},
-                           {"method", e.CompressMethodName}, {"date", IsoDate(e.FileDate)},
-                           {"attributes", e.ExternalAttr}, {"encrypted", e.Encrypted}, {"dir", dir}});
-    };
-    nlohmann::json totals;
-    lister.OnTotals = [&](TObject*, std::int64_t unpacked, std::int64_t packed, int ratio, int files) {
-        totals = {{"size", unpacked}, {"packed", packed}, {"ratio", ratio}, {"files", files}};
-        if (!options.json) {
-            std::printf("%12lld %12lld %4d%% %d %s\n", static_cast<long long>(unpacked), static_cast<long long>(packed),
-                        ratio, files, files == 1 ? "file" : "files");
-        }
-    };
-    if (!lister.Activate()) return 2;
-    if (options.json) {
-        const nlohmann::json listing = {{"archive", options.archive},
-                                        {"type", std::string(ArcTypeValueName(lister.ArcType()))},
-                                        {"entries", std::move(entries)},
-                                        {"totals", std::move(totals)}};
-        std::cout << listing.dump(1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+    nlohmann::json entries = nlohmann::json::array();
+    for (const facade::TArcEntry* e : shown) {
+        std::string name = e->FileName;
+        if (!name.empty() && name.back() == platform::kPathDelim) name.pop_back();
+        entries.push_back({{"name", name}, {"size", e->Size}, {"packed", e->PackedSize}, {"ratio", e->Ratio},
+                           {"crc", Hex8(static_cast<std::uint32_t>(e->CRC))}, {"date", IsoDate(e->DateTime)},
+                           {"attributes", e->Attributes}, {"encrypted", e->Encrypted}, {"dir", IsDirectory(*e)}});
     }
+    const nlohmann::json listing = {
+        {"archive", options.archive},
+        {"type", type},
+        {"entries", std::move(entries)},
+        {"totals", {{"size", totals.size}, {"packed", totals.packed}, {"ratio", totals.ratio}, {"files", totals.files}}}};
+    std::cout << listing.dump(1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
     std::fflush(stdout);
     return 0;
 }

@@ -21,6 +21,7 @@ inline constexpr int kFileNotFound = 25192;
 inline constexpr int kErrorOpeningFile = 25235;
 inline constexpr int kErrorReadingFile = 25236;
 inline constexpr int kErrorCreatingFile = 25237;
+inline constexpr int kUnsupportedArcTypeOperation = 25244;
 inline constexpr int kInvalidFileName = 25245;
 inline constexpr int kMaximumVolumes = 25251;
 inline constexpr int kOutOfMemory = 25253;

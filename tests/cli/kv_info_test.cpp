@@ -31,6 +31,11 @@ TEST(KvInfo, JsonNamesTypeOffsetFlagsAndVolume) {
     EXPECT_EQ(rar["flags"], 0);
     EXPECT_EQ(rar["volume"], 0);
     EXPECT_EQ(rar["letter"], "q");
+    // What can be done with it: RAR archives are read, never written.
+    EXPECT_EQ(rar["decompressable"], true);
+    EXPECT_EQ(rar["compressable"], false);
+    EXPECT_EQ(rar["sfx"], false);
+    EXPECT_EQ(rar["spannable"], false);
 
     ASSERT_TRUE(std::getline(lines, line));
     const auto text = nlohmann::json::parse(line);
@@ -44,6 +49,7 @@ TEST(KvInfo, TextOutputAndMissingFile) {
     const int status = test::RunCommand(Kv() + " i '" + (dir / "a.lzh").string() + "' '" + (dir / "missing.zip").string() + "'", &out);
     EXPECT_EQ(status, 2);
     EXPECT_NE(out.find("LHA "), std::string::npos) << out;
+    EXPECT_NE(out.find(" ax-- "), std::string::npos) << out;
     EXPECT_NE(out.find("missing.zip: File not found"), std::string::npos) << out;
 }
 

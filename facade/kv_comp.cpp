@@ -1,0 +1,279 @@
+#include "facade/kv_comp.h"
+
+#include <exception>
+
+#include "engine/core/error_codes.h"
+#include "engine/readers/arc_lister.h"
+#include "facade/compression_settings.h"
+#include "platform/paths.h"
+#include "zipmanager/zip_manager.h"
+
+namespace kv::facade {
+namespace {
+
+constexpr TArcTypes kZipManagerTypes{atZip, atZipExe, atZipMV};
+
+}  // namespace
+
+TkvComp::TkvComp() : temp_dir_(platform::SystemTempDirectory()) {}
+
+TkvComp::~TkvComp() {
+    Close();
+    if (list_view_) list_view_->comp_ = nullptr;
+    if (tree_view_) tree_view_->comp_ = nullptr;
+}
+
+// ---- attaching ----
+
+void TkvComp::Attach(std::string FileName) {
+    if (arc_open_) Close();
+    dir_filter_.clear();
+    arc_filename_ = std::move(FileName);
+    // Totals of an earlier archive must not show for one that lists nothing.
+    arc_entry_count_ = arc_size_ = arc_packed_ = 0;
+    arc_ratio_ = 0;
+    DoSpan = false;
+}
+
+bool TkvComp::Open(const std::string& FileName) {
+    try {
+        Attach(FileName);
+        list_aborted_ = false;
+        traversal_asked_ = false;
+        const auto detection = Detect(arc_filename_);
+        if (!detection) {
+            // Nothing to attach: a missing file is an error, not an empty archive.
+            arc_filename_.clear();
+            if (OnMessage) OnMessage(this, ecode::kFileNotFound, std::string(LoadStr(ecode::kFileNotFound)));
+            return false;
+        }
+        arc_type_ = detection->ArcType;
+        capabilities_ = CapabilitiesOf(arc_type_);
+        type_name_ = std::string(ArcTypeDisplayName(arc_type_));
+        processed_files_.clear();
+        arc_open_ = true;
+        is_new_archive_ = false;
+        SetUpEngine();
+        if (list_aborted_) {
+            Close();
+            return false;
+        }
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool TkvComp::NewArchive(const std::string& FileName, TArcType ArcType) {
+    try {
+        Attach(FileName);
+        arc_type_ = ArcType;
+        type_name_ = std::string(ArcTypeDisplayName(arc_type_));
+        capabilities_ = {.Compressable = true, .Decompressable = true, .SFX = false, .Spannable = ArcType == atZip};
+        is_installable_ = false;
+        arc_open_ = true;
+        is_new_archive_ = true;
+        SetUpEngine();
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool TkvComp::Close() {
+    try {
+        arc_open_ = false;
+        arc_filename_.clear();
+        list_aborted_ = false;
+        ClearEntries();
+        arc_entry_count_ = 0;
+        zip_manager_.reset();
+        lister_.reset();
+        RefreshViews();
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool TkvComp::Reload() {
+    if (zip_manager_) {
+        zip_manager_->List();
+        return true;
+    }
+    if (!lister_) return false;
+    const std::string filter = dir_filter_;
+    const bool opened = Open(arc_filename_);
+    SetDirFilter(filter);
+    return opened;
+}
+
+TArcType TkvComp::DetectArcType(const std::string& FileName) {
+    const auto detection = Detect(FileName);
+    return detection ? detection->ArcType : atNA;
+}
+
+std::optional<TArcDetection> TkvComp::Detect(const std::string& FileName) {
+    TArcLister probe;
+    ForwardErrors(probe);
+    probe.SetArchiveFile(FileName);
+    if (probe.ArchiveFile().empty()) return std::nullopt;
+    return probe.Detection();
+}
+
+void TkvComp::ForwardErrors(TArcLister& engine) {
+    engine.OnError = [this](TObject*, const std::string&, const std::string& extended, const std::string&, int code) {
+        if (OnMessage) OnMessage(this, code, std::string(LoadStr(code)) + (extended.empty() ? "" : " (" + extended + ")"));
+    };
+}
+
+std::optional<std::vector<std::string>> TkvComp::EntriesUnder(const std::string& Prefix) const {
+    if (!arc_open_) return std::nullopt;
+    std::vector<std::string> names;
+    for (const TArcEntry& entry : entries_) {
+        if (entry.FileName.starts_with(Prefix)) names.push_back(entry.FileName);
+    }
+    return names;
+}
+
+std::string TkvComp::ArcTypeName() const {
+    return arc_open_ && zip_manager_ ? type_name_ : std::string();
+}
+
+// ---- engines ----
+
+void TkvComp::SetUpEngine() {
+    if (kZipManagerTypes.Contains(arc_type_))
+        SetUpZipManager();
+    else
+        SetUpLister();
+}
+
+void TkvComp::SetUpZipManager() {
+    zip_manager_ = std::make_unique<TZipManager>();
+    zip_manager_->SetTempDir(temp_dir_);
+    zip_manager_->SetDLLDirectory(dll_directory_);
+    zip_manager_->SetUseDirOnlyEntries(display_dirs_);
+    zip_manager_->OnDirUpdate = [this](TObject*) { BuildZipEntries(); };
+    zip_manager_->OnMessage = [this](TObject*, int code, const std::string& text) {
+        if (OnMessage) OnMessage(this, code, text);
+    };
+    if (!is_new_archive_) zip_manager_->SetZipFileName(arc_filename_);
+}
+
+void TkvComp::SetUpLister() {
+    lister_ = std::make_unique<TArcLister>();
+    lister_->FileSpec = {"*.*"};
+    lister_->ShowEmptyDirs = display_dirs_;
+    lister_->OnActivate = [this](TObject*) { ListerActivated(); };
+    lister_->OnRead = [this](TObject*, int, int) { AddListerEntry(); };
+    lister_->OnTotals = [this](TObject*, std::int64_t unpacked, std::int64_t packed, int ratio, int files) {
+        ListerTotals(unpacked, packed, ratio, files);
+    };
+    lister_->OnDeactivate = [this](TObject*) { ListerDeactivated(); };
+    ForwardErrors(*lister_);
+    // Volumes that lie beside the archive are followed; a missing one ends the listing.
+    lister_->OnNextVolume = [](TObject*, std::string&, int, bool exists, bool& cancel) { cancel = !exists; };
+    // A damaged central directory is no reason to show nothing: the local headers are listed instead.
+    lister_->OnCorruptZipHeader = [](TObject*, THeaderTypeState, bool& cancel) { cancel = false; };
+    if (!is_new_archive_) {
+        lister_->SetArchiveFile(arc_filename_);
+        RunLister();
+    }
+}
+
+void TkvComp::RunLister() { lister_->Activate(); }
+
+int TkvComp::Cancel() {
+    if (zip_manager_) zip_manager_->SetCancel(true);
+    if (lister_) lister_->SetCancel(true);
+    return 0;
+}
+
+// ---- properties ----
+
+void TkvComp::SetListFiles(bool value) {
+    if (value == list_files_) return;
+    list_files_ = value;
+    RefillList();
+}
+
+void TkvComp::SetExplorerStyle(bool value) {
+    if (value == explorer_style_) return;
+    explorer_style_ = value;
+    if (value) SetDisplayDirs(false);
+    RebuildTree();
+    RefillList();
+}
+
+void TkvComp::SetDisplayDirs(bool value) {
+    if (value == display_dirs_) return;
+    display_dirs_ = value;
+    if (zip_manager_ && zip_manager_->UseDirOnlyEntries() != value) {
+        zip_manager_->SetUseDirOnlyEntries(value);
+        zip_manager_->List();
+    }
+    if (lister_ && lister_->ShowEmptyDirs != value) {
+        lister_->ShowEmptyDirs = value;
+        if (!is_new_archive_) RunLister();
+    }
+}
+
+void TkvComp::SetDirFilter(const std::string& value) {
+    const std::string filter = value.empty() ? value : platform::IncludeTrailingDelimiter(value);
+    if (filter == dir_filter_) return;
+    dir_filter_ = filter;
+    RefillList();
+    if (tree_view_) tree_view_->SelectFolder(dir_filter_);
+}
+
+void TkvComp::SetTempDir(const std::string& value) {
+    temp_dir_ = value;
+    if (zip_manager_) zip_manager_->SetTempDir(value);
+}
+
+void TkvComp::SetDllDirectory(const std::string& value) {
+    dll_directory_ = value;
+    if (zip_manager_) zip_manager_->SetDLLDirectory(value);
+}
+
+std::string TkvComp::ZipComment() const { return zip_manager_ ? zip_manager_->ArchiveComment() : std::string(); }
+
+void TkvComp::SetZipComment(const std::string& value) {
+    if (zip_manager_) zip_manager_->SetArchiveComment(value);
+}
+
+void TkvComp::SetSimpleCompressionFactor(TCompressionFactor value) {
+    compression_factor_ = value;
+    TCompressionSettings settings{ZipAddCompLevel, EngCompressMethod, EngDeflateType};
+    ApplyCompressionFactor(value, arc_type_, settings);
+    ZipAddCompLevel = settings.ZipAddCompLevel;
+    EngCompressMethod = settings.EngCompressMethod;
+    EngDeflateType = settings.EngDeflateType;
+}
+
+// ---- operations that come with the archive writers and readers ----
+
+int TkvComp::ReportUnsupported() {
+    if (OnMessage) OnMessage(this, ecode::kUnsupportedArcTypeOperation, std::string(LoadStr(ecode::kUnsupportedArcTypeOperation)));
+    return ecode::kUnsupportedArcTypeOperation;
+}
+
+int TkvComp::Add() {
+    ReportUnsupported();
+    return 10;
+}
+
+bool TkvComp::Extract() {
+    ReportUnsupported();
+    return false;
+}
+
+void TkvComp::Delete() { ReportUnsupported(); }
+int TkvComp::RenameEntries() { return ReportUnsupported(); }
+int TkvComp::MakeSFX(bool) { return ReportUnsupported(); }
+int TkvComp::MakeZip(bool) { return ReportUnsupported(); }
+int TkvComp::WriteSpan(const std::string&, const std::string&, int) { return ReportUnsupported(); }
+int TkvComp::ReadSpan(const std::string&, std::string&) { return ReportUnsupported(); }
+
+}  // namespace kv::facade

@@ -1,0 +1,210 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/core/arc_detect.h"
+#include "engine/core/arc_type.h"
+#include "engine/core/entry_enums.h"
+#include "engine/core/kv_object.h"
+#include "facade/arc_capabilities.h"
+#include "facade/arc_entry.h"
+#include "facade/arc_view_links.h"
+#include "facade/facade_enums.h"
+#include "facade/facade_events.h"
+#include "facade/facade_options.h"
+
+namespace kv {
+class TArcLister;
+class TZipManager;
+}  // namespace kv
+
+namespace kv::facade {
+
+// One archive of any supported type, presented to the program in one shape: its entries, its totals,
+// what can be done with it, and the operations on it. ZIP archives are served by the ZIP manager, which
+// stays attached while the archive is open; every other type is listed by the archive lister.
+class TkvComp : public TObject {
+public:
+    TkvComp();
+    ~TkvComp() override;
+
+    // --- attaching and listing ---
+    // Attaches an existing archive and lists it. False when the file cannot be read, on an error, or
+    // when the directory-traversal question was answered with Cancel (the archive is then closed).
+    bool Open(const std::string& FileName);
+    // Attaches a file that does not exist yet as the given type, without listing it.
+    bool NewArchive(const std::string& FileName, TArcType ArcType);
+    bool Close();
+    // Lists the open archive again; the folder shown in explorer style stays.
+    bool Reload();
+    // The type of any file, found without attaching it.
+    TArcType DetectArcType(const std::string& FileName);
+    // Everything detection finds out about a file (type, start offset, ZIP layout, volume); none when the
+    // file does not exist.
+    std::optional<TArcDetection> Detect(const std::string& FileName);
+    // The names of the entries that begin with `Prefix` (all of them for ""); none without an archive.
+    std::optional<std::vector<std::string>> EntriesUnder(const std::string& Prefix) const;
+
+    // --- operations served by the per-type engines ---
+    int Add();
+    bool Extract();
+    void Delete();
+    int RenameEntries();
+    int MakeSFX(bool KeepSource);
+    int MakeZip(bool KeepSource);
+    int WriteSpan(const std::string& SourceFile, const std::string& TargetFile, int MaxVolumeSize);
+    int ReadSpan(const std::string& SourceFile, std::string& TargetFile);
+    // Asks whatever engine is running to stop.
+    int Cancel();
+
+    // --- the open archive ---
+    bool ArcOpen() const { return arc_open_; }
+    const std::string& ArcFilename() const { return arc_filename_; }
+    TArcType ArcType() const { return arc_type_; }
+    // The ten-character type name, while an engine serves the archive.
+    std::string ArcTypeName() const;
+    std::int64_t ArcEntryCount() const { return arc_entry_count_; }
+    std::int64_t ArcSize() const { return arc_size_; }
+    std::int64_t ArcPacked() const { return arc_packed_; }
+    std::uint8_t ArcRatio() const { return arc_ratio_; }
+    TArcStatus Status() const { return status_; }
+    bool IsArcCompressable() const { return capabilities_.Compressable; }
+    bool IsArcDecompressable() const { return capabilities_.Decompressable; }
+    bool IsArcInstallable() const { return is_installable_; }
+    bool IsArcSFX() const { return capabilities_.SFX; }
+    bool IsArcSpannable() const { return capabilities_.Spannable; }
+    const TArcEntry& SetupEntry() const { return setup_entry_; }
+    // The entries, in the order the engine reported them; the records stay put until the next listing.
+    const std::deque<TArcEntry>& Entries() const { return entries_; }
+    bool IsNewArchive() const { return is_new_archive_; }
+    // Names the last operation reported as started, without duplicates.
+    const std::vector<std::string>& ProcessedFiles() const { return processed_files_; }
+
+    // --- views and browsing ---
+    TArcListViewLink* ArcListView() const { return list_view_; }
+    void SetArcListView(TArcListViewLink* view);
+    TArcTreeViewLink* ArcTreeView() const { return tree_view_; }
+    void SetArcTreeView(TArcTreeViewLink* view);
+    bool ListFiles() const { return list_files_; }
+    void SetListFiles(bool value);
+    bool ExplorerStyle() const { return explorer_style_; }
+    void SetExplorerStyle(bool value);
+    bool DisplayDirs() const { return display_dirs_; }
+    void SetDisplayDirs(bool value);
+    // The folder shown in explorer style: empty, or ending with the path delimiter.
+    const std::string& DirFilter() const { return dir_filter_; }
+    void SetDirFilter(const std::string& value);
+
+    // --- settings handed to the engines ---
+    const std::string& TempDir() const { return temp_dir_; }
+    void SetTempDir(const std::string& value);
+    const std::string& DllDirectory() const { return dll_directory_; }
+    void SetDllDirectory(const std::string& value);
+    // The archive comment (ZIP only).
+    std::string ZipComment() const;
+    void SetZipComment(const std::string& value);
+    TCompressionFactor SimpleCompressionFactor() const { return compression_factor_; }
+    // Derives ZipAddCompLevel, EngCompressMethod and EngDeflateType for the current type.
+    void SetSimpleCompressionFactor(TCompressionFactor value);
+
+    TAddMode AddMode = amAdd;
+    TAddOpts AddOptions;
+    TExtOpts ExtOptions;
+    TActionMode ActionMode = amAll;
+    std::vector<std::string> FileSpec;
+    std::vector<std::string> FileSpecExcl;
+    std::string ExtDir;
+    std::string Password;
+    std::uint8_t PasswordReqCount = 3;
+    bool SimpleCompressionOptions = true;
+    int ZipAddCompLevel = 7;
+    TCompressMethod EngCompressMethod = cmStore;
+    TDeflateType EngDeflateType = dtDeflateN;
+    bool ASCIITranslation = false;
+    bool DoSpan = false;
+    TSpanOptions SpanningOptions;
+    TSFXOptions SFXOptions;
+    bool Messages = false;
+    bool Verbose = false;
+
+    // --- events ---
+    TBeginEvent OnBegin;
+    TEndEvent OnEnd;
+    TProgressEvent OnProgress;
+    TOverwriteEvent OnOverwrite;
+    TkvPasswordEvent OnPassword;
+    TkvNextVolumeEvent OnNextVolume;
+    TkvCRCErrorEvent OnCRCError;
+    TkvMessageEvent OnMessage;
+    TkvNotifyEvent OnDirUpdate;
+    TkvSecurityIssueEvent OnSecurityIssue;
+
+private:
+    friend class TArcViewLink;
+    void ForgetView(const TArcViewLink* view);
+
+    // Detaches what is open and starts over with the named file and no totals.
+    void Attach(std::string FileName);
+    // Creates the engine that serves the attached archive's type; lists unless the archive is new.
+    void SetUpEngine();
+    void SetUpZipManager();
+    void SetUpLister();
+    void RunLister();
+    // The engine's errors reach the program as messages.
+    void ForwardErrors(TArcLister& engine);
+    // Entries from the ZIP manager's directory.
+    void BuildZipEntries();
+    // Entries from the lister, one at a time.
+    void ListerActivated();
+    void AddListerEntry();
+    void ListerTotals(std::int64_t unpacked, std::int64_t packed, int ratio, int files);
+    void ListerDeactivated();
+
+    void ClearEntries();
+    // Asks about a name that would lead out of the extraction folder, once per Open; true to stop.
+    bool NameCheckStops(std::string_view name);
+    void NoteSetupProgram(const TArcEntry& entry);
+    void RefreshViews();
+    void RefillList();
+    void RebuildTree();
+    // Operations no engine serves yet say so ("Invalid or unsupported archive type for this operation").
+    int ReportUnsupported();
+
+    bool arc_open_ = false;
+    std::string arc_filename_;
+    TArcType arc_type_ = atNA;
+    std::string type_name_;
+    std::int64_t arc_entry_count_ = 0;
+    std::int64_t arc_size_ = 0;
+    std::int64_t arc_packed_ = 0;
+    std::uint8_t arc_ratio_ = 0;
+    TArcStatus status_ = asReady;
+    TArcCapabilities capabilities_;
+    bool is_installable_ = false;
+    TArcEntry setup_entry_;
+    std::deque<TArcEntry> entries_;
+    std::vector<std::string> processed_files_;
+    bool is_new_archive_ = true;
+    bool list_aborted_ = false;
+    bool traversal_asked_ = false;
+
+    TArcListViewLink* list_view_ = nullptr;
+    TArcTreeViewLink* tree_view_ = nullptr;
+    bool list_files_ = false;
+    bool explorer_style_ = false;
+    bool display_dirs_ = false;
+    std::string dir_filter_;
+    std::string temp_dir_;
+    std::string dll_directory_;
+    TCompressionFactor compression_factor_ = cfNormal;
+
+    std::unique_ptr<TZipManager> zip_manager_;
+    std::unique_ptr<TArcLister> lister_;
+};
+
+}  // namespace kv::facade
