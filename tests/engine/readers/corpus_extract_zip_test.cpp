@@ -58,7 +58,9 @@ FileDigest DigestOf(const fs::path& path) {
     return digest;
 }
 
-// What differs between the extracted tree and the expected members ("" when nothing does).
+// What differs between the extracted tree and the expected members ("" when nothing does). Names stored
+// without the UTF-8 flag are OEM names, written as the lister shows them; the extractors' \xNN bytes are
+// read the same way.
 std::string CompareTree(const fs::path& destination, const test::ExpectedContents& expected, bool ignore_case) {
     const auto key = [&](std::string name) { return ignore_case ? UpperCaseText(name) : name; };
     std::map<std::string, const test::ExpectedMember*> wanted;
