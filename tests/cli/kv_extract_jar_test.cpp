@@ -25,7 +25,7 @@ TEST(KvExtractJar, StreamedEntriesOfTheJarToolTestAndExtract) {
     std::string text;
     for (int i = 0; i < 30000; ++i) text += std::to_string(i * 7919 % 10007) + (i % 11 ? " " : "\n");
     std::string binary;
-    for (int i = 0; i < 70000; ++i) binary += static_cast<char>((i * i + i / 7) & 0xFF);
+    for (unsigned i = 0; i < 70000; ++i) binary += static_cast<char>((i * i + i / 7) & 0xFFu);
     test::WriteFile(src / "text.txt", text);
     test::WriteFile(src / "sub" / "binary.bin", binary);
     test::WriteFile(src / "empty.txt", "");
