@@ -117,10 +117,9 @@ std::int64_t TDecompressStream::Read(void* buffer, std::int64_t count) {
     auto* out = static_cast<Bytef*>(buffer);
     std::int64_t produced = 0;
     while (produced < count && state_ == TInflateState::isRunning) {
-        if (zstream_.avail_in == 0 && !FillInput()) {
-            state_ = TInflateState::isTruncated;
-            break;
-        }
+        // Without input left, inflate may still hold output for the caller: only its lack of progress
+        // tells that the data ended too early.
+        if (zstream_.avail_in == 0) FillInput();
         const auto room = static_cast<uInt>(std::min(count - produced, kMaxSlice));
         zstream_.next_out = out + produced;
         zstream_.avail_out = room;
@@ -130,9 +129,9 @@ std::int64_t TDecompressStream::Read(void* buffer, std::int64_t count) {
             case Z_OK: break;
             case Z_STREAM_END: state_ = TInflateState::isFinished; break;
             case Z_MEM_ERROR: state_ = TInflateState::isOutOfMemory; break;
-            // No progress although input and room were there: the data cannot go on.
+            // No progress: with input left the data cannot go on, without any it ended too early.
             case Z_BUF_ERROR:
-                if (zstream_.avail_in != 0) state_ = TInflateState::isCorrupt;
+                state_ = zstream_.avail_in != 0 ? TInflateState::isCorrupt : TInflateState::isTruncated;
                 break;
             default: state_ = TInflateState::isCorrupt; break;
         }

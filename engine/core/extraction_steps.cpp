@@ -181,8 +181,11 @@ void TCustomDClass::CloseOutput(std::uint32_t attributes, std::uint32_t dos_date
 
 void TCustomDClass::CreateStoredDirectory(const std::string& stored_name) {
     if (OutputMode != TOutputMode::omFiles || !CreateStoredDirs || !UseStoredDirs) return;
+    // A folder's stored name usually ends with a delimiter, which would leave no last part to build.
+    std::string_view name = stored_name;
+    while (!name.empty() && (name.back() == '/' || name.back() == '\\')) name.remove_suffix(1);
     const std::string base = OutputBase(ExtractDir());
-    const auto path = BuildOutputPath(base, stored_name, true);
+    const auto path = BuildOutputPath(base, name, true);
     if (path && platform::StaysInside(base, *path)) platform::ForceDirectories(*path);
 }
 

@@ -33,6 +33,8 @@ std::vector<std::string_view> SafeComponents(std::string_view name, bool& last_d
 
 std::optional<std::string> BuildOutputPath(const std::string& extract_dir, std::string_view stored_name,
                                            bool use_stored_dirs) {
+    // The system ends a path at a zero byte; so does the name, so that the checks see what gets written.
+    stored_name = stored_name.substr(0, stored_name.find('\0'));
     bool file_part_dropped = false;
     const std::vector<std::string_view> parts = SafeComponents(stored_name, file_part_dropped);
     if (parts.empty() || file_part_dropped) return std::nullopt;

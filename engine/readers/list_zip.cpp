@@ -19,6 +19,7 @@
 #include "engine/readers/list_walks.h"
 #include "engine/readers/zip_central_position.h"
 #include "engine/readers/zip_headers.h"
+#include "engine/readers/zip_local_entry.h"
 #include "engine/readers/zip_split_set.h"
 #include "platform/byte_order.h"
 #include "platform/paths.h"
@@ -34,9 +35,6 @@ constexpr std::size_t kEndRecordSize = 22;
 constexpr std::size_t kWideEndRecordSize = 26;
 constexpr std::size_t kMaxCommentChars = 32767;
 constexpr std::uint32_t kDirectoryAttribute = 0x10;
-constexpr std::size_t kDescriptorSize = 16;        // signature, CRC-32, packed and unpacked size
-constexpr std::size_t kZip64DescriptorSize = 24;   // the same with 8-byte sizes
-constexpr std::int64_t kDescriptorScanStep = 64 * 1024;
 
 // The walk may not change the detected type itself; the one case that must (a damaged ZIP nobody
 // offered to list) goes through the engine object's protected accessor.
@@ -44,13 +42,6 @@ std::optional<std::int64_t> AsSize(std::uint64_t value) {
     if (value > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) return std::nullopt;
     return static_cast<std::int64_t>(value);
 }
-
-struct TDataDescriptor {
-    std::uint32_t Crc = 0;
-    std::uint64_t PackedSize = 0;
-    std::uint64_t UnpackedSize = 0;
-    std::size_t Size = 0;
-};
 
 class TZipWalk {
 public:
@@ -69,8 +60,6 @@ private:
     bool ReadNameAndExtra(std::int64_t at, bool enciphered, bool central, TZipEntryHeader& header,
                           std::string& stored_name);
     std::optional<TEntryRecord> MakeRecord(const TZipEntryHeader& header, const std::string& stored_name) const;
-    std::optional<TDataDescriptor> FindDescriptor(std::int64_t data_start);
-    std::size_t DescriptorAt(std::int64_t position, bool zip64);
 
     TArcLister& lister_;
     TArcType type_;
@@ -181,44 +170,8 @@ void TZipWalk::WalkCentral(std::int64_t position) {
     }
 }
 
-// The size of a data descriptor at `position` when one is there (with or without its signature, which
-// is optional: then a following record signature must confirm it), else 0.
-std::size_t TZipWalk::DescriptorAt(std::int64_t position, bool zip64) {
-    const std::size_t size = zip64 ? kZip64DescriptorSize : kDescriptorSize;
-    const std::uint8_t* p = reader_.Fetch(position, 4);
-    if (p != nullptr && IsZipRecord(p, 0x07, 0x08)) return size;
-    const std::uint8_t* next = reader_.Fetch(position + static_cast<std::int64_t>(size - 4), 4);
-    if (next != nullptr && (IsZipRecord(next, 0x03, 0x04) || IsZipRecord(next, 0x01, 0x02))) return size - 4;
-    return 0;
-}
-
-// An entry written without knowing its sizes ends in a data descriptor; the first descriptor whose
-// packed size is its own distance from the data start is the one.
-std::optional<TDataDescriptor> TZipWalk::FindDescriptor(std::int64_t data_start) {
-    const std::int64_t limit = reader_.Limit();
-    for (std::int64_t chunk = data_start; chunk < limit && !lister_.GetCancel(); chunk += kDescriptorScanStep) {
-        const auto available = static_cast<std::size_t>(
-            std::min<std::int64_t>(limit - chunk, kDescriptorScanStep + static_cast<std::int64_t>(kZip64DescriptorSize)));
-        const std::uint8_t* p = reader_.Fetch(chunk, available);
-        if (p == nullptr) break;
-        const auto scan = std::min<std::size_t>(available, kDescriptorScanStep);
-        for (std::size_t i = 0; i < scan && i + kDescriptorSize <= available; ++i) {
-            if (!IsZipRecord(p + i, 0x07, 0x08)) continue;
-            const auto distance = static_cast<std::uint64_t>(chunk + static_cast<std::int64_t>(i) - data_start);
-            if (LoadLE32(p + i + 8) == distance) {
-                return TDataDescriptor{LoadLE32(p + i + 4), distance, LoadLE32(p + i + 12), kDescriptorSize};
-            }
-            if (i + kZip64DescriptorSize <= available && LoadLE64(p + i + 8) == distance) {
-                return TDataDescriptor{LoadLE32(p + i + 4), distance, LoadLE64(p + i + 16), kZip64DescriptorSize};
-            }
-        }
-    }
-    return std::nullopt;
-}
-
 void TZipWalk::WalkLocal(std::int64_t position) {
-    // A spanned set starts with a lone descriptor signature.
-    if (const std::uint8_t* p = reader_.Fetch(position, 4); p != nullptr && IsZipRecord(p, 0x07, 0x08)) position += 4;
+    position = ZipFirstLocalHeader(reader_, position);
     while (!lister_.GetCancel()) {
         const std::uint8_t* p = reader_.Fetch(position, kZipLocalHeaderSize);
         if (p == nullptr || !IsZipRecord(p, 0x03, 0x04)) break;
@@ -227,7 +180,6 @@ void TZipWalk::WalkLocal(std::int64_t position) {
         const bool enciphered = IsEncipheredZipRecord(fixed.data());
         if (enciphered) DecipherHeader(fixed.data(), TCipheredRecord::crLocal);
         TZipEntryHeader header = ParseZipLocalHeader(fixed.data());
-        const bool zip64 = header.PackedSize == kZipSaturated32 || header.UnpackedSize == kZipSaturated32;
 
         std::string stored_name;
         if (!ReadNameAndExtra(position + static_cast<std::int64_t>(kZipLocalHeaderSize), enciphered, false, header,
@@ -236,26 +188,14 @@ void TZipWalk::WalkLocal(std::int64_t position) {
         }
         const std::int64_t data_start =
             position + static_cast<std::int64_t>(kZipLocalHeaderSize) + header.NameLength + header.ExtraLength;
-        std::int64_t next = 0;
-        if ((header.Flags & kZipFlagDataDescriptor) != 0 && header.PackedSize == 0) {
-            const auto descriptor = FindDescriptor(data_start);
-            if (!descriptor) break;
-            header.Crc = descriptor->Crc;
-            header.PackedSize = descriptor->PackedSize;
-            header.UnpackedSize = descriptor->UnpackedSize;
-            next = data_start + static_cast<std::int64_t>(descriptor->PackedSize + descriptor->Size);
-        } else {
-            const auto packed = AsSize(header.PackedSize);
-            if (!packed || *packed > reader_.Limit() - data_start) break;
-            next = data_start + *packed;
-            if ((header.Flags & kZipFlagDataDescriptor) != 0) next += static_cast<std::int64_t>(DescriptorAt(next, zip64));
-        }
+        const auto next = ZipLocalEntryEnd(reader_, data_start, header, [this] { return lister_.GetCancel(); });
+        if (!next) break;
         auto record = MakeRecord(header, stored_name);
         if (!record) break;
         record->HeaderOffset = position;
         lister_.OfferEntry(std::move(*record), position, KindOf(header, stored_name));
-        if (next <= position) break;
-        position = next;
+        if (*next <= position) break;
+        position = *next;
     }
 }
 

@@ -11,6 +11,7 @@
 #include "engine/core/zip_cipher.h"
 #include "engine/readers/header_reader.h"
 #include "engine/readers/zip_central_position.h"
+#include "engine/readers/zip_local_entry.h"
 #include "platform/byte_order.h"
 #include "platform/file_attributes_linux.h"
 #include "platform/paths.h"
@@ -170,18 +171,21 @@ std::optional<TUnZip::TSelected> TUnZip::ReadHeader(THeaderReader& reader, std::
 
 void TUnZip::SelectFromLocal(TStream32& archive, std::int64_t position, std::vector<TSelected>& selected) {
     THeaderReader reader(archive, archive.Size());
+    position = ZipFirstLocalHeader(reader, position);
     while (!GetCancel()) {
         std::optional<TSelected> read = ReadHeader(reader, position, false);
         if (!read) break;
         TSelected& entry = *read;
         entry.LocalOffset = position;
-        const std::int64_t name_at = position + static_cast<std::int64_t>(kZipLocalHeaderSize);
-        const std::size_t name_extra = std::size_t{entry.Header.NameLength} + entry.Header.ExtraLength;
-        // Without a directory, sizes behind a data descriptor are unknown: the walk cannot go on past it.
-        if ((entry.Header.Flags & kZipFlagDataDescriptor) != 0 && entry.Header.PackedSize == 0) break;
-        position = name_at + static_cast<std::int64_t>(name_extra) +
-                   static_cast<std::int64_t>(std::min<std::uint64_t>(entry.Header.PackedSize, archive.Size()));
-        if ((entry.Header.Flags & kZipFlagDataDescriptor) != 0) position += 16;
+        const std::int64_t data_at = position + static_cast<std::int64_t>(kZipLocalHeaderSize) +
+                                     entry.Header.NameLength + entry.Header.ExtraLength;
+        const auto next = ZipLocalEntryEnd(reader, data_at, entry.Header, [this] { return GetCancel(); });
+        if (!next || *next <= position) {
+            // Its data cannot be told from what follows: neither it nor anything behind it can be read.
+            if (!GetCancel()) DoError(entry.Name, {}, "0", ecode::kBadFileHeader);
+            break;
+        }
+        position = *next;
         if (SelectEntry(entry.Name)) Offer(std::move(entry), selected);
     }
 }

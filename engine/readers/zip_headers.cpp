@@ -91,6 +91,7 @@ TZipEntryHeader ParseZipLocalHeader(const std::uint8_t* p) {
     h.Crc = LoadLE32(p + 14);
     h.PackedSize = LoadLE32(p + 18);
     h.UnpackedSize = LoadLE32(p + 22);
+    h.Zip64Sizes = h.PackedSize == kZipSaturated32 || h.UnpackedSize == kZipSaturated32;
     h.NameLength = LoadLE16(p + 26);
     h.ExtraLength = LoadLE16(p + 28);
     return h;

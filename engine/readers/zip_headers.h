@@ -39,6 +39,8 @@ struct TZipEntryHeader {
     std::uint16_t InternalAttr = 0;   // central headers only
     std::uint32_t ExternalAttr = 0;   // central headers only
     std::uint64_t LocalOffset = 0;    // central headers only
+    // Local headers: the fixed part saturated a size, so a data descriptor holds 8-byte sizes.
+    bool Zip64Sizes = false;
 
     // From the extra fields.
     int AesMethod = -1;                // 0x9901: the real compression method of an AES entry

@@ -66,6 +66,8 @@ std::optional<ExpectedContents> ReadExpectedContents(const std::string& corpus_p
         member.type = fields[1][0];
         member.size = fields[2].empty() ? 0 : std::stoll(fields[2]);
         member.crc32 = fields[3].empty() ? 0 : static_cast<std::uint32_t>(std::stoul(fields[3], nullptr, 16));
+        if (fields.size() > 4) member.sha256 = fields[4];
+        if (fields.size() > 5) member.target = fields[5];
         contents.members.push_back(std::move(member));
     }
     return contents;

@@ -22,6 +22,8 @@ struct ExpectedMember {
     char type = 'f';   // f file, d directory, l symbolic link
     std::int64_t size = 0;
     std::uint32_t crc32 = 0;
+    std::string sha256;  // lower-case hex; empty for directories and links
+    std::string target;  // what a link points to
 };
 
 struct ExpectedContents {

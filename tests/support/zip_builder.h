@@ -13,6 +13,8 @@ namespace kv::test {
 struct ZipMember {
     std::string name = {};
     std::string data = {};
+    // What the archive stores when the method compresses `data`; empty: `data` itself.
+    std::string packed = {};
     std::uint16_t flags = 0;
     std::uint16_t method = 0;
     std::uint32_t external_attributes = 0;
@@ -45,16 +47,18 @@ inline std::string BuildZip(const std::vector<ZipMember>& members, const ZipOpti
     for (const ZipMember& m : members) {
         offsets.push_back(static_cast<std::uint32_t>(zip.size()));
         const std::uint32_t crc = Crc32Of(m.data.data(), m.data.size());
+        const std::string& stored = m.packed.empty() ? m.data : m.packed;
+        const auto packed = static_cast<std::uint32_t>(stored.size());
         const auto size = static_cast<std::uint32_t>(m.data.size());
         const std::uint16_t flags = static_cast<std::uint16_t>(m.flags | (m.descriptor ? 0x0008 : 0));
         zip += "PK\x03\x04";
         Put16(zip, 20), Put16(zip, flags), Put16(zip, m.method), Put32(zip, 0x5A6B3C21);
-        Put32(zip, m.descriptor ? 0 : crc), Put32(zip, m.descriptor ? 0 : size), Put32(zip, m.descriptor ? 0 : size);
+        Put32(zip, m.descriptor ? 0 : crc), Put32(zip, m.descriptor ? 0 : packed), Put32(zip, m.descriptor ? 0 : size);
         Put16(zip, static_cast<std::uint32_t>(m.name.size())), Put16(zip, 0);
-        zip += m.name + m.data;
+        zip += m.name + stored;
         if (m.descriptor) {
             zip += "PK\x07\x08";
-            Put32(zip, crc), Put32(zip, size), Put32(zip, size);
+            Put32(zip, crc), Put32(zip, packed), Put32(zip, size);
         }
     }
     if (!options.central_directory) return zip;
@@ -63,16 +67,17 @@ inline std::string BuildZip(const std::vector<ZipMember>& members, const ZipOpti
     for (std::size_t i = 0; i < members.size(); ++i) {
         const ZipMember& m = members[i];
         const auto size = static_cast<std::uint32_t>(m.data.size());
+        const auto packed = static_cast<std::uint32_t>((m.packed.empty() ? m.data : m.packed).size());
         std::string extra = m.central_extra;
         if (m.zip64) {
             std::string values;
-            Put64(values, m.zip64_unpacked), Put64(values, size), Put64(values, offsets[i]);
+            Put64(values, m.zip64_unpacked), Put64(values, packed), Put64(values, offsets[i]);
             extra = ExtraField(0x0001, values) + extra;
         }
         zip += "PK\x01\x02";
         Put16(zip, 0x031E), Put16(zip, m.zip64 ? 45 : 20), Put16(zip, m.flags | (m.descriptor ? 0x0008 : 0));
         Put16(zip, m.method), Put32(zip, 0x5A6B3C21), Put32(zip, Crc32Of(m.data.data(), m.data.size()));
-        Put32(zip, m.zip64 ? 0xFFFFFFFF : size), Put32(zip, m.zip64 ? 0xFFFFFFFF : size);
+        Put32(zip, m.zip64 ? 0xFFFFFFFF : packed), Put32(zip, m.zip64 ? 0xFFFFFFFF : size);
         Put16(zip, static_cast<std::uint32_t>(m.name.size())), Put16(zip, static_cast<std::uint32_t>(extra.size()));
         Put16(zip, static_cast<std::uint32_t>(m.comment.size())), Put16(zip, 0), Put16(zip, 0);
         Put32(zip, m.external_attributes), Put32(zip, m.zip64 ? 0xFFFFFFFF : offsets[i]);

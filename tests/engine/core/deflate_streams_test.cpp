@@ -9,6 +9,7 @@
 #include "engine/core/deflate_streams.h"
 #include "engine/core/memory_stream.h"
 #include "engine/core/zip_cipher.h"
+#include "support/lsb_bit_writer.h"
 
 namespace kv {
 namespace {
@@ -175,6 +176,38 @@ TEST(DeflateStreams, MissingEndIsTruncatedAlsoAtTheInputLimit) {
         EXPECT_EQ(exact.State(), TInflateState::isFinished);
     }
     EXPECT_EQ(whole.Position(), packed_size);
+}
+
+// A fixed-Huffman block: one literal, then `matches` copies of 258 bytes at distance 1, then the end code.
+Bytes RunOfMatches(int matches) {
+    test::LsbBitWriter bits;
+    const auto code = [&](std::uint32_t value, unsigned length) {  // Huffman codes go most significant bit first
+        for (unsigned i = length; i-- > 0;) bits.Put((value >> i) & 1u, 1);
+    };
+    bits.Put(1, 1).Put(1, 2);  // last block, fixed codes
+    code(0x30 + 'a', 8);
+    for (int i = 0; i < matches; ++i) {
+        code(0xC0 + (285 - 280), 8);  // length 258
+        code(0, 5);                   // distance 1
+    }
+    code(0, 7);  // end of block
+    return bits.Bytes();
+}
+
+// The last input byte holds the last match and the end code: the match's output is still due when no
+// input is left, which must not pass for a truncated stream.
+TEST(DeflateStreams, OutputPendingAfterTheLastInputIsDelivered) {
+    const int matches = 4062;  // 11 + 13 * matches bits end one bit into the last byte
+    const Bytes packed = RunOfMatches(matches);
+    const Bytes data(1 + 258 * static_cast<std::size_t>(matches), 'a');
+    for (const std::int64_t read_size : {1, 100, 32768}) {
+        TCustomMemoryStream32 source(packed.data(), static_cast<std::int64_t>(packed.size()));
+        TDecompressStream inflate(source, 65536, emNone, kRawDeflateWindowBits, static_cast<std::int64_t>(packed.size()));
+        const Bytes got = InflateAll(inflate, read_size);
+        EXPECT_EQ(got.size(), data.size()) << "reads of " << read_size;
+        EXPECT_TRUE(got == data) << "reads of " << read_size;
+        EXPECT_EQ(inflate.State(), TInflateState::isFinished) << "reads of " << read_size;
+    }
 }
 
 TEST(DeflateStreams, EncipheredDataIsDecipheredWhileInflating) {

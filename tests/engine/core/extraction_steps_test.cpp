@@ -77,7 +77,7 @@ protected:
 
 TEST(OutputPath, KeepsEveryStoredNameInsideTheDestination) {
     const struct {
-        const char* stored;
+        std::string_view stored;
         bool use_dirs;
         const char* expected;  // nullptr: nothing usable
     } cases[] = {
@@ -92,6 +92,8 @@ TEST(OutputPath, KeepsEveryStoredNameInsideTheDestination) {
         {"a/..", true, nullptr},
         {"", true, nullptr},
         {"dir/", true, nullptr},
+        {std::string_view("dir/a.txt\0/../../b", 19), true, "/x/dir/a.txt"},
+        {std::string_view("\0a.txt", 6), true, nullptr},
     };
     for (const auto& c : cases) {
         const auto path = BuildOutputPath("/x/", c.stored, c.use_dirs);

@@ -1,0 +1,81 @@
+// The ZIP reader on entries written as a stream, the way jar and other streaming writers make them: the
+// local header leaves CRC and sizes 0 and a data descriptor follows the data.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/reader_run.h"
+#include "support/test_support.h"
+#include "support/zip_builder.h"
+
+namespace kv {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string RawDeflate(const std::string& data) {
+    z_stream stream{};
+    EXPECT_EQ(deflateInit2(&stream, 6, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY), Z_OK);
+    std::string packed(deflateBound(&stream, data.size()), '\0');
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+    stream.avail_in = static_cast<uInt>(data.size());
+    stream.next_out = reinterpret_cast<Bytef*>(packed.data());
+    stream.avail_out = static_cast<uInt>(packed.size());
+    EXPECT_EQ(deflate(&stream, Z_FINISH), Z_STREAM_END);
+    packed.resize(stream.total_out);
+    deflateEnd(&stream);
+    return packed;
+}
+
+// The layout jar writes: a deflated "META-INF/" folder entry and manifest, deflated and stored files, an
+// empty file and an empty folder, every entry behind a data descriptor.
+std::vector<test::ZipMember> JarLayout(const std::string& text) {
+    const auto deflated = [](std::string name, std::string data) {
+        const std::string packed = RawDeflate(data);
+        return test::ZipMember{.name = std::move(name), .data = std::move(data), .packed = packed, .method = 8,
+                               .descriptor = true};
+    };
+    return {
+        deflated("META-INF/", ""),
+        deflated("META-INF/MANIFEST.MF", "Manifest-Version: 1.0\r\nCreated-By: hand\r\n\r\n"),
+        deflated("a.txt", text),
+        {.name = "empty.txt", .descriptor = true},
+        {.name = "emptydir/", .descriptor = true},
+        deflated("sub/b.txt", "hi\n"),
+        {.name = "sub/stored.bin", .data = std::string("\0\x01\x02PK\x07\x08 not a descriptor", 25), .descriptor = true},
+    };
+}
+
+// With the directory the sizes come from it; without one (a cut-off archive) each descriptor has to be
+// found behind the data. Either way every entry extracts with its bytes and passes its check.
+TEST(ExtractZip, StreamedEntriesExtractWithAndWithoutTheDirectory) {
+    std::string text;
+    for (int i = 1; i <= 20000; ++i) text += std::to_string(i) + "\n";
+    const std::vector<test::ZipMember> members = JarLayout(text);
+    for (const bool central : {true, false}) {
+        for (const char* name : {"streamed.jar", "streamed.zip"}) {
+            SCOPED_TRACE(std::string(name) + (central ? " with its directory" : " without a directory"));
+            test::TempDir dir;
+            const fs::path archive = dir / name;
+            test::WriteFile(archive, test::BuildZip(members, {.central_directory = central}));
+            const TArcType type = test::DetectType(archive);
+            EXPECT_EQ(type, std::string(name).ends_with(".jar") ? atJar : atZip);
+            const fs::path out = dir / "out";
+            EXPECT_EQ(test::ExtractWithReader(archive, type, out), "");
+            for (const test::ZipMember& member : members) {
+                if (member.name.ends_with("/")) {
+                    EXPECT_TRUE(fs::is_directory(out / member.name)) << member.name;
+                } else {
+                    const std::string written = test::ReadFile(out / member.name);
+                    EXPECT_TRUE(written == member.data) << member.name << ": " << written.size() << " bytes";
+                }
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace kv
