@@ -49,12 +49,15 @@ TEST_F(KvExtract, ExtractsWhatRealToolsMadeByteForByte) {
         {"fast.zip", "zip -q1r ../fast.zip ."},
         {"best.zip", "zip -q9r ../best.zip ."},
         {"bzip2.zip", "zip -qr -Z bzip2 ../bzip2.zip ."},
+        // Stored, so that the source tree spans several 64 KiB parts (split.z01, ... split.zip).
+        {"split.zip", "zip -q0r -s 64k ../split.zip ."},
         {"deflate64.zip", "7z a -tzip -mm=Deflate64 ../deflate64.zip . >/dev/null"},
         {"7zdeflate.zip", "7z a -tzip -mm=Deflate ../7zdeflate.zip . >/dev/null"},
     };
     for (const auto& c : cases) {
         if (std::string(c.command).rfind("7z", 0) == 0 && !test::HaveProgram("7z")) continue;
         ASSERT_EQ(Make(c.command), 0) << c.archive;
+        if (std::string(c.archive) == "split.zip") ASSERT_TRUE(std::filesystem::exists(dir_ / "split.z01"));
         std::string out;
         EXPECT_EQ(Run(std::string("t ") + c.archive, &out), 0) << c.archive << out;
         const std::string target = std::string("out-") + c.archive;
