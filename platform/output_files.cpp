@@ -21,6 +21,16 @@ bool ApplyDosAttributes(const std::string& path, std::uint32_t attributes) {
     return ::chmod(path.c_str(), mode) == 0;
 }
 
+bool ApplyUnixPermissions(const std::string& path, std::uint32_t mode) {
+    // The umask can only be read by setting it; do that once, before any worker thread could create files.
+    static const mode_t withheld = [] {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        return mask;
+    }();
+    return ::chmod(path.c_str(), static_cast<mode_t>(mode & 0777) & ~withheld) == 0;
+}
+
 bool StaysInside(const std::string& base, const std::string& path) {
     const std::string prefix = IncludeTrailingDelimiter(base);
     if (path.compare(0, prefix.size(), prefix) != 0) return false;

@@ -47,7 +47,8 @@ protected:
     // Reads the entry's 12-byte cipher header and finds a password that opens it: Password, then each line
     // of Passwords, then OnGetPassword up to PasswordAttempts times. False leaves the data to be skipped.
     bool GetPassword(TStream32& archive);
-    // Closes the output and gives the file its date (by DateAttribute) and attributes.
+    // Closes the output and gives the file its date (by DateAttribute) and attributes: MS-DOS bits in the
+    // low byte, or a Unix writer's permissions in the high half.
     void CloseOutput(std::uint32_t attributes, std::uint32_t dos_date_time);
     // A directory entry: its folder is made when writing files with CreateStoredDirs.
     void CreateStoredDirectory(const std::string& stored_name);

@@ -176,7 +176,12 @@ void TCustomDClass::CloseOutput(std::uint32_t attributes, std::uint32_t dos_date
                            : DateAttribute == daMaxFileDate ? NewestFileDate
                                                             : DosDateTimeToDateTime(dos_date_time);
     platform::SetFileTime(CurrentOutputPath, DateTimeToFileTime(date));
-    if (RestoreFileAttr && attributes != platform::kFaArchive) platform::ApplyDosAttributes(CurrentOutputPath, attributes);
+    if (!RestoreFileAttr) return;
+    // Readers that know a Unix writer's permissions pass them in the high half, as ZIP stores them.
+    if (const std::uint32_t unix_mode = attributes >> 16; (unix_mode & 0777) != 0)
+        platform::ApplyUnixPermissions(CurrentOutputPath, unix_mode);
+    else if (attributes != platform::kFaArchive)
+        platform::ApplyDosAttributes(CurrentOutputPath, attributes);
 }
 
 void TCustomDClass::CreateStoredDirectory(const std::string& stored_name) {

@@ -39,8 +39,10 @@ bool TUnZip::CheckPassword(const TCipherHeader& header) {
 std::uint32_t TUnZip::OutputAttributes(const TZipEntryHeader& header, bool directory) const {
     const std::uint32_t mode = header.ExternalAttr >> 16;
     if ((header.VersionMadeBy >> 8) == kHostUnix && mode != 0) {
-        // Unix writers keep the permissions in the high half: no write permission at all is read-only.
-        return (directory ? platform::kFaDirectory : platform::kFaArchive) | ((mode & 0222) == 0 ? platform::kFaReadOnly : 0);
+        // Unix writers keep the permissions in the high half: no write permission at all is read-only, and
+        // the permissions themselves go on to the output.
+        return (mode << 16) | (directory ? platform::kFaDirectory : platform::kFaArchive) |
+               ((mode & 0222) == 0 ? platform::kFaReadOnly : 0);
     }
     return header.ExternalAttr & 0xFF;
 }

@@ -2,6 +2,8 @@
 // overwrite switches, passwords and names that try to leave the destination.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <nlohmann/json.hpp>
 
 #include <string>
@@ -57,13 +59,33 @@ TEST_F(KvExtract, ExtractsWhatRealToolsMadeByteForByte) {
     for (const auto& c : cases) {
         if (std::string(c.command).rfind("7z", 0) == 0 && !test::HaveProgram("7z")) continue;
         ASSERT_EQ(Make(c.command), 0) << c.archive;
-        if (std::string(c.archive) == "split.zip") ASSERT_TRUE(std::filesystem::exists(dir_ / "split.z01"));
+        if (std::string(c.archive) == "split.zip") {
+            ASSERT_TRUE(std::filesystem::exists(dir_ / "split.z01"));
+        }
         std::string out;
         EXPECT_EQ(Run(std::string("t ") + c.archive, &out), 0) << c.archive << out;
         const std::string target = std::string("out-") + c.archive;
         EXPECT_EQ(Run(std::string("x ") + c.archive + " -o " + target, &out), 0) << c.archive << out;
         ExpectSameTree(dir_ / target);
     }
+}
+
+// A Unix writer's permissions come back (less the umask): scripts stay executable, read-only stays so.
+TEST_F(KvExtract, UnixPermissionsComeBack) {
+    namespace fs = std::filesystem;
+    test::WriteFile(src() / "run.sh", "#!/bin/sh\necho hi\n");
+    fs::permissions(src() / "run.sh", fs::perms(0755));
+    fs::permissions(src() / "sub" / "small.txt", fs::perms(0444));
+    ASSERT_EQ(Make("zip -qr ../modes.zip ."), 0);
+    ASSERT_EQ(Run("x modes.zip -o out"), 0);
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    const auto mode = [](const fs::path& p) { return static_cast<unsigned>(fs::status(p).permissions()) & 0777; };
+    EXPECT_EQ(mode(dir_ / "out" / "run.sh"), 0755u & ~mask);
+    EXPECT_EQ(mode(dir_ / "out" / "sub" / "small.txt"), 0444u & ~mask);
+    EXPECT_EQ(mode(dir_ / "out" / "text.txt"), static_cast<unsigned>(mode(src() / "text.txt")) & ~mask);
+    fs::permissions(src() / "sub" / "small.txt", fs::perms(0644));  // so that the folder can be removed
+    fs::permissions(dir_ / "out" / "sub" / "small.txt", fs::perms(0644));
 }
 
 TEST_F(KvExtract, FlatExtractionAndOverwriteSwitches) {
