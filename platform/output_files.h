@@ -11,9 +11,4 @@ bool SetFileTime(const std::string& path, std::time_t time);
 // Applies MS-DOS attributes to a file: read-only takes away every write permission, otherwise the owner
 // may write. Hidden, system and archive have no counterpart on Linux and change nothing.
 bool ApplyDosAttributes(const std::string& path, std::uint32_t attributes);
-// Whether `path` lies inside `base` without passing through a symbolic link below `base` (a link the
-// archive could not have made, but one an earlier entry or another program put there). Parts of the path
-// that do not exist yet are fine.
-bool StaysInside(const std::string& base, const std::string& path);
-
 }  // namespace kv::platform
