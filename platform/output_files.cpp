@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <sys/time.h>
 
-
 namespace kv::platform {
 
 bool SetFileTime(const std::string& path, std::time_t time) {
