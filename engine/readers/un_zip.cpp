@@ -117,6 +117,9 @@ void TUnZip::SelectFromCentral(TStream32& archive, std::int64_t position, const 
                                std::vector<TSelected>& selected) {
     const std::int64_t size = archive.Size();
     THeaderReader reader(archive, size);
+    // Local headers are looked at through a buffer of their own: sharing one with the directory would
+    // read both again for every entry.
+    THeaderReader locals(archive, size);
     bool first = true;
     while (!GetCancel()) {
         const std::optional<TEntry> read = ReadHeader(reader, position, true);
@@ -130,10 +133,10 @@ void TUnZip::SelectFromCentral(TStream32& archive, std::int64_t position, const 
         const std::int64_t stored_at = set != nullptr ? set->DiskStart(entry.Header.DiskStart) + stored_offset
                                                       : stored_offset + Detection().ZipPrefixSize;
         const auto is_local = [&](std::int64_t at) {
-            const std::uint8_t* h = at >= 0 ? reader.Fetch(at, 4) : nullptr;
+            const std::uint8_t* h = at >= 0 ? locals.Fetch(at, 4) : nullptr;
             return h != nullptr && IsZipRecord(h, 0x03, 0x04);
         };
-        if (!is_local(stored_at + local_correction_) && first) {
+        if (first && !is_local(stored_at + local_correction_)) {
             for (std::int64_t at = stored_at - kSearchBack; at <= stored_at + kSearchForward; ++at) {
                 if (is_local(at)) {
                     local_correction_ = at - stored_at;
