@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
+#include <chrono>
 #include <cstdio>
 #include <iostream>
 #include <map>
@@ -18,6 +19,9 @@ namespace kv::cli {
 namespace {
 
 constexpr int kUnsupportedArchiveType = 25244;
+// How often the progress line on a terminal is redrawn at most: drawing it for each of many small
+// entries would cost more than extracting them.
+constexpr std::chrono::milliseconds kProgressInterval{100};
 
 struct TVerdict {
     std::string name;
@@ -26,10 +30,17 @@ struct TVerdict {
     std::string text;
 };
 
-// What happened to each entry, in the order the entries were met.
+// What happened to the entries, in the order they were met: every entry for the JSON report, else only
+// those that failed (a run over many entries keeps no record of each).
 class TVerdicts {
 public:
+    explicit TVerdicts(bool keep_passed) : keep_passed_(keep_passed) {}
+    void Passed(const std::string& name) {
+        if (keep_passed_) For(name);
+        met_any_ = true;
+    }
     TVerdict& For(const std::string& name) {
+        met_any_ = true;
         const auto it = index_.find(name);
         if (it != index_.end()) return list_[it->second];
         index_.emplace(name, list_.size());
@@ -37,6 +48,7 @@ public:
         return list_.back();
     }
     const std::vector<TVerdict>& All() const { return list_; }
+    bool MetAny() const { return met_any_; }
     bool AllPassed() const {
         for (const TVerdict& v : list_)
             if (!v.ok) return false;
@@ -44,6 +56,8 @@ public:
     }
 
 private:
+    bool keep_passed_;
+    bool met_any_ = false;
     std::vector<TVerdict> list_;
     std::map<std::string, std::size_t> index_;
 };
@@ -113,13 +127,17 @@ int RunExtractCommand(const ExtractOptions& options, TExtractKind kind) {
     std::unique_ptr<TUnBase> reader = CreateReader(probe.ArcType());
     if (!reader) return fail(IsKnownType(probe.ArcType()) ? kUnsupportedArchiveType : ecode::kUnknownFileType);
 
-    TVerdicts verdicts;
+    TVerdicts verdicts(options.json);
     std::string current;
     bool fatal = false;
     reader->OnBegin = [&](TObject*, const std::string& name, int, bool&) { current = name; };
     reader->OnEnd = [&](TObject*, const std::string& name, bool pass) {
+        if (pass) {
+            verdicts.Passed(name);
+            return;
+        }
         TVerdict& verdict = verdicts.For(name);
-        if (pass || !verdict.ok) return;  // an error already said why
+        if (!verdict.ok) return;  // an error already said why
         verdict = {name, false, ecode::kFileFailsCrcCheck, std::string(LoadStr(ecode::kFileFailsCrcCheck))};
         if (!options.json) std::cerr << "kv: " << name << ": " << verdict.text << '\n';
     };
@@ -147,8 +165,13 @@ int RunExtractCommand(const ExtractOptions& options, TExtractKind kind) {
     };
     reader->OnNextVolume = [](TObject*, std::string&, int, bool exists, bool& cancel) { cancel = !exists; };
     const bool progress_line = Interactive() && !options.json;
+    std::chrono::steady_clock::time_point next_draw{};
     reader->OnProgress = [&](TObject*, std::uint8_t, std::uint8_t by_archive) {
-        if (progress_line) std::fprintf(stderr, "\r%3u%% %s\x1b[K", unsigned{by_archive}, current.c_str());
+        if (!progress_line) return;
+        const auto now = std::chrono::steady_clock::now();
+        if (now < next_draw) return;
+        next_draw = now + kProgressInterval;
+        std::fprintf(stderr, "\r%3u%% %s\x1b[K", unsigned{by_archive}, current.c_str());
     };
 
     reader->SetArchiveFile(options.archive);
@@ -172,7 +195,7 @@ int RunExtractCommand(const ExtractOptions& options, TExtractKind kind) {
             entries.push_back({{"name", v.name}, {"ok", v.ok}, {"error", v.error}, {"text", v.text}});
         std::cout << nlohmann::json{{"archive", options.archive}, {"entries", entries}}.dump() << '\n';
     }
-    if (fatal && verdicts.All().empty()) return 2;
+    if (fatal && !verdicts.MetAny()) return 2;
     return verdicts.AllPassed() && skipped == 0 && !fatal ? 0 : 1;
 }
 

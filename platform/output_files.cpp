@@ -4,8 +4,6 @@
 #include <sys/stat.h>
 #include <sys/time.h>
 
-#include "platform/paths.h"
-
 namespace kv::platform {
 
 bool SetFileTime(const std::string& path, std::time_t time) {
@@ -29,19 +27,6 @@ bool ApplyUnixPermissions(const std::string& path, std::uint32_t mode) {
         return mask;
     }();
     return ::chmod(path.c_str(), static_cast<mode_t>(mode & 0777) & ~withheld) == 0;
-}
-
-bool StaysInside(const std::string& base, const std::string& path) {
-    const std::string prefix = IncludeTrailingDelimiter(base);
-    if (path.compare(0, prefix.size(), prefix) != 0) return false;
-    // Every existing step below the base must be a real folder (or, for the last one, a real file).
-    for (std::size_t next = path.find(kPathDelim, prefix.size()); ; next = path.find(kPathDelim, next + 1)) {
-        const std::string step = path.substr(0, next);
-        struct stat status {};
-        if (::lstat(step.c_str(), &status) != 0) return true;  // nothing further exists yet
-        if (S_ISLNK(status.st_mode)) return false;
-        if (next == std::string::npos) return true;
-    }
 }
 
 }  // namespace kv::platform

@@ -14,9 +14,4 @@ bool ApplyDosAttributes(const std::string& path, std::uint32_t attributes);
 // Gives a file the permission bits a Unix writer stored (read, write, execute for owner, group, others),
 // less what the process's umask withholds; set-id and sticky bits are never restored.
 bool ApplyUnixPermissions(const std::string& path, std::uint32_t mode);
-// Whether `path` lies inside `base` without passing through a symbolic link below `base` (a link the
-// archive could not have made, but one an earlier entry or another program put there). Parts of the path
-// that do not exist yet are fine.
-bool StaysInside(const std::string& base, const std::string& path);
-
 }  // namespace kv::platform

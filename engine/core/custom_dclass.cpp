@@ -23,6 +23,7 @@ int TCustomDClass::RunOperation(TOutputMode mode) {
     }
 
     ResetOperationState();
+    OutputTree.Forget();
     OutputMode = mode;
     SetVolumeNumber(-1);
     if (CpuType == cpt80486) CpuType = cptAuto;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/core/zip_common.h"
+#include "platform/output_tree.h"
 
 namespace kv {
 
@@ -55,8 +56,13 @@ protected:
 
     // The current entry's output (null while testing).
     std::unique_ptr<TFileStream32> Output;
+    // The extraction folder with the folders below it this operation has verified.
+    platform::TOutputTree OutputTree;
 
 private:
+    // Creates the folder of an output file: below the destination through OutputTree, which refuses steps
+    // that are not real folders; elsewhere (a renamed output) as the rename asked.
+    bool MakeOutputFolder(const std::string& folder);
     int RunOperation(TOutputMode mode);
 };
 

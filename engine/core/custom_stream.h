@@ -54,6 +54,11 @@ protected:
     }
 
     void AdvancePosition(std::int64_t count) { position_ += count; }
+    // Starts counting again from the source's current position, for a filter that begins anew.
+    void Rebase() {
+        source_position_ = source_.Position();
+        position_ = 0;
+    }
 
 private:
     void ReportSourceProgress() {

@@ -1,6 +1,7 @@
 #include "engine/core/dates.h"
 
 #include <limits>
+#include <optional>
 
 namespace kv {
 namespace {
@@ -73,6 +74,26 @@ std::time_t DateTimeToFileTime(TDateTime value) {
     local.tm_min = p.Minute;
     local.tm_sec = p.Second;
     local.tm_isdst = -1;  // the zone's rule for that date decides
+
+    // The local fields read as UTC, less the zone's offset in force then: the offset near that moment, or the
+    // one the first guess landed in. mktime finds the same moment but asks the system for the zone file on
+    // every call, which costs a file-system look-up per extracted file; it stays for the times the guesses
+    // miss (those a clock change skips).
+    const std::optional<TDateTime> day = EncodeDate(p.Year, p.Month, p.Day);
+    if (day) {
+        const std::int64_t as_utc = (static_cast<std::int64_t>(*day) - kUnixEpochDay) * kSecondsPerDay +
+                                    p.Hour * 3600 + p.Minute * 60 + p.Second;
+        std::int64_t bias = LocalBias(as_utc);
+        for (int guess = 0; guess < 2; ++guess) {
+            const auto t = static_cast<std::time_t>(as_utc - bias);
+            std::tm found{};
+            if (::localtime_r(&t, &found) == nullptr) break;
+            if (found.tm_year == local.tm_year && found.tm_mon == local.tm_mon && found.tm_mday == local.tm_mday &&
+                found.tm_hour == local.tm_hour && found.tm_min == local.tm_min && found.tm_sec == local.tm_sec)
+                return t;
+            bias = found.tm_gmtoff;
+        }
+    }
     return ::mktime(&local);
 }
 

@@ -99,6 +99,19 @@ std::int64_t TDecompressStream::Write(const void*, std::int64_t) {
     return 0;
 }
 
+void TDecompressStream::Restart(TEncryptionMethod method, std::int64_t input_limit) {
+    if (!initialised_) return;
+    method_ = method;
+    input_limit_ = input_limit;
+    input_read_ = 0;
+    total_out_ = 0;
+    zstream_.next_in = nullptr;
+    zstream_.avail_in = 0;
+    const int rc = inflateReset(&zstream_);
+    state_ = rc == Z_OK ? TInflateState::isRunning : TInflateState::isCorrupt;
+    Rebase();
+}
+
 bool TDecompressStream::FillInput() {
     std::int64_t want = static_cast<std::int64_t>(input_.size());
     if (input_limit_ >= 0) want = std::min(want, input_limit_ - input_read_);

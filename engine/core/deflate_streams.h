@@ -63,6 +63,9 @@ public:
     // Returns the bytes inflated; 0 once the stream ended or failed.
     std::int64_t Read(void* buffer, std::int64_t count) override;
     std::int64_t Write(const void* buffer, std::int64_t count) override;
+    // Starts on another deflate stream at the source's current position, as if newly made with `method` and
+    // `input_limit`; input read ahead for the previous one is dropped, not returned to the source.
+    void Restart(TEncryptionMethod method, std::int64_t input_limit);
 
     TInflateState State() const { return state_; }
     bool Failed() const { return state_ != TInflateState::isRunning && state_ != TInflateState::isFinished; }

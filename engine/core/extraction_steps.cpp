@@ -13,6 +13,7 @@
 #include "platform/dir_probe.h"
 #include "platform/file_attributes_linux.h"
 #include "platform/output_files.h"
+#include "platform/output_tree.h"
 #include "platform/paths.h"
 
 namespace kv {
@@ -39,6 +40,7 @@ bool TUnBase::SelectEntry(const std::string& name) {
 void TCustomDClass::SetOutputName(const std::string& stored_name) {
     CurrentStoredName = stored_name;
     const std::string base = OutputBase(ExtractDir());
+    OutputTree.SetBase(base);
     CurrentOutputPath = BuildOutputPath(base, stored_name, UseStoredDirs).value_or(std::string());
 }
 
@@ -67,17 +69,19 @@ bool TCustomDClass::BeginFile(bool skip_checks) {
         if (!writing) return true;
 
         // A folder or file below the destination that is a symbolic link would carry the output elsewhere.
-        const std::string base = OutputBase(ExtractDir());
-        if (!renamed && !platform::StaysInside(base, CurrentOutputPath)) {
+        const platform::TOutputPathState state =
+            renamed ? platform::TOutputPathState::opsMissing : OutputTree.Inspect(CurrentOutputPath);
+        if (state == platform::TOutputPathState::opsRefused) {
             DoError(CurrentOutputPath, {}, VolumeId(CurrentVolumeName), ecode::kInvalidFileName);
             return false;
         }
+        const bool exists = renamed ? platform::FileExists(CurrentOutputPath) : state == platform::TOutputPathState::opsFile;
         if (!ConfirmOverwrites) {
             // Skipping means leaving existing files alone; new ones are still written.
-            return OverwriteMode == omOverwrite || !platform::FileExists(CurrentOutputPath);
+            return OverwriteMode == omOverwrite || !exists;
         }
         OverwriteMode = omOverwrite;
-        if (platform::FileExists(CurrentOutputPath)) {
+        if (exists) {
             if (!OnFileExists) {
                 ReportMissingEvent("OnFileExists");
                 OverwriteMode = omSkip;
@@ -110,11 +114,10 @@ bool TCustomDClass::OpenOutput() {
         Output = std::make_unique<TFileStream32>(CurrentOutputPath, TFileOpenMode::fmOpenReadWrite);
         return Output->IsValid() && Output->Seek(0, TSeekOrigin::soEnd) >= 0;
     }
-    if (!platform::ForceDirectories(platform::ExtractFilePath(CurrentOutputPath))) return false;
+    if (!MakeOutputFolder(platform::ExtractFilePath(CurrentOutputPath))) return false;
     // A new file, not the old one rewritten: that also replaces read-only files and never writes through a
-    // hard link into another file.
-    ::unlink(CurrentOutputPath.c_str());
-    Output = std::make_unique<TFileStream32>(CurrentOutputPath, TFileOpenMode::fmCreate);
+    // link into another file.
+    Output = std::make_unique<TFileStream32>(CurrentOutputPath, TFileOpenMode::fmCreateNew);
     if (Output->IsValid()) return true;
     Output.reset();
     return false;
@@ -190,8 +193,15 @@ void TCustomDClass::CreateStoredDirectory(const std::string& stored_name) {
     std::string_view name = stored_name;
     while (!name.empty() && (name.back() == '/' || name.back() == '\\')) name.remove_suffix(1);
     const std::string base = OutputBase(ExtractDir());
+    OutputTree.SetBase(base);
     const auto path = BuildOutputPath(base, name, true);
-    if (path && platform::StaysInside(base, *path)) platform::ForceDirectories(*path);
+    if (path && OutputTree.Inspect(*path) != platform::TOutputPathState::opsRefused)
+        OutputTree.MakeFolder(platform::IncludeTrailingDelimiter(*path));
+}
+
+bool TCustomDClass::MakeOutputFolder(const std::string& folder) {
+    // Folders a renamed output lies in may be anywhere the user chose.
+    return OutputTree.Contains(folder) ? OutputTree.MakeFolder(folder) : platform::ForceDirectories(folder);
 }
 
 }  // namespace kv

@@ -129,6 +129,12 @@ int OpenFile(const std::string& name, TFileOpenMode mode) {
         case TFileOpenMode::fmOpenRead: return ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
         case TFileOpenMode::fmOpenReadWrite: return ::open(name.c_str(), O_RDWR | O_CLOEXEC);
         case TFileOpenMode::fmCreate: return ::open(name.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        case TFileOpenMode::fmCreateNew: {
+            constexpr int kFlags = O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+            int handle = ::open(name.c_str(), kFlags, 0666);
+            if (handle < 0 && errno == EEXIST && ::unlink(name.c_str()) == 0) handle = ::open(name.c_str(), kFlags, 0666);
+            return handle;
+        }
     }
     return -1;
 }

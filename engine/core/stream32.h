@@ -11,8 +11,9 @@ namespace kv {
 enum class TSeekOrigin { soBeginning, soCurrent, soEnd };
 
 // How a file stream opens its file. Sharing is advisory on Linux: the modes that deny writing to others
-// are kept for the callers' intent but not enforced.
-enum class TFileOpenMode { fmOpenRead, fmOpenReadWrite, fmCreate };
+// are kept for the callers' intent but not enforced. fmCreateNew makes a new file in place of whatever bears
+// the name, so that nothing is ever written through a symbolic or hard link into another file.
+enum class TFileOpenMode { fmOpenRead, fmOpenReadWrite, fmCreate, fmCreateNew };
 
 // The engine's stream: 64-bit size and position, a progress hook and a pointer to the owner's cancel flag.
 // Reads and writes never throw: they return how many bytes moved; LastError() keeps the errno of the

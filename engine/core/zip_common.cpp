@@ -223,7 +223,9 @@ std::int64_t TZipCommon::WriteBlockByteCipher(TStream32* output, std::uint8_t* b
 
 std::int64_t TZipCommon::CopyStored(TStream32& archive, TStream32* output, const TEntryRecord& entry, int crc_kind) {
     const bool enciphered = IsCipherCapableType(ArcType()) && (entry.Flags & 1) != 0;
-    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(kCopyChunk));
+    // Made once: stored entries are often small and many.
+    std::vector<std::uint8_t>& buffer = copy_buffer_;
+    buffer.resize(static_cast<std::size_t>(kCopyChunk));
     std::int64_t remaining = std::max<std::int64_t>(entry.PackedSize, 0);
     while (remaining > 0 && !GetCancel()) {
         const std::int64_t got = ReadBlock(archive, std::min(remaining, kCopyChunk), kNoCrc, false, buffer.data());

@@ -202,6 +202,7 @@ private:
     std::uint8_t by_file_ = 0;
     std::uint8_t by_archive_ = 0;
     bool last_written_was_cr_ = false;  // line-end translation across block borders
+    std::vector<std::uint8_t> copy_buffer_;  // CopyStored's
 };
 
 }  // namespace kv

@@ -76,10 +76,18 @@ void TUnZip::ExtractIt(TStream32* archive, TObject*) {
         SelectFromLocal(*archive, std::max<std::int64_t>(Detection().ArcStartOffset, 0), selected);
     }
     ArchiveTotalBytes = BytesToProcess = TotalUnpackedSize;
-    TStream32& source = set ? static_cast<TStream32&>(*set) : *archive;
-    for (const TSelected& entry : selected) {
+    TExtractionPass pass(set ? static_cast<TStream32&>(*set) : *archive);
+    for (const TSelected& item : selected) {
         if (GetCancel()) break;
-        ExtractEntry(source, entry);
+        std::optional<TEntry> entry = ReadHeader(pass.headers, item.HeaderAt, central.has_value());
+        // Without a directory, an entry written as a stream has its CRC and sizes only in its descriptor.
+        if (entry && !central && !LocalEntryEnd(pass.headers, item.HeaderAt, entry->Header)) entry.reset();
+        if (!entry) {
+            // The header was read a moment ago: the file changed under us.
+            DoError(ArchiveFile(), {}, "0", ecode::kBadFileHeader);
+            break;
+        }
+        ExtractEntry(pass, *entry, item.LocalOffset);
     }
 }
 
@@ -112,23 +120,28 @@ std::unique_ptr<TSplitSetStream> TUnZip::OpenSplitSet(std::uint32_t last_disk) {
 
 void TUnZip::SelectFromCentral(TStream32& archive, std::int64_t position, const TSplitSetStream* set,
                                std::vector<TSelected>& selected) {
-    THeaderReader reader(archive, archive.Size());
+    const std::int64_t size = archive.Size();
+    THeaderReader reader(archive, size);
+    // Local headers are looked at through a buffer of their own: sharing one with the directory would
+    // read both again for every entry.
+    THeaderReader locals(archive, size);
     bool first = true;
     while (!GetCancel()) {
-        std::optional<TSelected> read = ReadHeader(reader, position, true);
+        const std::optional<TEntry> read = ReadHeader(reader, position, true);
         if (!read) break;
-        TSelected& entry = *read;
+        const TEntry& entry = *read;
+        const std::int64_t header_at = position;
         position += static_cast<std::int64_t>(kZipCentralHeaderSize + entry.Header.VariableSize());
 
         // The local header must be where the directory says, give or take a stub the offsets ignore.
-        const auto stored_offset = static_cast<std::int64_t>(std::min<std::uint64_t>(entry.Header.LocalOffset, archive.Size()));
+        const auto stored_offset = static_cast<std::int64_t>(std::min<std::uint64_t>(entry.Header.LocalOffset, size));
         const std::int64_t stored_at = set != nullptr ? set->DiskStart(entry.Header.DiskStart) + stored_offset
                                                       : stored_offset + Detection().ZipPrefixSize;
         const auto is_local = [&](std::int64_t at) {
-            const std::uint8_t* h = at >= 0 ? reader.Fetch(at, 4) : nullptr;
+            const std::uint8_t* h = at >= 0 ? locals.Fetch(at, 4) : nullptr;
             return h != nullptr && IsZipRecord(h, 0x03, 0x04);
         };
-        if (!is_local(stored_at + local_correction_) && first) {
+        if (first && !is_local(stored_at + local_correction_)) {
             for (std::int64_t at = stored_at - kSearchBack; at <= stored_at + kSearchForward; ++at) {
                 if (is_local(at)) {
                     local_correction_ = at - stored_at;
@@ -137,17 +150,17 @@ void TUnZip::SelectFromCentral(TStream32& archive, std::int64_t position, const 
             }
         }
         first = false;
-        entry.LocalOffset = stored_at + local_correction_;
+        const std::int64_t local_offset = stored_at + local_correction_;
         if (!SelectEntry(entry.Name)) continue;
-        if (!is_local(entry.LocalOffset)) {
+        if (!is_local(local_offset)) {
             DoError(entry.Name, {}, "0", ecode::kBadOffsetToLocalHeader);
             continue;
         }
-        Offer(std::move(entry), selected);
+        Offer(entry, {header_at, local_offset}, selected);
     }
 }
 
-std::optional<TUnZip::TSelected> TUnZip::ReadHeader(THeaderReader& reader, std::int64_t position, bool central) {
+std::optional<TUnZip::TEntry> TUnZip::ReadHeader(THeaderReader& reader, std::int64_t position, bool central) {
     const std::size_t fixed_size = central ? kZipCentralHeaderSize : kZipLocalHeaderSize;
     const std::uint8_t* p = reader.Fetch(position, fixed_size);
     if (p == nullptr || !IsZipRecord(p, central ? 0x01 : 0x03, central ? 0x02 : 0x04)) return std::nullopt;
@@ -155,7 +168,7 @@ std::optional<TUnZip::TSelected> TUnZip::ReadHeader(THeaderReader& reader, std::
     std::memcpy(fixed.data(), p, fixed_size);
     const bool enciphered = IsEncipheredZipRecord(fixed.data());
     if (enciphered) DecipherHeader(fixed.data(), central ? TCipheredRecord::crCentral : TCipheredRecord::crLocal);
-    TSelected entry;
+    TEntry entry;
     entry.Header = central ? ParseZipCentralHeader(fixed.data()) : ParseZipLocalHeader(fixed.data());
     const std::size_t name_extra = std::size_t{entry.Header.NameLength} + entry.Header.ExtraLength;
     const std::uint8_t* v = reader.Fetch(position + static_cast<std::int64_t>(fixed_size), name_extra);
@@ -175,24 +188,26 @@ void TUnZip::SelectFromLocal(TStream32& archive, std::int64_t position, std::vec
     THeaderReader reader(archive, archive.Size());
     position = ZipFirstLocalHeader(reader, position);
     while (!GetCancel()) {
-        std::optional<TSelected> read = ReadHeader(reader, position, false);
+        std::optional<TEntry> read = ReadHeader(reader, position, false);
         if (!read) break;
-        TSelected& entry = *read;
-        entry.LocalOffset = position;
-        const std::int64_t data_at = position + static_cast<std::int64_t>(kZipLocalHeaderSize) +
-                                     entry.Header.NameLength + entry.Header.ExtraLength;
-        const auto next = ZipLocalEntryEnd(reader, data_at, entry.Header, [this] { return GetCancel(); });
+        const std::int64_t header_at = position;
+        const auto next = LocalEntryEnd(reader, header_at, read->Header);
         if (!next || *next <= position) {
             // Its data cannot be told from what follows: neither it nor anything behind it can be read.
-            if (!GetCancel()) DoError(entry.Name, {}, "0", ecode::kBadFileHeader);
+            if (!GetCancel()) DoError(read->Name, {}, "0", ecode::kBadFileHeader);
             break;
         }
         position = *next;
-        if (SelectEntry(entry.Name)) Offer(std::move(entry), selected);
+        if (SelectEntry(read->Name)) Offer(*read, {header_at, header_at}, selected);
     }
 }
 
-void TUnZip::Offer(TSelected&& entry, std::vector<TSelected>& selected) {
+std::optional<std::int64_t> TUnZip::LocalEntryEnd(THeaderReader& reader, std::int64_t header_at, TZipEntryHeader& header) {
+    const std::int64_t data_at = header_at + static_cast<std::int64_t>(kZipLocalHeaderSize) + header.NameLength + header.ExtraLength;
+    return ZipLocalEntryEnd(reader, data_at, header, [this] { return GetCancel(); });
+}
+
+void TUnZip::Offer(const TEntry& entry, TSelected where, std::vector<TSelected>& selected) {
     const TEncryptionMethod method = entry.Header.EncryptionMethod();
     if (method == emUnsupported) {
         DoError(entry.Name, {}, "0", ecode::kUnsupportedPasswordEncryption);
@@ -204,10 +219,11 @@ void TUnZip::Offer(TSelected&& entry, std::vector<TSelected>& selected) {
         TotalUnpackedSize += static_cast<std::int64_t>(std::min<std::uint64_t>(entry.Header.UnpackedSize, INT64_MAX / 4));
     }
     NewestFileDate = std::max(NewestFileDate, DosDateTimeToDateTime(entry.Header.DosDateTime));
-    selected.push_back(std::move(entry));
+    selected.push_back(where);
 }
 
-void TUnZip::ExtractEntry(TStream32& archive, const TSelected& entry) {
+void TUnZip::ExtractEntry(TExtractionPass& pass, const TEntry& entry, std::int64_t local_offset) {
+    TStream32& archive = pass.data;
     SetOutputName(entry.Name);
     TEntryRecord record;
     record.FileName = entry.Name;
@@ -216,7 +232,7 @@ void TUnZip::ExtractEntry(TStream32& archive, const TSelected& entry) {
     record.Flags = entry.Header.Flags;
 
     std::array<std::uint8_t, kZipLocalHeaderSize> fixed{};
-    if (archive.ReadAt(entry.LocalOffset, fixed.data(), fixed.size()) != static_cast<std::int64_t>(fixed.size()) ||
+    if (archive.ReadAt(local_offset, fixed.data(), fixed.size()) != static_cast<std::int64_t>(fixed.size()) ||
         !IsZipRecord(fixed.data(), 0x03, 0x04)) {
         DoError(entry.Name, {}, "0", ecode::kBadFileHeader);
         SkipEntry(record);
@@ -225,7 +241,7 @@ void TUnZip::ExtractEntry(TStream32& archive, const TSelected& entry) {
     if (IsEncipheredZipRecord(fixed.data())) DecipherHeader(fixed.data(), TCipheredRecord::crLocal);
     const TZipEntryHeader local = ParseZipLocalHeader(fixed.data());
     const std::int64_t data_at =
-        entry.LocalOffset + static_cast<std::int64_t>(kZipLocalHeaderSize) + local.NameLength + local.ExtraLength;
+        local_offset + static_cast<std::int64_t>(kZipLocalHeaderSize) + local.NameLength + local.ExtraLength;
 
     if (entry.Directory) {
         if (!BeginFile(true)) return;
@@ -266,7 +282,7 @@ void TUnZip::ExtractEntry(TStream32& archive, const TSelected& entry) {
     } else {
         decoded = true;
     }
-    if (decoded) Decode(archive, entry.Header, std::max<std::int64_t>(packed, 0), enciphered);
+    if (decoded) Decode(pass, entry.Header, std::max<std::int64_t>(packed, 0), enciphered);
     const bool wrote_nothing = !decoded && OutputMode == TOutputMode::omFiles;
     CloseOutput(OutputAttributes(entry.Header, false), local.DosDateTime);
     // No password opened the entry: an empty file named like it would pass for the entry itself.

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "engine/core/custom_dclass.h"
+#include "engine/core/deflate_streams.h"
+#include "engine/core/read_ahead_stream.h"
 #include "engine/readers/header_reader.h"
 #include "engine/readers/zip_headers.h"
 #include "engine/readers/zip_split_set.h"
@@ -25,11 +27,26 @@ protected:
     virtual std::uint32_t OutputAttributes(const TZipEntryHeader& header, bool directory) const;
 
 private:
-    struct TSelected {
-        std::int64_t LocalOffset = 0;  // where the local header lies in the file
-        TZipEntryHeader Header;        // from the central directory (or the local header without one)
-        std::string Name;              // converted
+    // An entry as its header describes it.
+    struct TEntry {
+        TZipEntryHeader Header;  // from the central directory (or the local header without one)
+        std::string Name;        // converted
         bool Directory = false;
+    };
+    // A selected entry: where its header can be read again, which keeps the selection at 16 bytes an entry
+    // however long the names are.
+    struct TSelected {
+        std::int64_t HeaderAt = 0;     // the central header, or the local one in an archive without a directory
+        std::int64_t LocalOffset = 0;  // where the local header lies in the file
+    };
+    // What the extraction pass reads through, made once for all its entries: the archive's headers and data
+    // through large buffers, one inflate stream reset for each Deflate entry, one buffer for decoded data.
+    struct TExtractionPass {
+        explicit TExtractionPass(TStream32& archive) : data(archive), headers(archive, data.Size()) {}
+        TReadAheadStream data;
+        THeaderReader headers;
+        std::unique_ptr<TDecompressStream> inflater;  // made for the first Deflate entry
+        std::vector<std::uint8_t> decoded;
     };
 
     // `set` joins the volumes of a split archive (null for a single file): its offsets count per disk.
@@ -39,16 +56,19 @@ private:
     std::unique_ptr<TSplitSetStream> OpenSplitSet(std::uint32_t last_disk);
     // The header at `position` (central or local) with its name and extra field, deciphered and converted;
     // nothing when no complete header is there.
-    std::optional<TSelected> ReadHeader(THeaderReader& reader, std::int64_t position, bool central);
+    std::optional<TEntry> ReadHeader(THeaderReader& reader, std::int64_t position, bool central);
     void SelectFromLocal(TStream32& archive, std::int64_t position, std::vector<TSelected>& selected);
-    // Adds an entry to the selection when FileSpec takes it and its cipher is one the engine knows.
-    void Offer(TSelected&& entry, std::vector<TSelected>& selected);
-    void ExtractEntry(TStream32& archive, const TSelected& entry);
+    // Where the entry whose local header lies at `header_at` ends; a streamed entry's CRC and sizes are
+    // taken from its data descriptor into `header`.
+    std::optional<std::int64_t> LocalEntryEnd(THeaderReader& reader, std::int64_t header_at, TZipEntryHeader& header);
+    // Adds an entry to the selection when its cipher is one the engine knows.
+    void Offer(const TEntry& entry, TSelected where, std::vector<TSelected>& selected);
+    void ExtractEntry(TExtractionPass& pass, const TEntry& entry, std::int64_t local_offset);
     // The methods Decode knows.
     static bool IsKnownMethod(std::uint16_t method);
     // Decodes the entry's data standing at the archive's position into the output; a data error is reported
     // (the checksum test then fails too).
-    void Decode(TStream32& archive, const TZipEntryHeader& header, std::int64_t packed_size, bool enciphered);
+    void Decode(TExtractionPass& pass, const TZipEntryHeader& header, std::int64_t packed_size, bool enciphered);
 
     // What CheckPassword compares against for the entry being opened.
     std::uint16_t check_flags_ = 0;

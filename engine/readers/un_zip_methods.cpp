@@ -28,7 +28,8 @@ bool TUnZip::IsKnownMethod(std::uint16_t method) {
            method == kImploded || method == kDeflated || method == kDeflate64 || method == kBzip2;
 }
 
-void TUnZip::Decode(TStream32& archive, const TZipEntryHeader& header, std::int64_t packed_size, bool enciphered) {
+void TUnZip::Decode(TExtractionPass& pass, const TZipEntryHeader& header, std::int64_t packed_size, bool enciphered) {
+    TStream32& archive = pass.data;
     const auto unpacked = static_cast<std::int64_t>(std::min<std::uint64_t>(header.UnpackedSize, INT64_MAX / 4));
     std::int64_t done = 0;
     const auto progress = [&](std::int64_t size) {
@@ -48,11 +49,19 @@ void TUnZip::Decode(TStream32& archive, const TZipEntryHeader& header, std::int6
     }
     if (header.Method == kDeflated || header.Method == kBzip2) {
         // The library streams: zlib for Deflate, libbz2 for BZIP2, read in 32 KiB steps.
-        std::vector<std::uint8_t> buffer(static_cast<std::size_t>(kStepSize));
+        std::vector<std::uint8_t>& buffer = pass.decoded;
+        buffer.resize(static_cast<std::size_t>(kStepSize));
         TEntrySink sink(*this, Output.get(), progress);
         try {
             if (header.Method == kDeflated) {
-                TDecompressStream stream(archive, kStepSize, cipher, kRawDeflateWindowBits, packed_size);
+                // One inflate stream serves every entry: setting one up costs more than a small entry's data.
+                if (pass.inflater) {
+                    pass.inflater->Restart(cipher, packed_size);
+                } else {
+                    pass.inflater = std::make_unique<TDecompressStream>(archive, kStepSize, cipher,
+                                                                        kRawDeflateWindowBits, packed_size);
+                }
+                TDecompressStream& stream = *pass.inflater;
                 for (std::int64_t got; (got = stream.Read(buffer.data(), kStepSize)) > 0;)
                     if (!sink.Write(buffer.data(), static_cast<std::size_t>(got))) break;
                 data_error = stream.Failed();

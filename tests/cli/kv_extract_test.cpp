@@ -138,6 +138,43 @@ TEST_F(KvExtract, HostileNamesStayInsideTheDestination) {
     EXPECT_TRUE(std::filesystem::exists(dir_ / "dest" / "a" / "b.txt"));
 }
 
+// Many Deflate entries share one inflate stream and the folders change from entry to entry: one damaged
+// entry fails alone and every other one comes out whole, in its own folder.
+TEST_F(KvExtract, ADamagedEntryAmongManyFailsAlone) {
+    if (!test::HaveProgram("python3")) GTEST_SKIP() << "python3 is not installed";
+    test::WriteFile(dir_ / "make.py", R"(import struct, sys, zipfile
+with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as z:
+    for i in range(300):
+        z.writestr('d%d/f%d.txt' % (i % 7, i), ('line %d\n' % i) * (i + 50))
+info = zipfile.ZipFile(sys.argv[1]).getinfo('d3/f150.txt')
+data = bytearray(open(sys.argv[1], 'rb').read())
+name_length, extra_length = struct.unpack('<HH', data[info.header_offset + 26:info.header_offset + 30])
+start = info.header_offset + 30 + name_length + extra_length
+for at in range(start + 2, start + info.compress_size - 2):
+    data[at] ^= 0x55
+open(sys.argv[1], 'wb').write(data)
+)");
+    ASSERT_EQ(test::RunCommand("cd '" + dir_.Path().string() + "' && python3 make.py many.zip"), 0);
+    std::string out;
+    EXPECT_EQ(Run("t --json many.zip", &out), 1) << out;
+    const auto verdicts = nlohmann::json::parse(out);
+    int passed = 0;
+    for (const auto& entry : verdicts["entries"]) {
+        if (entry["ok"] == true) ++passed;
+        else EXPECT_EQ(entry["name"], "d3/f150.txt") << entry;
+    }
+    EXPECT_EQ(passed, 299);
+
+    EXPECT_EQ(Run("x many.zip -o out", &out), 1) << out;
+    for (int i = 0; i < 300; ++i) {
+        if (i == 150) continue;
+        std::string expected;
+        for (int line = 0; line < i + 50; ++line) expected += "line " + std::to_string(i) + "\n";
+        const auto path = dir_ / "out" / ("d" + std::to_string(i % 7)) / ("f" + std::to_string(i) + ".txt");
+        ASSERT_EQ(test::ReadFile(path), expected) << path;
+    }
+}
+
 TEST_F(KvExtract, StatusTwoForWhatCannotBeRead) {
     test::WriteFile(dir_ / "text.zip", "not an archive at all");
     std::string out;

@@ -133,6 +133,38 @@ TEST(FileTime, BecomesLocalDosDateTime) {
     EXPECT_EQ(FileTimeToDosDateTime(0), 0x00210000u);  // 1970 lies before what MS-DOS dates hold
 }
 
+TEST(FileTime, LocalDateTimesGiveTheMomentMktimeGives) {
+    const ScopedTimeZone zone(kCentralEurope);
+    const TDateTimeParts cases[] = {
+        {2023, 7, 22, 6, 26, 40},   // summer time
+        {2023, 11, 14, 23, 13, 20},  // winter time
+        {2024, 3, 31, 1, 59, 59},   // the last second before the clock jumps forward
+        {2024, 3, 31, 2, 30, 0},    // a time the jump skips
+        {2024, 3, 31, 3, 0, 0},
+        {2024, 10, 27, 2, 30, 0},   // a time that happens twice
+        {2024, 10, 27, 3, 0, 1},
+        {1980, 1, 1, 0, 0, 0},
+        {2107, 12, 31, 23, 59, 58},
+    };
+    for (const TDateTimeParts& p : cases) {
+        std::tm local{};
+        local.tm_year = p.Year - 1900;
+        local.tm_mon = p.Month - 1;
+        local.tm_mday = p.Day;
+        local.tm_hour = p.Hour;
+        local.tm_min = p.Minute;
+        local.tm_sec = p.Second;
+        local.tm_isdst = -1;
+        const std::time_t expected = ::mktime(&local);
+        const std::time_t got = DateTimeToFileTime(*EncodeDateTime(p));
+        // A time that happens twice may be either of its moments, one hour apart.
+        const bool twice = p.Month == 10 && p.Hour == 2;
+        EXPECT_TRUE(got == expected || (twice && (got == expected - 3600 || got == expected + 3600)))
+            << p.Year << "-" << p.Month << "-" << p.Day << " " << p.Hour << ":" << p.Minute << " got " << got
+            << " expected " << expected;
+    }
+}
+
 TEST(OctalField, SkipsEverythingButOctalDigits) {
     using namespace std::string_view_literals;
     struct Case {

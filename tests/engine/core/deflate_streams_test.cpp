@@ -210,6 +210,45 @@ TEST(DeflateStreams, OutputPendingAfterTheLastInputIsDelivered) {
     }
 }
 
+TEST(DeflateStreams, RestartServesTheNextStreamAfterAnEndedOrFailedOne) {
+    // Three streams back to back as a ZIP holds entries, with headers between them: a good one, a damaged
+    // one cut short by its input limit, and another good one.
+    const Bytes first = SampleData(70'000);
+    const Bytes third = SampleData(5'000);
+    Bytes damaged = Deflate(SampleData(40'000));
+    damaged[damaged.size() / 2] ^= 0x5A;
+    const Bytes header(30, 'H');
+    Bytes archive = header;
+    const auto append = [&](const Bytes& part) {
+        const auto at = static_cast<std::int64_t>(archive.size());
+        archive.insert(archive.end(), part.begin(), part.end());
+        archive.insert(archive.end(), header.begin(), header.end());
+        return std::pair<std::int64_t, std::int64_t>{at, static_cast<std::int64_t>(part.size())};
+    };
+    const auto [first_at, first_size] = append(Deflate(first));
+    const auto [damaged_at, damaged_size] = append(damaged);
+    const auto [third_at, third_size] = append(Deflate(third));
+    TCustomMemoryStream32 source(archive.data(), static_cast<std::int64_t>(archive.size()));
+
+    source.SetPosition(first_at);
+    TDecompressStream inflate(source, 4096, emNone, kRawDeflateWindowBits, first_size);
+    EXPECT_EQ(InflateAll(inflate, 65536), first);
+    EXPECT_EQ(inflate.State(), TInflateState::isFinished);
+
+    source.SetPosition(damaged_at);
+    inflate.Restart(emNone, damaged_size);
+    InflateAll(inflate, 65536);
+    EXPECT_TRUE(inflate.Failed());
+
+    source.SetPosition(third_at);
+    inflate.Restart(emNone, third_size);
+    EXPECT_EQ(inflate.State(), TInflateState::isRunning);
+    EXPECT_EQ(InflateAll(inflate, 1000), third);
+    EXPECT_EQ(inflate.State(), TInflateState::isFinished);
+    EXPECT_EQ(inflate.TotalOut(), static_cast<std::int64_t>(third.size()));
+    EXPECT_EQ(inflate.TotalIn(), third_size);
+}
+
 TEST(DeflateStreams, EncipheredDataIsDecipheredWhileInflating) {
     const Bytes data = SampleData(150'000);
     const std::uint32_t crc = Crc32Of(data.data(), data.size());
