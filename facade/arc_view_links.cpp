@@ -20,23 +20,19 @@ void TArcListViewLink::BindInto(TkvComp& comp) { comp.SetArcListView(this); }
 
 void TArcTreeViewLink::BindInto(TkvComp& comp) { comp.SetArcTreeView(this); }
 
-void TkvComp::SetArcListView(TArcListViewLink* view) {
-    if (view == list_view_) return;
-    if (list_view_) list_view_->comp_ = nullptr;
-    list_view_ = view;
+template <class View>
+void TkvComp::BindView(View*& slot, View* view) {
+    if (view == slot) return;
+    if (slot) slot->comp_ = nullptr;
+    slot = view;
     if (!view) return;
     if (view->comp_ && view->comp_ != this) view->comp_->ForgetView(view);
     view->comp_ = this;
 }
 
-void TkvComp::SetArcTreeView(TArcTreeViewLink* view) {
-    if (view == tree_view_) return;
-    if (tree_view_) tree_view_->comp_ = nullptr;
-    tree_view_ = view;
-    if (!view) return;
-    if (view->comp_ && view->comp_ != this) view->comp_->ForgetView(view);
-    view->comp_ = this;
-}
+void TkvComp::SetArcListView(TArcListViewLink* view) { BindView(list_view_, view); }
+
+void TkvComp::SetArcTreeView(TArcTreeViewLink* view) { BindView(tree_view_, view); }
 
 void TkvComp::ForgetView(const TArcViewLink* view) {
     if (view == list_view_) list_view_ = nullptr;

@@ -147,6 +147,9 @@ public:
 private:
     friend class TArcViewLink;
     void ForgetView(const TArcViewLink* view);
+    // Binds `view` into `slot` both ways, releasing the view held before and the facade `view` had.
+    template <class View>
+    void BindView(View*& slot, View* view);
 
     // Detaches what is open and starts over with the named file and no totals.
     void Attach(std::string FileName);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/codecs/memory_byte_io.h"
+#include "support/raw_deflate.h"
 #include "support/corpus_manifest.h"
 #include "support/test_support.h"
 #include "support/zip_entry_bytes.h"
@@ -48,20 +49,6 @@ TDecoded Decode(const std::string& packed, bool deflate64 = false, std::size_t c
     TStringSink sink;
     const TDecodeResult result = Inflate(source, sink, deflate64);
     return {result, std::move(sink.Bytes)};
-}
-
-std::string RawDeflate(const std::string& data, int level, int strategy = Z_DEFAULT_STRATEGY) {
-    z_stream stream{};
-    EXPECT_EQ(deflateInit2(&stream, level, Z_DEFLATED, -15, 8, strategy), Z_OK);
-    std::string packed(deflateBound(&stream, data.size()), '\0');
-    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-    stream.avail_in = static_cast<uInt>(data.size());
-    stream.next_out = reinterpret_cast<Bytef*>(packed.data());
-    stream.avail_out = static_cast<uInt>(packed.size());
-    EXPECT_EQ(deflate(&stream, Z_FINISH), Z_STREAM_END);
-    packed.resize(stream.total_out);
-    deflateEnd(&stream);
-    return packed;
 }
 
 // Text, incompressible stretches, long runs and repeats of an 8 KiB stretch from about 30 KiB back, so that
@@ -176,7 +163,7 @@ TEST(Inflate, ZlibStreamsRoundTripInAnyChunking) {
         {"one byte", "x", 9, Z_DEFAULT_STRATEGY},
     };
     for (const Case& c : cases) {
-        const std::string packed = RawDeflate(c.data, c.level, c.strategy);
+        const std::string packed = test::RawDeflate(c.data, c.level, c.strategy);
         for (const std::size_t chunk : kChunkSizes) {
             SCOPED_TRACE(std::string(c.name) + ", chunk " + std::to_string(chunk));
             TMemorySource source(Bytes(packed), chunk);
@@ -191,7 +178,7 @@ TEST(Inflate, ZlibStreamsRoundTripInAnyChunking) {
 
 TEST(Inflate, LargeStreamAndTrailingBytes) {
     const std::string data = MixedData(3 * 1024 * 1024, 7);
-    const std::string packed = RawDeflate(data, 6);
+    const std::string packed = test::RawDeflate(data, 6);
     const TDecoded decoded = Decode(packed + "trailing bytes after the final block", false, 65536);
     EXPECT_EQ(decoded.result, TDecodeResult::drOk);
     EXPECT_TRUE(decoded.bytes == data);
@@ -360,9 +347,9 @@ TEST(Inflate, CorruptStreamsAreDataErrors) {
 TEST(Inflate, EveryPrefixIsTruncated) {
     const std::string data = MixedData(20000, 5);
     const std::pair<std::string, bool> streams[] = {
-        {RawDeflate(data.substr(0, 3000), 6), false},
-        {RawDeflate(data.substr(0, 3000), 6, Z_FIXED), false},
-        {RawDeflate(data.substr(0, 1000), 0), false},
+        {test::RawDeflate(data.substr(0, 3000), 6), false},
+        {test::RawDeflate(data.substr(0, 3000), 6, Z_FIXED), false},
+        {test::RawDeflate(data.substr(0, 1000), 0), false},
         {TBitWriter().Bits(1, 1).Bits(1, 2).Fixed('x').Fixed(285).Bits(0xFFFF, 16).FixedDistance(0).Fixed(256).Finish(),
          true},
     };
@@ -375,7 +362,7 @@ TEST(Inflate, EveryPrefixIsTruncated) {
         }
     }
     // A long stream cut in its middle ends in the careful path after the fast one.
-    const std::string large = RawDeflate(MixedData(1024 * 1024, 6), 6);
+    const std::string large = test::RawDeflate(MixedData(1024 * 1024, 6), 6);
     for (const std::size_t size : {large.size() / 2, large.size() - 1})
         EXPECT_EQ(Decode(large.substr(0, size), false, 7).result, TDecodeResult::drTruncated);
 }
@@ -383,7 +370,7 @@ TEST(Inflate, EveryPrefixIsTruncated) {
 TEST(Inflate, StopsWhenTheSinkRefuses) {
     const std::string data = MixedData(1024 * 1024, 8);
     for (const int level : {0, 6}) {
-        const std::string packed = RawDeflate(data, level);
+        const std::string packed = test::RawDeflate(data, level);
         for (const std::size_t limit : {std::size_t{0}, std::size_t{100000}, data.size() - 1}) {
             SCOPED_TRACE("level " + std::to_string(level) + ", limit " + std::to_string(limit));
             TMemorySource source(Bytes(packed), 4096);

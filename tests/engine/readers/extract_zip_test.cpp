@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "support/raw_deflate.h"
 #include "support/reader_run.h"
 #include "support/test_support.h"
 #include "support/zip_builder.h"
@@ -16,25 +17,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string RawDeflate(const std::string& data) {
-    z_stream stream{};
-    EXPECT_EQ(deflateInit2(&stream, 6, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY), Z_OK);
-    std::string packed(deflateBound(&stream, data.size()), '\0');
-    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-    stream.avail_in = static_cast<uInt>(data.size());
-    stream.next_out = reinterpret_cast<Bytef*>(packed.data());
-    stream.avail_out = static_cast<uInt>(packed.size());
-    EXPECT_EQ(deflate(&stream, Z_FINISH), Z_STREAM_END);
-    packed.resize(stream.total_out);
-    deflateEnd(&stream);
-    return packed;
-}
-
 // The layout jar writes: a deflated "META-INF/" folder entry and manifest, deflated and stored files, an
 // empty file and an empty folder, every entry behind a data descriptor.
 std::vector<test::ZipMember> JarLayout(const std::string& text) {
     const auto deflated = [](std::string name, std::string data) {
-        const std::string packed = RawDeflate(data);
+        const std::string packed = test::RawDeflate(data);
         return test::ZipMember{.name = std::move(name), .data = std::move(data), .packed = packed, .method = 8,
                                .descriptor = true};
     };
