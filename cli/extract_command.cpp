@@ -18,7 +18,6 @@
 namespace kv::cli {
 namespace {
 
-constexpr int kUnsupportedArchiveType = 25244;
 // How often the progress line on a terminal is redrawn at most: drawing it for each of many small
 // entries would cost more than extracting them.
 constexpr std::chrono::milliseconds kProgressInterval{100};
@@ -125,7 +124,7 @@ int RunExtractCommand(const ExtractOptions& options, TExtractKind kind) {
     probe.SetArchiveFile(options.archive);
     if (probe.ArchiveFile().empty()) return fail(ecode::kFileNotFound);
     std::unique_ptr<TUnBase> reader = CreateReader(probe.ArcType());
-    if (!reader) return fail(IsKnownType(probe.ArcType()) ? kUnsupportedArchiveType : ecode::kUnknownFileType);
+    if (!reader) return fail(IsKnownType(probe.ArcType()) ? ecode::kUnsupportedArcTypeOperation : ecode::kUnknownFileType);
 
     TVerdicts verdicts(options.json);
     std::string current;

@@ -31,8 +31,6 @@ using platform::LoadLE16;
 using platform::LoadLE32;
 using platform::LoadLE64;
 
-constexpr std::size_t kEndRecordSize = 22;
-constexpr std::size_t kWideEndRecordSize = 26;
 constexpr std::size_t kMaxCommentChars = 32767;
 constexpr std::uint32_t kDirectoryAttribute = 0x10;
 
