@@ -11,6 +11,7 @@
 #include "platform/paths.h"
 #include "zipmanager/span_names.h"
 #include "zipmanager/zip_core.h"
+#include "platform/file_attributes_linux.h"
 
 namespace kv {
 namespace {
@@ -19,7 +20,6 @@ using platform::LoadLE16;
 using platform::LoadLE32;
 
 constexpr int kLoadingDirectoryStep = 9;
-constexpr std::uint32_t kDirectoryAttribute = 0x10;
 
 std::string_view Bytes(const std::uint8_t* p, std::size_t size) { return {reinterpret_cast<const char*>(p), size}; }
 
@@ -218,7 +218,7 @@ void TZipCore::AddEntry(ZipDirEntry&& entry, int seq_no) {
     const std::string_view name = entry.Name();
     const bool has_file_part = !name.empty() && name.back() != platform::kPathDelim;
     // Some MS-DOS writers leave the delimiter off a folder's name; the folder attribute still marks it.
-    const bool directory = !has_file_part || (entry.ExternalAttributes & kDirectoryAttribute) != 0;
+    const bool directory = !has_file_part || (entry.ExternalAttributes & platform::kFaDirectory) != 0;
     if (!UseDirOnlyEntries && directory) {
         ++dropped_dirs_;
         if (Verbose) Diagnostic("List - dropped dir [" + std::to_string(dropped_dirs_) + "]");

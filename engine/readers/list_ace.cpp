@@ -7,11 +7,11 @@
 #include "engine/readers/arc_lister.h"
 #include "engine/readers/header_reader.h"
 #include "engine/readers/list_walks.h"
+#include "platform/file_attributes_linux.h"
 
 namespace kv {
 namespace {
 
-constexpr std::uint32_t kDirectoryAttribute = 0x10;
 
 // The method names count the qualities from "Fastest" (0); headers count them from 1, keeping 0 for stored
 // entries, which have no name of their own and take the first one.
@@ -60,7 +60,7 @@ void ListAce(TArcLister& lister) {
         const std::int64_t offset = cursor;
         cursor += static_cast<std::int64_t>(kAceSizeFieldsSize) + file->HeaderSize + file->PackedSize;
         lister.OfferEntry(AceRecord(lister, *file, main->VersionCreated), offset,
-                          (file->Attributes & kDirectoryAttribute) != 0 ? TListedKind::lkDirectory
+                          (file->Attributes & platform::kFaDirectory) != 0 ? TListedKind::lkDirectory
                                                                         : TListedKind::lkFile);
     }
 }

@@ -11,6 +11,7 @@
 #include "engine/readers/header_reader.h"
 #include "engine/readers/list_walks.h"
 #include "engine/readers/tar_header.h"
+#include "platform/file_attributes_linux.h"
 
 namespace kv {
 namespace {
@@ -21,7 +22,6 @@ constexpr std::size_t kTarReadChunk = 64 * 1024;
 // Bounds for the data of extension headers that the walk reads (names and pax records).
 constexpr std::int64_t kMaxLongName = 64 * 1024;
 constexpr std::int64_t kMaxPaxData = 1024 * 1024;
-constexpr std::uint32_t kDirectoryAttribute = 0x10;
 
 class TTarWalk {
 public:
@@ -66,7 +66,7 @@ void TTarWalk::OfferMember(const TTarHeader& header, std::int64_t header_at, std
     record.PackedSize = size;
     record.UnpackedSize = size;
     record.FileCRC = header.Checksum;
-    record.ExternalAttr = directory_type ? kDirectoryAttribute : 0;
+    record.ExternalAttr = directory_type ? platform::kFaDirectory : 0;
     TMethodNameExtras extras;
     extras.FileName = record.FileName;
     record.CompressMethodName = GetCompressMethodName(atTar, 0, 0, record.ExternalAttr, extras);

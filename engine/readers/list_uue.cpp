@@ -10,13 +10,13 @@
 #include "engine/readers/arc_lister.h"
 #include "engine/readers/list_walks.h"
 #include "engine/readers/single_file_entry.h"
+#include "platform/file_attributes_linux.h"
 
 namespace kv {
 namespace {
 
 constexpr std::int64_t kSearchSize = 32 * 1024;
 constexpr std::size_t kMaxName = 255;
-constexpr std::uint32_t kArchiveAttribute = 0x20;
 constexpr std::string_view kBase64Header = "Content-Transfer-Encoding: Base64";
 constexpr std::string_view kDisposition = "Content-Disposition: attachment; filename=\"";
 
@@ -80,7 +80,7 @@ void ListUue(TArcLister& lister) {
     TEntryRecord record = ArchiveFileRecord(lister);
     record.FileName = lister.ConvertName(*name);
     record.PackedSize = record.UnpackedSize = lister.ArchiveSize();
-    record.ExternalAttr = kArchiveAttribute;
+    record.ExternalAttr = platform::kFaArchive;
     record.CompressMethodName = GetCompressMethodName(lister.ArcType(), 0, 0, record.ExternalAttr);
     lister.OfferEntry(std::move(record), 0, TListedKind::lkFile);
 }

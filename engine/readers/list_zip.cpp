@@ -23,6 +23,7 @@
 #include "engine/readers/zip_split_set.h"
 #include "platform/byte_order.h"
 #include "platform/paths.h"
+#include "platform/file_attributes_linux.h"
 
 namespace kv {
 namespace {
@@ -32,7 +33,6 @@ using platform::LoadLE32;
 using platform::LoadLE64;
 
 constexpr std::size_t kMaxCommentChars = 32767;
-constexpr std::uint32_t kDirectoryAttribute = 0x10;
 
 // The walk may not change the detected type itself; the one case that must (a damaged ZIP nobody
 // offered to list) goes through the engine object's protected accessor.
@@ -123,7 +123,7 @@ std::optional<TEntryRecord> TZipWalk::MakeRecord(const TZipEntryHeader& header, 
 // A directory entry carries the directory attribute; writers that leave attributes out (local
 // headers have none) still end its name with "/".
 TListedKind KindOf(const TZipEntryHeader& header, const std::string& stored_name) {
-    const bool directory = (header.ExternalAttr & kDirectoryAttribute) != 0 ||
+    const bool directory = (header.ExternalAttr & platform::kFaDirectory) != 0 ||
                            (!stored_name.empty() && (stored_name.back() == '/' || stored_name.back() == '\\'));
     return directory ? TListedKind::lkCountedDirectory : TListedKind::lkFile;
 }

@@ -1,6 +1,7 @@
 #include "engine/readers/rar5_headers.h"
 
 #include "platform/byte_order.h"
+#include "platform/file_attributes_linux.h"
 
 namespace kv {
 namespace {
@@ -22,8 +23,6 @@ constexpr std::uint64_t kTimeIsUnix = 0x0001;
 constexpr std::uint64_t kTimeHasMTime = 0x0002;
 
 constexpr std::uint64_t kHostUnix = 1;
-constexpr std::uint32_t kDirectoryAttribute = 0x10;
-constexpr std::uint32_t kArchiveAttribute = 0x20;
 
 // The records of a file header's extra area: size, type, then the type's data.
 void ReadExtraArea(std::span<const std::uint8_t> area, TRar5FileHeader& file) {
@@ -94,9 +93,9 @@ std::optional<TRar5Block> ParseRar5Block(std::span<const std::uint8_t> header) {
 }
 
 std::uint32_t TRar5FileHeader::DosAttributes() const {
-    if (HostOs == kHostUnix) return Directory ? kDirectoryAttribute : kArchiveAttribute;
+    if (HostOs == kHostUnix) return Directory ? platform::kFaDirectory : platform::kFaArchive;
     const auto attributes = static_cast<std::uint32_t>(Attributes);
-    return Directory ? attributes | kDirectoryAttribute : attributes;
+    return Directory ? attributes | platform::kFaDirectory : attributes;
 }
 
 std::optional<TRar5FileHeader> ParseRar5FileHeader(std::span<const std::uint8_t> header, const TRar5Block& block) {

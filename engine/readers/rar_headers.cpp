@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/byte_order.h"
+#include "platform/file_attributes_linux.h"
 
 namespace kv {
 namespace {
@@ -12,8 +13,6 @@ namespace {
 using platform::LoadLE16;
 using platform::LoadLE32;
 
-constexpr std::uint32_t kDirectoryAttribute = 0x10;
-constexpr std::uint32_t kArchiveAttribute = 0x20;
 constexpr std::uint32_t kUnixTypeMask = 0xF000;
 constexpr std::uint32_t kUnixDirectory = 0x4000;
 
@@ -105,11 +104,11 @@ std::optional<TRarBlockPrefix> ParseRarBlockPrefix(std::span<const std::uint8_t>
     return prefix;
 }
 
-bool TRarFileHeader::IsDirectory() const { return (DosAttributes() & kDirectoryAttribute) != 0; }
+bool TRarFileHeader::IsDirectory() const { return (DosAttributes() & platform::kFaDirectory) != 0; }
 
 std::uint32_t TRarFileHeader::DosAttributes() const {
     if (HostOs != kRarHostUnix) return Attributes;
-    return (Attributes & kUnixTypeMask) == kUnixDirectory ? kDirectoryAttribute : kArchiveAttribute;
+    return (Attributes & kUnixTypeMask) == kUnixDirectory ? platform::kFaDirectory : platform::kFaArchive;
 }
 
 std::optional<TRarFileHeader> ParseRarFileHeader(std::span<const std::uint8_t> header) {

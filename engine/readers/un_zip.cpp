@@ -19,7 +19,6 @@
 namespace kv {
 namespace {
 
-constexpr std::uint32_t kDirectoryAttribute = 0x10;
 constexpr std::uint16_t kFlagStrongEncryption = 0x0040;
 constexpr std::uint8_t kHostUnix = 3;
 // How far around the first entry's stored offset the local header is looked for when it is not there.
@@ -27,7 +26,7 @@ constexpr std::int64_t kSearchBack = 29;
 constexpr std::int64_t kSearchForward = 32768;
 
 bool IsDirectory(const TZipEntryHeader& header, const std::string& name) {
-    return (header.ExternalAttr & kDirectoryAttribute) != 0 || (!name.empty() && name.back() == '/');
+    return (header.ExternalAttr & platform::kFaDirectory) != 0 || (!name.empty() && name.back() == '/');
 }
 
 }  // namespace
