@@ -40,20 +40,20 @@ bool TkvComp::Open(const std::string& FileName) {
         Attach(FileName);
         list_aborted_ = false;
         traversal_asked_ = false;
-        const auto detection = Detect(arc_filename_);
-        if (!detection) {
+        std::unique_ptr<TArcLister> probe = Probe(arc_filename_);
+        if (!probe) {
             // Nothing to attach: a missing file is an error, not an empty archive.
             arc_filename_.clear();
             if (OnMessage) OnMessage(this, ecode::kFileNotFound, std::string(LoadStr(ecode::kFileNotFound)));
             return false;
         }
-        arc_type_ = detection->ArcType;
+        arc_type_ = probe->ArcType();
         capabilities_ = CapabilitiesOf(arc_type_);
         type_name_ = std::string(ArcTypeDisplayName(arc_type_));
         processed_files_.clear();
         arc_open_ = true;
         is_new_archive_ = false;
-        SetUpEngine();
+        SetUpEngine(std::move(probe));
         if (list_aborted_) {
             Close();
             return false;
@@ -73,7 +73,7 @@ bool TkvComp::NewArchive(const std::string& FileName, TArcType ArcType) {
         is_installable_ = false;
         arc_open_ = true;
         is_new_archive_ = true;
-        SetUpEngine();
+        SetUpEngine(nullptr);
         return true;
     } catch (const std::exception&) {
         return false;
@@ -114,11 +114,17 @@ TArcType TkvComp::DetectArcType(const std::string& FileName) {
 }
 
 std::optional<TArcDetection> TkvComp::Detect(const std::string& FileName) {
-    TArcLister probe;
-    ForwardErrors(probe);
-    probe.SetArchiveFile(FileName);
-    if (probe.ArchiveFile().empty()) return std::nullopt;
-    return probe.Detection();
+    const std::unique_ptr<TArcLister> probe = Probe(FileName);
+    if (!probe) return std::nullopt;
+    return probe->Detection();
+}
+
+std::unique_ptr<TArcLister> TkvComp::Probe(const std::string& FileName) {
+    auto probe = std::make_unique<TArcLister>();
+    ForwardErrors(*probe);
+    probe->SetArchiveFile(FileName);
+    if (probe->ArchiveFile().empty()) return nullptr;
+    return probe;
 }
 
 void TkvComp::ForwardErrors(TArcLister& engine) {
@@ -142,11 +148,11 @@ std::string TkvComp::ArcTypeName() const {
 
 // ---- engines ----
 
-void TkvComp::SetUpEngine() {
+void TkvComp::SetUpEngine(std::unique_ptr<TArcLister> probe) {
     if (kZipManagerTypes.Contains(arc_type_))
         SetUpZipManager();
     else
-        SetUpLister();
+        SetUpLister(std::move(probe));
 }
 
 void TkvComp::SetUpZipManager() {
@@ -161,8 +167,9 @@ void TkvComp::SetUpZipManager() {
     if (!is_new_archive_) zip_manager_->SetZipFileName(arc_filename_);
 }
 
-void TkvComp::SetUpLister() {
-    lister_ = std::make_unique<TArcLister>();
+void TkvComp::SetUpLister(std::unique_ptr<TArcLister> probe) {
+    // The lister that found the type lists the archive too, without detecting it again.
+    lister_ = probe ? std::move(probe) : std::make_unique<TArcLister>();
     lister_->FileSpec = {"*.*"};
     lister_->ShowEmptyDirs = display_dirs_;
     lister_->OnActivate = [this](TObject*) { ListerActivated(); };
@@ -176,10 +183,7 @@ void TkvComp::SetUpLister() {
     lister_->OnNextVolume = [](TObject*, std::string&, int, bool exists, bool& cancel) { cancel = !exists; };
     // A damaged central directory is no reason to show nothing: the local headers are listed instead.
     lister_->OnCorruptZipHeader = [](TObject*, THeaderTypeState, bool& cancel) { cancel = false; };
-    if (!is_new_archive_) {
-        lister_->SetArchiveFile(arc_filename_);
-        RunLister();
-    }
+    if (!is_new_archive_) RunLister();
 }
 
 void TkvComp::RunLister() { lister_->Activate(); }

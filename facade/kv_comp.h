@@ -153,10 +153,13 @@ private:
 
     // Detaches what is open and starts over with the named file and no totals.
     void Attach(std::string FileName);
-    // Creates the engine that serves the attached archive's type; lists unless the archive is new.
-    void SetUpEngine();
+    // Creates the engine that serves the attached archive's type; lists unless the archive is new. `probe`
+    // is the lister that detected an existing archive's type.
+    void SetUpEngine(std::unique_ptr<TArcLister> probe);
     void SetUpZipManager();
-    void SetUpLister();
+    void SetUpLister(std::unique_ptr<TArcLister> probe);
+    // A lister on the named file, its type detected; none when the file does not exist.
+    std::unique_ptr<TArcLister> Probe(const std::string& FileName);
     void RunLister();
     // The engine's errors reach the program as messages.
     void ForwardErrors(TArcLister& engine);
