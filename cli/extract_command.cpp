@@ -141,7 +141,7 @@ int RunExtractCommand(const ExtractOptions& options, TExtractKind kind) {
         if (!options.json) std::cerr << "kv: " << name << ": " << verdict.text << '\n';
     };
     reader->OnError = [&](TObject*, const std::string& file, const std::string& extended, const std::string&, int code) {
-        const std::string text = std::string(LoadStr(code)) + (extended.empty() ? "" : " (" + extended + ")");
+        const std::string text = ErrorText(code, extended);
         if (file.empty() || file == options.archive) {
             fatal = true;
         } else {

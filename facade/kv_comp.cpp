@@ -129,7 +129,7 @@ std::unique_ptr<TArcLister> TkvComp::Probe(const std::string& FileName) {
 
 void TkvComp::ForwardErrors(TArcLister& engine) {
     engine.OnError = [this](TObject*, const std::string&, const std::string& extended, const std::string&, int code) {
-        if (OnMessage) OnMessage(this, code, std::string(LoadStr(code)) + (extended.empty() ? "" : " (" + extended + ")"));
+        if (OnMessage) OnMessage(this, code, ErrorText(code, extended));
     };
 }
 

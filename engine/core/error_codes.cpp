@@ -143,4 +143,10 @@ std::string_view LoadStr(int code) {
     return it->text;
 }
 
+std::string ErrorText(int code, std::string_view extended) {
+    std::string text(LoadStr(code));
+    if (!extended.empty()) text.append(" (").append(extended).append(")");
+    return text;
+}
+
 }  // namespace kv

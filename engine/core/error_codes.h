@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace kv {
@@ -42,5 +43,8 @@ inline constexpr int kDirectoryDoesNotExistCreate = 26899;
 
 // The English text of an engine error code; an unknown code yields an empty view.
 std::string_view LoadStr(int code);
+// The text of an error as an error event reports it: the code's text, then its extended detail in
+// parentheses when there is one.
+std::string ErrorText(int code, std::string_view extended);
 
 }  // namespace kv

@@ -36,8 +36,7 @@ inline std::string ExtractWithReader(const std::filesystem::path& archive, TArcT
         if (on_begin) on_begin(path);
     };
     reader->OnError = [&](TObject*, const std::string& file, const std::string& extended, const std::string&, int code) {
-        reported += file_part(file) + ": " + std::string(LoadStr(code)) + (extended.empty() ? "" : " (" + extended + ")") +
-                    "\n";
+        reported += file_part(file) + ": " + ErrorText(code, extended) + "\n";
     };
     reader->OnEnd = [&](TObject*, const std::string& file, bool pass) {
         if (!pass) reported += file_part(file) + ": fails its check\n";
