@@ -13,6 +13,7 @@
 #include "engine/core/entry_selection.h"
 #include "engine/core/percent.h"
 #include "facade/kv_comp.h"
+#include "platform/file_attributes_linux.h"
 #include "platform/paths.h"
 
 namespace kv::cli {
@@ -44,7 +45,8 @@ std::string Hex8(std::uint32_t value) {
 }
 
 bool IsDirectory(const facade::TArcEntry& entry) {
-    return (!entry.FileName.empty() && entry.FileName.back() == platform::kPathDelim) || (entry.Attributes & 0x10) != 0;
+    return (!entry.FileName.empty() && entry.FileName.back() == platform::kPathDelim) ||
+           (entry.Attributes & platform::kFaDirectory) != 0;
 }
 
 void PrintTextLine(const facade::TArcEntry& e) {

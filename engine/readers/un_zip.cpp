@@ -26,7 +26,7 @@ constexpr std::int64_t kSearchBack = 29;
 constexpr std::int64_t kSearchForward = 32768;
 
 bool IsDirectory(const TZipEntryHeader& header, const std::string& name) {
-    return (header.ExternalAttr & platform::kFaDirectory) != 0 || (!name.empty() && name.back() == '/');
+    return (header.ExternalAttr & platform::kFaDirectory) != 0 || (!name.empty() && name.back() == platform::kPathDelim);
 }
 
 }  // namespace
