@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include <string>
+#include <vector>
 
 #include "support/test_support.h"
 
@@ -110,16 +111,23 @@ TEST_F(KvExtract, PasswordsAndJsonVerdicts) {
     EXPECT_EQ(Run("t p.zip -p secret", &out), 0) << out;
     EXPECT_EQ(Run("t --json p.zip -p wrong", &out), 1) << out;
     const auto verdicts = nlohmann::json::parse(out);
-    int refused = 0;
+    // The classic cipher checks a password by one byte, so a wrong one gets past it once in 256 entries and
+    // then fails on the data instead.
+    std::vector<std::string> refused;
+    int failed = 0;
     for (const auto& entry : verdicts["entries"]) {
         if (entry["ok"] == false) {
-            EXPECT_EQ(entry["error"], 26517) << entry;
-            ++refused;
+            const int error = entry["error"];
+            EXPECT_TRUE(error == 26517 || error == 25151 || error == 25153) << entry;
+            ++failed;
+            if (error == 26517) refused.push_back(entry["name"]);
         }
     }
-    EXPECT_EQ(refused, 3);
+    EXPECT_EQ(failed, 3);
+    ASSERT_FALSE(refused.empty());
     EXPECT_EQ(Run("x p.zip -p wrong -o nothing", &out), 1) << out;
-    EXPECT_FALSE(std::filesystem::exists(dir_ / "nothing" / "text.txt"));  // no empty stand-in is left
+    for (const auto& name : refused)  // no empty stand-in is left for a refused entry
+        EXPECT_FALSE(std::filesystem::exists(dir_ / "nothing" / name)) << name;
 }
 
 TEST_F(KvExtract, HostileNamesStayInsideTheDestination) {
