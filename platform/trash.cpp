@@ -83,7 +83,9 @@ std::string DeletionDate() {
 
 }  // namespace
 
-bool MoveToTrash(const std::string& path) {
+bool MoveToTrash(const std::string& path) { return MoveToTrash(path, path); }
+
+bool MoveToTrash(const std::string& path, const std::string& restore_path) {
     std::error_code error;
     const fs::path absolute = fs::absolute(path, error);
     const fs::path folder = fs::canonical(absolute.parent_path(), error);
@@ -91,15 +93,18 @@ bool MoveToTrash(const std::string& path) {
     const fs::path item = folder / absolute.filename();
     struct stat info {};
     if (::lstat(item.c_str(), &info) != 0) return false;
+    const fs::path restore_absolute = fs::absolute(restore_path, error);
+    const fs::path restore = fs::weakly_canonical(restore_absolute.parent_path(), error) / restore_absolute.filename();
+    if (error) return false;
 
     bool relative_paths = false;
     const fs::path trash = TrashFor(folder, info.st_dev, relative_paths);
     if (!MakeTrashFolders(trash)) return false;
     const std::string recorded =
-        relative_paths ? fs::relative(item, TopDirectory(folder, info.st_dev)).string() : item.string();
+        relative_paths ? fs::relative(restore, TopDirectory(folder, info.st_dev)).string() : restore.string();
 
     // The record is created first and exclusively: it reserves the name in the trash.
-    const std::string base = item.filename().string();
+    const std::string base = restore.filename().string();
     for (int attempt = 1; attempt < 10000; ++attempt) {
         const std::string name = attempt == 1 ? base : base + "." + std::to_string(attempt);
         const fs::path record = trash / "info" / (name + ".trashinfo");

@@ -90,8 +90,7 @@ void TZipBase::Report(int kind, int arg, std::int64_t size, const std::string& t
         case rkMessage: {
             message_ = text;
             if (arg != 0) {
-                err_code_ = arg & 0xFF;
-                full_err_code_ = arg;
+                SetLibraryError(arg);
                 if (err_code_ == 9 && !EventExceptionText.empty())
                     message_ = ZipMessageText(zmsg::kExceptionInEvent) + EventExceptionText;
             }

@@ -100,6 +100,11 @@ protected:
         message_.clear();
     }
     int BusyLevel() const { return busy_level_; }
+    // An engine library's error number: ErrCode keeps its low byte, FullErrCode all of it.
+    void SetLibraryError(int code) {
+        err_code_ = code & 0xFF;
+        full_err_code_ = code;
+    }
     // Sets the last message and code, shows the box when asked, fires OnMessage.
     void Announce(int id, const std::string& text, bool show_box);
     void ReportProgressDetails();

@@ -12,7 +12,7 @@ constexpr std::uint8_t kNtfsOemVersion = 50;
 
 }  // namespace
 
-TZipCore::TZipCore() {
+TZipCore::TZipCore() : zip_eng_(std::make_unique<TZipEng>(*this)), unz_eng_(std::make_unique<TUnzEng>(*this)) {
     const auto refused = [this] {
         MarkReEntry();
     };
@@ -23,6 +23,8 @@ TZipCore::TZipCore() {
 
 TZipCore::~TZipCore() {
     Destroying = true;
+    zip_eng_->Abort();
+    unz_eng_->Abort();
     TZipCore::SetCancel(true);
 }
 

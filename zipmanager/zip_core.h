@@ -6,15 +6,28 @@
 #include <string>
 #include <vector>
 
+#include "engine/core/entry_enums.h"
 #include "engine/core/stream32.h"
+#include "outside/zip_engine_records.h"
 #include "platform/drive_info.h"
+#include "platform/replace_file.h"
 #include "zipmanager/shield_string_list.h"
 #include "zipmanager/zip_base.h"
 #include "zipmanager/zip_dir_entry.h"
 #include "zipmanager/zip_end_record.h"
+#include "zipmanager/zip_job.h"
 #include "zipmanager/zip_enums.h"
+#include "zipmanager/zip_lib_loader.h"
 
 namespace kv {
+
+// One rename instruction: an entry name (or a folder, ending with the delimiter) and its new name, and
+// an MS-DOS date-time for the entries it renames (0 keeps theirs).
+struct ZipRenameRec {
+    std::string OldName;
+    std::string NewName;
+    std::uint32_t NewDate = 0;
+};
 
 // The ZIP manager's core: the settings every operation reads, the in-memory copy of the archive's
 // directory and the facts about the archive file.
@@ -44,6 +57,24 @@ public:
     // Activation: turning active runs a remembered List, then a remembered comment write.
     bool Active() const { return active_; }
     void SetActive(bool active);
+
+    // --- operations (each returns ErrCode unless said otherwise) ---
+    // Adds, freshens, updates or moves the files of FSpecArgs through the zip engine.
+    int Add();
+    // Deletes the entries FSpecArgs names through the zip engine.
+    int Delete();
+    // Extracts (or with ExtrTest tests) the entries FSpecArgs names through the unzip engine; empties
+    // FSpecArgs.
+    int Extract();
+    // Renames entries (and with a non-zero `date_time` redates every entry) by copying the archive;
+    // 0, or -7 (wildcard or archive error), -8 (out of memory), -9 (other failure), -10 (a file renamed to
+    // a folder name).
+    int Rename(const std::vector<ZipRenameRec>& renames, std::uint32_t date_time);
+    // The number of files the last job processed.
+    int SuccessCount() const { return success_count_; }
+
+    // Answers the engine libraries' requests while a job runs; the record's Caller is the core.
+    static std::int32_t EngineCallback(ZipCallbackRecord* record);
 
     // Whether a guarded property or a locked list was touched during the last busy bracket.
     bool ReEntry = false;
@@ -75,11 +106,35 @@ public:
     std::uint32_t KeepFreeOnAllDisks = 0;
     std::int32_t MaxVolumeSize = 0;
     std::int32_t MinFreeVolumeSize = 65536;
+    // The cipher AddEncrypt writes: the classic ZIP cipher (emZip_V2) or WinZip AES.
+    TEncryptionMethod AddEncryptMethod = emZip_V2;
+    // The file-system calls that put a renamed archive in place (tests make them fail).
+    platform::TFileOps FileOps;
 
     // Answers the drive question (removable or not, label); the system's query unless a test replaces it.
     std::function<platform::DriveInfo(const std::string& path)> QueryDrive;
 
 private:
+    // --- engine jobs ---
+    void FillZipCommand(TZipJobRecord& job, const std::string& target, AddOpts options);
+    void FillUnzipCommand(TUnzipJobRecord& job, const std::string& archive);
+    // Runs a prepared job; a raised error gets the saved handler failure appended.
+    int RunZipJob(TZipJobRecord& job);
+    int RunUnzipJob(TUnzipJobRecord& job);
+    int AddJob(const std::vector<std::string>& lines, AddOpts options);
+    int DeleteJob();
+    void ExtractJob();
+    // Engine requests.
+    void ServeRequest(ZipCallbackRecord& record);
+    void ServeAddName(ZipCallbackRecord& record, const std::string& text);
+    void ServePassword(ZipCallbackRecord& record, const std::string& text);
+    void ServeFileComment(ZipCallbackRecord& record, const std::string& text);
+    void ServeExtraField(ZipCallbackRecord& record, const std::string& text);
+    void ServeExtractName(ZipCallbackRecord& record, const std::string& text);
+    // Rename steps.
+    void RenameEntries(const std::vector<ZipRenameRec>& renames, std::uint32_t date_time, const std::string& temp);
+    void PutRenamedArchive(const std::string& temp);
+
     enum class TLocateResult { Found, NotFoundQuietly };
 
     // Finds the archive file (the last volume of a spanned set when ZipFileName names its base) and its
@@ -127,6 +182,13 @@ private:
     int total_disks_ = 0;
     std::uint8_t comment_host_ = 0;
     std::uint8_t comment_version_ = 20;
+
+    std::unique_ptr<TZipEng> zip_eng_;
+    std::unique_ptr<TUnzEng> unz_eng_;
+    bool zip_running_ = false;
+    bool unzip_running_ = false;
+    int success_count_ = 0;
+    std::string extra_answer_;  // a long extra field handed back to the library; lives for the job
 };
 
 }  // namespace kv

@@ -38,6 +38,40 @@ int TZipManager::List() {
     return RunBusy([this] { return core_->List(); });
 }
 
+int TZipManager::Add() {
+    return RunBusy([this] { return core_->Add(); });
+}
+
+int TZipManager::Delete() {
+    return RunBusy([this] { return core_->Delete(); });
+}
+
+int TZipManager::Extract() {
+    return RunBusy([this] { return core_->Extract(); });
+}
+
+int TZipManager::Rename(const std::vector<ZipRenameRec>& renames, std::uint32_t date_time) {
+    return RunBusy([&] { return core_->Rename(renames, date_time); });
+}
+
+void TZipManager::SetExtAddStoreSuffixes(const std::string& value) {
+    if (busy_) {
+        core_->MarkReEntry();
+        return;
+    }
+    core_->ExtAddStoreSuffixes = NormaliseStoreSuffixes(value);
+    if (core_->ExtAddStoreSuffixes.empty())
+        core_->AddStoreSuffixes.Exclude(assEXT);
+    else
+        core_->AddStoreSuffixes.Include(assEXT);
+}
+
+bool TZipManager::SetAddEncryptMethod(TEncryptionMethod value) {
+    if (AesStrengthOf(value) < 0) return false;
+    Guarded(core_->AddEncryptMethod, value);
+    return true;
+}
+
 void TZipManager::SetZipFileName(const std::string& name) {
     if (busy_) {
         core_->MarkReEntry();

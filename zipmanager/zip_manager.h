@@ -47,6 +47,18 @@ public:
     void SetArchiveComment(const std::string& comment);
     std::int64_t ArchiveStart() const { return core_->ArchiveStart(); }
 
+    // --- operations (each returns kNotReady when not ready) ---
+    // ErrCode afterwards; the directory is read again when files were processed.
+    int Add();
+    int Delete();
+    // Extracts, or with ExtrTest tests; empties FSpecArgs. ErrCode afterwards.
+    int Extract();
+    // 0, or -7 (wildcard or archive error), -8 (out of memory), -9 (other failure), -10 (a file renamed to a
+    // folder name). A non-zero `date_time` (MS-DOS) becomes the date of every entry.
+    int Rename(const std::vector<ZipRenameRec>& renames, std::uint32_t date_time = 0);
+    // The number of files the last Add, Delete or Extract processed.
+    int SuccessCount() const { return core_->SuccessCount(); }
+
     // --- published properties ---
     const std::string& ZipFileName() const { return core_->ZipFileName; }
     // Reads the new archive's directory (or remembers to, while not active).
@@ -90,7 +102,13 @@ public:
     AddStoreExts AddStoreSuffixes() const { return core_->AddStoreSuffixes; }
     void SetAddStoreSuffixes(AddStoreExts value) { Guarded(core_->AddStoreSuffixes, value); }
     const std::string& ExtAddStoreSuffixes() const { return core_->ExtAddStoreSuffixes; }
-    void SetExtAddStoreSuffixes(const std::string& value) { Guarded(core_->ExtAddStoreSuffixes, value); }
+    // Normalised on write (".mp3:.ogg:"); a non-empty text adds assEXT to AddStoreSuffixes, an empty one
+    // removes it.
+    void SetExtAddStoreSuffixes(const std::string& value);
+    // The cipher AddEncrypt writes: emZip_V2 (the classic ZIP cipher, the default) or one of the WinZip AES
+    // methods (emAes1_* and emAes2_*). Other methods are refused (false) and the old one kept.
+    TEncryptionMethod AddEncryptMethod() const { return core_->AddEncryptMethod; }
+    bool SetAddEncryptMethod(TEncryptionMethod value);
     std::uint32_t PasswordReqCount() const { return core_->PasswordReqCount; }
     // Values above 15 become 15.
     void SetPasswordReqCount(std::uint32_t value) { core_->PasswordReqCount = value > 15 ? 15 : value; }
@@ -138,6 +156,9 @@ public:
     void SetDriveQuery(std::function<platform::DriveInfo(const std::string&)> query) {
         core_->QueryDrive = std::move(query);
     }
+
+    // Replaces the file-system calls that put a renamed archive in place; tests make them fail.
+    void SetFileOps(platform::TFileOps ops) { core_->FileOps = std::move(ops); }
 
     // --- events (the core's handlers; assign them directly) ---
     TZipNotifyEvent& OnDirUpdate;

@@ -2,6 +2,10 @@
 
 namespace kv {
 
+TPasswordAnswer TZipPrompter::PasswordPrompt(const std::string&, const std::string&, TPasswordButtons) {
+    return {};
+}
+
 TMsgAnswer THeadlessPrompter::MessageBox(const std::string&, const std::string&, TMsgIcon, TMsgButtons buttons, int) {
     switch (buttons) {
         case TMsgButtons::Ok: return TMsgAnswer::Ok;

@@ -1,0 +1,373 @@
+// Rename: the archive copied into a temporary file with new entry names (and dates), then put in place.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <filesystem>
+#include <new>
+#include <vector>
+
+#include "engine/core/oem_names.h"
+#include "engine/core/text_case.h"
+#include "engine/readers/zip_headers.h"
+#include "platform/byte_order.h"
+#include "platform/paths.h"
+#include "platform/trash.h"
+#include "zipmanager/zip_core.h"
+
+namespace kv {
+namespace {
+
+using platform::LoadLE16;
+using platform::LoadLE32;
+
+constexpr int kNoZipFile = 10102;
+constexpr int kSfxCopyError = 10140;
+constexpr int kSpannedRename = 10141;
+constexpr int kProcessing = 10142;
+constexpr int kRenamedTo = 10143;
+constexpr int kInvalidDate = 10144;
+constexpr int kZip64Rename = 10145;
+constexpr int kWildcards = 10307;
+constexpr int kCreateFailed = 11009;
+constexpr int kLocalHeaderRead = 11012;
+constexpr int kLocalSignature = 11014;
+constexpr int kLocalNameRead = 11016;
+constexpr int kLocalExtraRead = 11018;
+constexpr int kCentralExtraRead = 11019;
+constexpr int kDescriptorError = 11020;
+constexpr int kZippedDataRead = 11021;
+constexpr int kArchiveCommentError = 11023;
+constexpr int kUnknownCopyError = 11024;
+constexpr int kNoTempFile = 11027;
+constexpr int kLocalHeaderWrite = 11028;
+constexpr int kCentralHeaderWrite = 11029;
+
+constexpr int kRenameWildcard = -7;
+constexpr int kRenameOutOfMemory = -8;
+constexpr int kRenameOther = -9;
+constexpr int kRenameFileToFolder = -10;
+
+constexpr std::size_t kLocalHeaderSize = 30;
+constexpr std::size_t kCentralHeaderSize = 46;
+constexpr std::uint32_t kLocalSig = 0x04034B50;
+constexpr std::uint32_t kCentralSig = 0x02014B50;
+constexpr std::uint32_t kDescriptorSig = 0x08074B50;
+constexpr std::uint32_t kSaturated = 0xFFFFFFFF;
+constexpr std::int64_t kCopyBlock = 64 * 1024;
+constexpr std::uint16_t kDescriptorFlag = 0x0008;
+constexpr std::uint16_t kUtf8Flag = 0x0800;
+
+struct TRenameEntry {
+    std::string Name;         // as the program shows it
+    std::uint8_t Host = 0;
+    std::uint8_t Version = 0;
+    std::uint16_t Flags = 0;
+    std::int64_t LocalOffset = 0;  // where its local header lies in the file
+    std::uint32_t PackedSize = 0;
+    std::uint32_t Date = 0;        // 0: keep the stored one
+    std::string StoredName;        // the name to write; empty: the name as stored
+    std::int64_t NewLocalOffset = 0;
+};
+
+void StoreLE16(std::uint8_t* p, std::uint32_t value) {
+    p[0] = static_cast<std::uint8_t>(value);
+    p[1] = static_cast<std::uint8_t>(value >> 8);
+}
+void StoreLE32(std::uint8_t* p, std::uint32_t value) {
+    StoreLE16(p, value & 0xFFFF);
+    StoreLE16(p + 2, value >> 16);
+}
+
+bool ValidDosDateTime(std::uint32_t value) {
+    const std::uint32_t date = value >> 16;
+    const std::uint32_t time = value & 0xFFFF;
+    const std::uint32_t day = date & 31, month = (date >> 5) & 15;
+    const std::uint32_t seconds = (time & 31) * 2, minutes = (time >> 5) & 63, hours = time >> 11;
+    return day >= 1 && month >= 1 && month <= 12 && seconds <= 59 && minutes <= 59 && hours <= 23;
+}
+
+bool HasWildcard(const std::string& name) { return name.find_first_of("*?") != std::string::npos; }
+bool HasFilePart(const std::string& name) { return !name.empty() && name.back() != platform::kPathDelim; }
+
+// Whether `name` starts with `prefix`, letter case ignored.
+bool StartsWithText(std::string_view name, std::string_view prefix) {
+    return name.size() >= prefix.size() && SameText(name.substr(0, prefix.size()), prefix);
+}
+
+// The instruction applied to `name`: the whole name for a file, the leading folder for a folder (the
+// name only renames what it names; a name that merely contains it stays).
+bool ApplyRename(const ZipRenameRec& rename, std::string& name) {
+    if (HasFilePart(rename.OldName)) {
+        if (!SameText(name, rename.OldName)) return false;
+        name = rename.NewName;
+        return true;
+    }
+    if (!StartsWithText(name, rename.OldName)) return false;
+    name = rename.NewName + name.substr(rename.OldName.size());
+    return true;
+}
+
+void ReadExactly(TStream32& input, void* buffer, std::int64_t size, int error) {
+    if (input.ReadFull(buffer, size) != size) throw EZipManager(error);
+}
+void WriteExactly(TStream32& output, const void* buffer, std::int64_t size, int error) {
+    if (output.WriteFull(buffer, size) != size) throw EZipManager(error);
+}
+
+// A second name for `file` in its folder (a hard link, else a copy); empty when neither can be made.
+std::string KeepSecondName(const std::string& file) {
+    std::string pattern = platform::ExtractFilePath(file) + ".kv-keep-XXXXXX";
+    const int handle = ::mkstemp(pattern.data());
+    if (handle < 0) return {};
+    ::close(handle);
+    ::unlink(pattern.c_str());
+    std::error_code error;
+    if (::link(file.c_str(), pattern.c_str()) == 0 || std::filesystem::copy_file(file, pattern, error)) return pattern;
+    return {};
+}
+
+}  // namespace
+
+int TZipCore::Rename(const std::vector<ZipRenameRec>& renames, std::uint32_t date_time) {
+    ClearError();
+    TRunningMark running(zip_running_);
+    BeginBusy();
+    std::vector<ZipRenameRec> rules;
+    for (const ZipRenameRec& given : renames) {
+        ZipRenameRec rule{platform::ToNativeDelimiters(given.OldName), platform::ToNativeDelimiters(given.NewName),
+                          given.NewDate};
+        if (HasWildcard(rule.OldName) || HasWildcard(rule.NewName)) {
+            ShowMessage(kWildcards);
+            EndBusy();
+            return kRenameWildcard;
+        }
+        if (HasFilePart(rule.OldName) && !HasFilePart(rule.NewName)) {
+            EndBusy();
+            return kRenameFileToFolder;
+        }
+        if (!HasFilePart(rule.OldName)) {
+            rule.NewName = platform::ExtractFilePath(rule.NewName);
+            rule.OldName = platform::IncludeTrailingDelimiter(rule.OldName);
+        }
+        rules.push_back(std::move(rule));
+    }
+
+    int result = 0;
+    std::string temp;
+    try {
+        if (!platform::FileExists(ZipFileName)) throw EZipManager(kNoZipFile);
+        temp = MakeTempFileName();
+        if (temp.empty()) throw EZipManager(kNoTempFile);
+        RenameEntries(rules, date_time, temp);
+    } catch (const EZipManager& error) {
+        ShowException(error);
+        result = kRenameWildcard;
+    } catch (const std::bad_alloc&) {
+        ShowMessage(zmsg::kOutOfMemory);
+        result = kRenameOutOfMemory;
+    } catch (const std::exception& error) {
+        ShowMessage(kUnknownCopyError, error.what());
+        result = kRenameOther;
+    } catch (...) {
+        ShowMessage(kUnknownCopyError);
+        result = kRenameOther;
+    }
+    Report(rkEndOfBatch, 0, 0, {});
+    CloseInput();
+    if (result == 0) {
+        try {
+            PutRenamedArchive(temp);
+        } catch (const EZipManager& error) {
+            ShowException(error);
+            result = kRenameWildcard;
+        }
+    }
+    if (result != 0 && !temp.empty()) ::unlink(temp.c_str());
+    EndBusy();
+    if (result == 0) List();
+    return result;
+}
+
+void TZipCore::RenameEntries(const std::vector<ZipRenameRec>& rules, std::uint32_t date_time, const std::string& temp) {
+    struct stat archive_info {};
+    const bool dated = ::stat(ZipFileName.c_str(), &archive_info) == 0;
+    ReadEndRecord(ZipFileName, true);
+    if (end_.ThisDisk != 0 || end_.CentralDisk != 0) throw EZipManager(kSpannedRename);
+    // ZIP64 offsets live in extra fields this copy does not rewrite.
+    if (end_.Zip64) throw EZipManager(kZip64Rename);
+    TStream32& input = *input_;
+    const std::int64_t central_at = end_.ComputedCentralOffset();
+    if (central_at < 0 || end_.TotalEntries > end_.CentralSize / kCentralHeaderSize)
+        throw EZipManager(zmsg::kCentralHeaderReadError);
+    // Stubs written in front of an archive without correcting its offsets move every entry.
+    const std::int64_t shift = central_at - static_cast<std::int64_t>(end_.CentralOffset);
+
+    TFileStream32 output(temp, TFileOpenMode::fmCreateNew);
+    if (!output.IsValid()) throw EZipManager(kCreateFailed);
+
+    // The directory: names, hosts, where each entry lies.
+    std::vector<TRenameEntry> entries;
+    entries.reserve(static_cast<std::size_t>(end_.TotalEntries));
+    std::int64_t total = 0;
+    std::int64_t first_local = central_at;
+    if (input.Seek(central_at, TSeekOrigin::soBeginning) != central_at) throw EZipManager(zmsg::kCentralHeaderReadError);
+    for (std::uint64_t i = 0; i < end_.TotalEntries; ++i) {
+        std::array<std::uint8_t, kCentralHeaderSize> h{};
+        ReadExactly(input, h.data(), kCentralHeaderSize, zmsg::kCentralHeaderReadError);
+        if (LoadLE32(h.data()) != kCentralSig) throw EZipManager(zmsg::kCentralSignatureWrong);
+        TRenameEntry entry;
+        entry.Version = h[4];
+        entry.Host = h[5];
+        entry.Flags = LoadLE16(h.data() + 8);
+        entry.PackedSize = LoadLE32(h.data() + 20);
+        const std::uint32_t size = LoadLE32(h.data() + 24);
+        const std::uint32_t stored_offset = LoadLE32(h.data() + 42);
+        if (entry.PackedSize == kSaturated || size == kSaturated || stored_offset == kSaturated)
+            throw EZipManager(kZip64Rename);
+        const std::uint16_t name_length = LoadLE16(h.data() + 28);
+        const std::uint16_t extra_length = LoadLE16(h.data() + 30);
+        const std::uint16_t comment_length = LoadLE16(h.data() + 32);
+        std::string stored(name_length, '\0');
+        ReadExactly(input, stored.data(), name_length, zmsg::kCentralNameReadError);
+        if (input.Seek(std::int64_t{extra_length} + comment_length, TSeekOrigin::soCurrent) < 0)
+            throw EZipManager(zmsg::kCentralHeaderReadError);
+        const bool utf8 = (entry.Flags & kUtf8Flag) != 0;
+        entry.Name = ConvertStoredName(StoredToText(stored, entry.Host, entry.Version, utf8), false);
+        entry.LocalOffset = static_cast<std::int64_t>(stored_offset) + shift;
+        if (entry.LocalOffset < 0 || entry.LocalOffset >= central_at) throw EZipManager(kLocalHeaderRead);
+        entry.Date = date_time;
+        first_local = std::min(first_local, entry.LocalOffset);
+        total += name_length + std::int64_t{entry.PackedSize} + extra_length;
+        entries.push_back(std::move(entry));
+    }
+    Report(rkFileCount, 0, static_cast<std::int64_t>(entries.size()), {});
+    Report(rkByteTotal, 0, total, {});
+
+    std::vector<char> block(kCopyBlock);
+    // Copies `size` bytes in blocks, each reported as progress; a cancel stops between blocks.
+    const auto copy = [&](std::int64_t size, int read_error, int write_error, bool report) {
+        while (size > 0) {
+            const std::int64_t part = std::min<std::int64_t>(size, kCopyBlock);
+            ReadExactly(input, block.data(), part, read_error);
+            WriteExactly(output, block.data(), part, write_error);
+            size -= part;
+            if (report) {
+                Report(rkBytesDone, 0, part, {});
+                if (Cancel()) throw EZipManager(zmsg::kUserCanceled);
+            }
+        }
+    };
+
+    // The self-extractor stub, if any, unchanged.
+    if (input.Seek(0, TSeekOrigin::soBeginning) != 0) throw EZipManager(kSfxCopyError);
+    copy(first_local, kSfxCopyError, kSfxCopyError, false);
+
+    for (TRenameEntry& entry : entries) {
+        if (input.Seek(entry.LocalOffset, TSeekOrigin::soBeginning) != entry.LocalOffset)
+            throw EZipManager(kLocalHeaderRead);
+        std::array<std::uint8_t, kLocalHeaderSize> h{};
+        ReadExactly(input, h.data(), kLocalHeaderSize, kLocalHeaderRead);
+        if (LoadLE32(h.data()) != kLocalSig) throw EZipManager(kLocalSignature);
+        const std::uint16_t name_length = LoadLE16(h.data() + 26);
+        const std::uint16_t extra_length = LoadLE16(h.data() + 28);
+        std::string stored(name_length, '\0');
+        ReadExactly(input, stored.data(), name_length, kLocalNameRead);
+
+        std::string message = ZipMessageText(kProcessing) + entry.Name;
+        std::string name = entry.Name;
+        bool renamed = false;
+        for (const ZipRenameRec& rule : rules) {
+            if (!ApplyRename(rule, name)) continue;
+            renamed = true;
+            message += ZipMessageText(kRenamedTo) + name;
+            if (rule.NewDate != 0) {
+                if (ValidDosDateTime(rule.NewDate))
+                    entry.Date = rule.NewDate;
+                else
+                    ShowMessage(kInvalidDate, entry.Name);
+            }
+        }
+        if (renamed) {
+            const bool utf8 = (entry.Flags & kUtf8Flag) != 0;
+            const std::string zip_name = ConvertNameForStore(name, false, utf8);
+            entry.StoredName = utf8 ? zip_name : TextToStored(zip_name, entry.Host, entry.Version);
+            entry.Name = name;
+        } else {
+            entry.StoredName = stored;
+        }
+        if (entry.StoredName.size() > 0xFFFF) throw EZipManager(kLocalHeaderWrite);
+        Report(rkMessage, 0, 0, message);
+        if (entry.Date != 0) StoreLE32(h.data() + 10, entry.Date);
+        entry.NewLocalOffset = output.Position();
+        Report(rkNewItem, 0, entry.PackedSize, entry.Name);
+        StoreLE16(h.data() + 26, static_cast<std::uint32_t>(entry.StoredName.size()));
+        WriteExactly(output, h.data(), kLocalHeaderSize, kLocalHeaderWrite);
+        WriteExactly(output, entry.StoredName.data(), static_cast<std::int64_t>(entry.StoredName.size()),
+                     kLocalHeaderWrite);
+        copy(extra_length, kLocalExtraRead, kLocalHeaderWrite, false);
+        copy(entry.PackedSize, kZippedDataRead, zmsg::kWriteErrorOutput, true);
+        if ((LoadLE16(h.data() + 6) & kDescriptorFlag) != 0) {
+            // The descriptor's signature is optional: 16 bytes with it, 12 without.
+            std::array<std::uint8_t, 4> sig{};
+            ReadExactly(input, sig.data(), 4, kDescriptorError);
+            WriteExactly(output, sig.data(), 4, kDescriptorError);
+            copy(LoadLE32(sig.data()) == kDescriptorSig ? 12 : 8, kDescriptorError, kDescriptorError, false);
+        }
+    }
+
+    // The directory again, with the new names, dates and offsets.
+    if (input.Seek(central_at, TSeekOrigin::soBeginning) != central_at) throw EZipManager(zmsg::kCentralHeaderReadError);
+    const std::int64_t new_central_at = output.Position();
+    for (const TRenameEntry& entry : entries) {
+        std::array<std::uint8_t, kCentralHeaderSize> h{};
+        ReadExactly(input, h.data(), kCentralHeaderSize, zmsg::kCentralHeaderReadError);
+        if (LoadLE32(h.data()) != kCentralSig) throw EZipManager(zmsg::kCentralSignatureWrong);
+        const std::uint16_t name_length = LoadLE16(h.data() + 28);
+        const std::uint16_t extra_length = LoadLE16(h.data() + 30);
+        const std::uint16_t comment_length = LoadLE16(h.data() + 32);
+        if (input.Seek(name_length, TSeekOrigin::soCurrent) < 0) throw EZipManager(zmsg::kCentralNameReadError);
+        if (entry.Date != 0) StoreLE32(h.data() + 12, entry.Date);
+        StoreLE16(h.data() + 28, static_cast<std::uint32_t>(entry.StoredName.size()));
+        StoreLE32(h.data() + 42, static_cast<std::uint32_t>(entry.NewLocalOffset));
+        WriteExactly(output, h.data(), kCentralHeaderSize, kCentralHeaderWrite);
+        WriteExactly(output, entry.StoredName.data(), static_cast<std::int64_t>(entry.StoredName.size()),
+                     kCentralHeaderWrite);
+        copy(extra_length, kCentralExtraRead, kCentralHeaderWrite, false);
+        copy(comment_length, zmsg::kFileCommentReadError, kCentralHeaderWrite, false);
+    }
+    const std::int64_t central_end = output.Position();
+    if (central_end > kSaturated) throw EZipManager(kZip64Rename);
+
+    std::array<std::uint8_t, kZipEndRecordSize> end{};
+    StoreLE32(end.data(), 0x06054B50);
+    StoreLE16(end.data() + 8, static_cast<std::uint32_t>(entries.size()));
+    StoreLE16(end.data() + 10, static_cast<std::uint32_t>(entries.size()));
+    StoreLE32(end.data() + 12, static_cast<std::uint32_t>(central_end - new_central_at));
+    StoreLE32(end.data() + 16, static_cast<std::uint32_t>(new_central_at));
+    StoreLE16(end.data() + 20, static_cast<std::uint32_t>(end_.Comment.size()));
+    WriteExactly(output, end.data(), kZipEndRecordSize, zmsg::kEndRecordWriteError);
+    WriteExactly(output, end_.Comment.data(), static_cast<std::int64_t>(end_.Comment.size()), kArchiveCommentError);
+    if (!output.Flush() || !output.Close()) throw EZipManager(zmsg::kWriteErrorOutput);
+    if (dated) {
+        const struct timespec times[2] = {archive_info.st_atim, archive_info.st_mtim};
+        ::utimensat(AT_FDCWD, temp.c_str(), times, 0);
+    }
+}
+
+void TZipCore::PutRenamedArchive(const std::string& temp) {
+    // With undo allowed the old archive's bytes go to the trash, but only once the new one is in place:
+    // a second name for them (a hard link, else a copy) keeps them while the new file moves over.
+    std::string kept;
+    if (HowToDelete == htdAllowUndo) kept = KeepSecondName(ZipFileName);
+    const platform::TReplaceResult moved = platform::MoveFileOver(temp, ZipFileName, {}, FileOps);
+    if (!moved.Ok()) {
+        if (!kept.empty()) ::unlink(kept.c_str());
+        throw EZipManager(moved.DiskFull() ? kCreateFailed : zmsg::kWriteErrorOutput);
+    }
+    if (!kept.empty() && !platform::MoveToTrash(kept, ZipFileName)) ::unlink(kept.c_str());
+}
+
+}  // namespace kv
