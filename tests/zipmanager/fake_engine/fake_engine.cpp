@@ -62,9 +62,12 @@ std::string Field(const std::vector<std::string>& fields, std::size_t index) {
     return index < fields.size() ? fields[index] : std::string();
 }
 
-// Runs the script's requests against the callback; stops at the first non-zero answer.
+// Runs the script's requests against the callback; stops at the first non-zero answer unless the script
+// says "nostop".
 void Replay(ZipEngCallback callback, void* caller) {
+    bool stop = true;
     for (const auto& fields : Script()) {
+        if (fields[0] == "nostop") stop = false;
         if (fields[0] != "request") continue;
         ZipCallbackRecord record{};
         record.Caller = caller;
@@ -87,7 +90,7 @@ void Replay(ZipEngCallback callback, void* caller) {
             line << " extra=" << std::string(data, static_cast<std::size_t>(record.Arg2));
         }
         Log(line.str());
-        if (answer != 0) break;
+        if (answer != 0 && stop) break;
     }
 }
 
