@@ -89,6 +89,14 @@ bool ValidDosDateTime(std::uint32_t value) {
     return day >= 1 && month >= 1 && month <= 12 && seconds <= 59 && minutes <= 59 && hours <= 23;
 }
 
+// Whether an extra field block holds a ZIP64 field (id 1).
+bool HasZip64Field(const std::string& extra) {
+    const auto* p = reinterpret_cast<const std::uint8_t*>(extra.data());
+    for (std::size_t at = 0; at + 4 <= extra.size(); at += 4 + LoadLE16(p + at + 2))
+        if (LoadLE16(p + at) == 1) return true;
+    return false;
+}
+
 bool HasWildcard(const std::string& name) { return name.find_first_of("*?") != std::string::npos; }
 bool HasFilePart(const std::string& name) { return !name.empty() && name.back() != platform::kPathDelim; }
 
@@ -196,8 +204,9 @@ void TZipCore::RenameEntries(const std::vector<ZipRenameRec>& rules, std::uint32
     const bool dated = ::stat(ZipFileName.c_str(), &archive_info) == 0;
     ReadEndRecord(ZipFileName, true);
     if (end_.ThisDisk != 0 || end_.CentralDisk != 0) throw EZipManager(kSpannedRename);
-    // ZIP64 offsets live in extra fields this copy does not rewrite.
-    if (end_.Zip64) throw EZipManager(kZip64Rename);
+    // ZIP64 values live in extra fields this copy does not rewrite; an archive whose values all fit the
+    // classic fields (as streaming writers leave them) gets a classic end record.
+    if (end_.TotalEntries >= 0xFFFF) throw EZipManager(kZip64Rename);
     TStream32& input = *input_;
     const std::int64_t central_at = end_.ComputedCentralOffset();
     if (central_at < 0 || end_.TotalEntries > end_.CentralSize / kCentralHeaderSize)
@@ -307,14 +316,18 @@ void TZipCore::RenameEntries(const std::vector<ZipRenameRec>& rules, std::uint32
         WriteExactly(output, h.data(), kLocalHeaderSize, kLocalHeaderWrite);
         WriteExactly(output, entry.StoredName.data(), static_cast<std::int64_t>(entry.StoredName.size()),
                      kLocalHeaderWrite);
-        copy(extra_length, kLocalExtraRead, kLocalHeaderWrite, false);
+        std::string extra(extra_length, '\0');
+        ReadExactly(input, extra.data(), extra_length, kLocalExtraRead);
+        WriteExactly(output, extra.data(), extra_length, kLocalHeaderWrite);
         copy(entry.PackedSize, kZippedDataRead, zmsg::kWriteErrorOutput, true);
         if ((LoadLE16(h.data() + 6) & kDescriptorFlag) != 0) {
-            // The descriptor's signature is optional: 16 bytes with it, 12 without.
+            // The descriptor's signature is optional, and its sizes take 8 bytes each when the local header
+            // has a ZIP64 field: 12, 16, 20 or 24 bytes.
             std::array<std::uint8_t, 4> sig{};
             ReadExactly(input, sig.data(), 4, kDescriptorError);
             WriteExactly(output, sig.data(), 4, kDescriptorError);
-            copy(LoadLE32(sig.data()) == kDescriptorSig ? 12 : 8, kDescriptorError, kDescriptorError, false);
+            const std::int64_t sizes = HasZip64Field(extra) ? 16 : 8;
+            copy(LoadLE32(sig.data()) == kDescriptorSig ? 4 + sizes : sizes, kDescriptorError, kDescriptorError, false);
         }
     }
 
