@@ -118,4 +118,16 @@ private:
     int busy_level_ = 0;
 };
 
+// Holds the busy cursor (and the core's list locks) for a scope, however the scope ends.
+class TBusyScope {
+public:
+    explicit TBusyScope(TZipBase& base) : base_(base) { base_.BeginBusy(); }
+    ~TBusyScope() { base_.EndBusy(); }
+    TBusyScope(const TBusyScope&) = delete;
+    TBusyScope& operator=(const TBusyScope&) = delete;
+
+private:
+    TZipBase& base_;
+};
+
 }  // namespace kv

@@ -194,9 +194,8 @@ int TZipCore::Add() {
     {
         TRunningMark running(zip_running_);
         SetCancel(false);
-        BeginBusy();
+        const TBusyScope busy(*this);
         success_count_ = AddJob(lines, options);
-        EndBusy();
         SetCancel(false);
     }
     if (success_count_ > 0) List();

@@ -46,12 +46,11 @@ void TZipLibLoader::Reset() {
 }
 
 void TZipLibLoader::Load() {
-    owner_.BeginBusy();
+    const TBusyScope busy(owner_);
     Reset();
     const std::string path = LibraryPath();
     if (!library_.Open(path)) {
         Reset();
-        owner_.EndBusy();
         throw EZipManager(kFailedToLoad, std::vector<TZipMessageArg>{path});
     }
     const TEntryNames& names = kNames[kind_];
@@ -68,11 +67,9 @@ void TZipLibLoader::Load() {
         const std::string loaded = path_;
         library_.Close();
         Reset();
-        owner_.EndBusy();
         throw EZipManager(kOldOrCorrupt, std::vector<TZipMessageArg>{loaded});
     }
     if (owner_.Verbose) owner_.Diagnostic(ZipMessageText(kLoaded) + path_);
-    owner_.EndBusy();
 }
 
 void TZipLibLoader::Unload() {

@@ -202,11 +202,17 @@ private:
         busy_ = true;
         core_->ReEntry = false;
         core_->SetCancel(false);  // a cancel ends the operation it stopped, not every later one
+        // A handler that throws out of an operation must not leave the component busy for good.
+        struct TBracket {
+            TZipManager& owner;
+            ~TBracket() {
+                owner.core_->EndBusy();
+                owner.busy_ = false;
+            }
+        };
         core_->BeginBusy();
-        const int result = operation();
-        core_->EndBusy();
-        busy_ = false;
-        return result;
+        const TBracket bracket{*this};
+        return operation();
     }
 };
 

@@ -142,20 +142,16 @@ std::string KeepSecondName(const std::string& file) {
 int TZipCore::Rename(const std::vector<ZipRenameRec>& renames, std::uint32_t date_time) {
     ClearError();
     TRunningMark running(zip_running_);
-    BeginBusy();
+    const TBusyScope busy(*this);
     std::vector<ZipRenameRec> rules;
     for (const ZipRenameRec& given : renames) {
         ZipRenameRec rule{platform::ToNativeDelimiters(given.OldName), platform::ToNativeDelimiters(given.NewName),
                           given.NewDate};
         if (HasWildcard(rule.OldName) || HasWildcard(rule.NewName)) {
             ShowMessage(kWildcards);
-            EndBusy();
             return kRenameWildcard;
         }
-        if (HasFilePart(rule.OldName) && !HasFilePart(rule.NewName)) {
-            EndBusy();
-            return kRenameFileToFolder;
-        }
+        if (HasFilePart(rule.OldName) && !HasFilePart(rule.NewName)) return kRenameFileToFolder;
         if (!HasFilePart(rule.OldName)) {
             rule.NewName = platform::ExtractFilePath(rule.NewName);
             rule.OldName = platform::IncludeTrailingDelimiter(rule.OldName);
@@ -165,8 +161,10 @@ int TZipCore::Rename(const std::vector<ZipRenameRec>& renames, std::uint32_t dat
 
     int result = 0;
     std::string temp;
+    struct stat archive_info {};
     try {
-        if (!platform::FileExists(ZipFileName)) throw EZipManager(kNoZipFile);
+        if (!platform::FileExists(ZipFileName) || ::stat(ZipFileName.c_str(), &archive_info) != 0)
+            throw EZipManager(kNoZipFile);
         temp = MakeTempFileName();
         if (temp.empty()) throw EZipManager(kNoTempFile);
         RenameEntries(rules, date_time, temp);
@@ -188,20 +186,20 @@ int TZipCore::Rename(const std::vector<ZipRenameRec>& renames, std::uint32_t dat
     if (result == 0) {
         try {
             PutRenamedArchive(temp);
+            // The archive keeps its date (set on the file in place: a copy across file systems is new).
+            const struct timespec times[2] = {archive_info.st_atim, archive_info.st_mtim};
+            ::utimensat(AT_FDCWD, ZipFileName.c_str(), times, 0);
         } catch (const EZipManager& error) {
             ShowException(error);
             result = kRenameWildcard;
         }
     }
     if (result != 0 && !temp.empty()) ::unlink(temp.c_str());
-    EndBusy();
     if (result == 0) List();
     return result;
 }
 
 void TZipCore::RenameEntries(const std::vector<ZipRenameRec>& rules, std::uint32_t date_time, const std::string& temp) {
-    struct stat archive_info {};
-    const bool dated = ::stat(ZipFileName.c_str(), &archive_info) == 0;
     ReadEndRecord(ZipFileName, true);
     if (end_.ThisDisk != 0 || end_.CentralDisk != 0) throw EZipManager(kSpannedRename);
     // ZIP64 values live in extra fields this copy does not rewrite; an archive whose values all fit the
@@ -364,10 +362,6 @@ void TZipCore::RenameEntries(const std::vector<ZipRenameRec>& rules, std::uint32
     WriteExactly(output, end.data(), kZipEndRecordSize, zmsg::kEndRecordWriteError);
     WriteExactly(output, end_.Comment.data(), static_cast<std::int64_t>(end_.Comment.size()), kArchiveCommentError);
     if (!output.Flush() || !output.Close()) throw EZipManager(zmsg::kWriteErrorOutput);
-    if (dated) {
-        const struct timespec times[2] = {archive_info.st_atim, archive_info.st_mtim};
-        ::utimensat(AT_FDCWD, temp.c_str(), times, 0);
-    }
 }
 
 void TZipCore::PutRenamedArchive(const std::string& temp) {
