@@ -298,9 +298,14 @@ void TZipCore::RenameEntries(const std::vector<ZipRenameRec>& rules, std::uint32
             }
         }
         if (renamed) {
-            const bool utf8 = (entry.Flags & kUtf8Flag) != 0;
-            const std::string zip_name = ConvertNameForStore(name, false, utf8);
-            entry.StoredName = utf8 ? zip_name : TextToStored(zip_name, entry.Host, entry.Version);
+            const std::string zip_name = ConvertNameForStore(name, false, true);
+            if ((entry.Flags & kUtf8Flag) == 0) {
+                entry.StoredName = TextToStored(zip_name, entry.Host, entry.Version);
+                // A name the entry's code page cannot hold is stored as UTF-8 and flagged so.
+                if (ConvertStoredName(StoredToText(entry.StoredName, entry.Host, entry.Version, false), false) != name)
+                    entry.Flags |= kUtf8Flag;
+            }
+            if ((entry.Flags & kUtf8Flag) != 0) entry.StoredName = zip_name;
             entry.Name = name;
         } else {
             entry.StoredName = stored;
@@ -308,6 +313,7 @@ void TZipCore::RenameEntries(const std::vector<ZipRenameRec>& rules, std::uint32
         if (entry.StoredName.size() > 0xFFFF) throw EZipManager(kLocalHeaderWrite);
         Report(rkMessage, 0, 0, message);
         if (entry.Date != 0) StoreLE32(h.data() + 10, entry.Date);
+        StoreLE16(h.data() + 6, LoadLE16(h.data() + 6) | (entry.Flags & kUtf8Flag));
         entry.NewLocalOffset = output.Position();
         Report(rkNewItem, 0, entry.PackedSize, entry.Name);
         StoreLE16(h.data() + 26, static_cast<std::uint32_t>(entry.StoredName.size()));
@@ -341,6 +347,7 @@ void TZipCore::RenameEntries(const std::vector<ZipRenameRec>& rules, std::uint32
         const std::uint16_t comment_length = LoadLE16(h.data() + 32);
         if (input.Seek(name_length, TSeekOrigin::soCurrent) < 0) throw EZipManager(zmsg::kCentralNameReadError);
         if (entry.Date != 0) StoreLE32(h.data() + 12, entry.Date);
+        StoreLE16(h.data() + 8, entry.Flags);
         StoreLE16(h.data() + 28, static_cast<std::uint32_t>(entry.StoredName.size()));
         StoreLE32(h.data() + 42, static_cast<std::uint32_t>(entry.NewLocalOffset));
         WriteExactly(output, h.data(), kCentralHeaderSize, kCentralHeaderWrite);

@@ -161,6 +161,17 @@ TEST_F(ZipRename, KeepsStubsCommentsAndDescriptorsWithoutSignature) {
     }
 }
 
+TEST_F(ZipRename, NamesTheCodePageCannotHoldAreStoredAsUtf8) {
+    // Made on MS-DOS: names are in the OEM code page (CP437), which has "é" but no Cyrillic letters.
+    Make(test::WithHost(test::BuildZip({{.name = "a.txt", .data = "alpha"}, {.name = "b.txt", .data = "beta"}}), 0));
+    EXPECT_EQ(Rename({{"a.txt", "\u0436ar.txt"}, {"b.txt", "caf\u00e9.txt"}}), 0) << probe_.zm.Message();
+    EXPECT_EQ(probe_.Names(), (std::vector<std::string>{"\u0436ar.txt", "caf\u00e9.txt"}));
+    EXPECT_NE(probe_.Find("\u0436ar.txt")->Flags & 0x0800, 0);
+    EXPECT_EQ(probe_.Find("caf\u00e9.txt")->Flags & 0x0800, 0);  // CP437 holds it
+    const std::string bytes = test::ReadFile(archive_);
+    EXPECT_NE(bytes.find("caf\x82.txt"), std::string::npos);
+}
+
 TEST_F(ZipRename, RealArchivesStayValid) {
     if (!test::HaveProgram("zip") || !test::HaveProgram("unzip")) GTEST_SKIP() << "zip and unzip are needed";
     fs::create_directories(dir_ / "src" / "docs");
