@@ -31,14 +31,14 @@ protected:
     }
     TZipManager& zm() { return probe_.zm; }
     // Adds the source tree (names relative to it) with `options` added to the usual ones.
-    int AddTree(AddOpts options = {}, const std::string& spec = "*") {
+    int AddTree(AddOpts options = {}, const std::string& mask = "*") {
         options.Include(AddDirNames);
         options.Include(AddRecurseDirs);
         zm().SetZipFileName(archive_.string());
         zm().SetRootDir((dir_ / "src").string());
         zm().SetAddOptions(options);
         zm().FSpecArgs().Clear();
-        zm().FSpecArgs().Add(spec);
+        zm().FSpecArgs().Add(mask);
         return zm().Add();
     }
     std::vector<std::string> SortedNames() const {

@@ -16,7 +16,7 @@ TEST(SpecLines, ParseRecursionAndPasswordMarks) {
     struct Case {
         const char* line;
         std::uint16_t job_recurse;
-        const char* spec;
+        const char* mask;
         std::int32_t encrypt;
         std::uint16_t recurse;
         const char* password;  // null: none in the line
@@ -36,7 +36,7 @@ TEST(SpecLines, ParseRecursionAndPasswordMarks) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
         const TSpecLine parsed = ParseSpecLine(c.line, -1, c.job_recurse);
-        EXPECT_EQ(parsed.Spec, c.spec);
+        EXPECT_EQ(parsed.Spec, c.mask);
         EXPECT_EQ(parsed.Encrypt, c.encrypt);
         EXPECT_EQ(parsed.Recurse, c.recurse);
         EXPECT_EQ(parsed.HasPassword, c.password != nullptr);
@@ -133,8 +133,8 @@ TEST_F(ZipJobs, AddPassesEverySettingInTheRecord) {
     };
     for (const auto& [key, value] : fields) EXPECT_EQ(Zip(key), value) << key;
     EXPECT_NE(fake_.Lines(FakeEngines::Zip, "zip ")[0].find(" FromDateText=03 15 24 "), std::string::npos);
-    EXPECT_EQ(fake_.Lines(FakeEngines::Zip, "spec "),
-              (std::vector<std::string>{"spec *.txt|pw|-1|65535", "spec *.doc|pw|0|0", "spec *.bin|other|65535|65535"}));
+    EXPECT_EQ(fake_.Lines(FakeEngines::Zip, "line "),
+              (std::vector<std::string>{"line *.txt|pw|-1|65535", "line *.doc|pw|0|0", "line *.bin|other|65535|65535"}));
     EXPECT_EQ(fake_.Lines(FakeEngines::Zip, "exclude "), std::vector<std::string>{"exclude *.tmp"});
     // The lines stay for the next operation.
     EXPECT_EQ(zm().FSpecArgs().Count(), 3);
@@ -151,7 +151,7 @@ TEST_F(ZipJobs, AddDefaultsLeaveTheOptionalFieldsEmpty) {
         {"Level", "9"}, {"AesStrength", "0"}, {"AllowUndo", "0"}, {"CodePage", "0"}, {"Verbose", "0"},
         {"Trace", "0"}, {"Freshen", "0"}, {"Update", "0"}};
     for (const auto& [key, value] : fields) EXPECT_EQ(Zip(key), value) << key;
-    EXPECT_EQ(fake_.Lines(FakeEngines::Zip, "spec "), std::vector<std::string>{"spec x|(null)|0|0"});
+    EXPECT_EQ(fake_.Lines(FakeEngines::Zip, "line "), std::vector<std::string>{"line x|(null)|0|0"});
 }
 
 TEST_F(ZipJobs, FreshenOrUpdateWithoutLinesFreshensEverything) {
@@ -160,7 +160,7 @@ TEST_F(ZipJobs, FreshenOrUpdateWithoutLinesFreshensEverything) {
     zm().Add();
     EXPECT_EQ(Zip("Freshen"), "-1");
     EXPECT_EQ(Zip("Update"), "0");
-    EXPECT_EQ(fake_.Lines(FakeEngines::Zip, "spec "), std::vector<std::string>{"spec *.*|(null)|0|0"});
+    EXPECT_EQ(fake_.Lines(FakeEngines::Zip, "line "), std::vector<std::string>{"line *.*|(null)|0|0"});
     EXPECT_EQ(zm().FSpecArgs().Count(), 0);
     EXPECT_EQ(zm().AddOptions(), (AddOpts{AddFreshen, AddUpdate}));
 }
@@ -241,8 +241,8 @@ TEST_F(ZipJobs, DeleteSendsTheLinesAsTheyStand) {
         {"DeleteEntries", "-1"}, {"Encrypt", "0"}, {"JunkDirNames", "0"}, {"Recurse", "0"}, {"NotSafe", "0"},
         {"Move", "0"}, {"Update", "0"}, {"Freshen", "0"}, {"ExcludeCount", "0"}, {"ZipFileName", archive_.string()}};
     for (const auto& [key, value] : fields) EXPECT_EQ(Zip(key), value) << key;
-    EXPECT_EQ(fake_.Lines(FakeEngines::Zip, "spec "),
-              (std::vector<std::string>{"spec >a.txt<pw|(null)|0|0", "spec b*|(null)|0|0"}));
+    EXPECT_EQ(fake_.Lines(FakeEngines::Zip, "line "),
+              (std::vector<std::string>{"line >a.txt<pw|(null)|0|0", "line b*|(null)|0|0"}));
     EXPECT_EQ(zm().SuccessCount(), 2);
     EXPECT_GT(probe_.DirUpdates, updates);  // read again after files were deleted
     EXPECT_EQ(zm().FSpecArgs().Count(), 2);
@@ -284,7 +284,7 @@ TEST_F(ZipJobs, ExtractPassesItsSettingsAndEmptiesTheLines) {
         {"SpecCount", "2"}, {"ZipFileName", archive_.string()}, {"PasswordReqCount", "3"},
         {"ExtractDir", (dir_ / "out" / "deep").string()}};
     for (const auto& [key, value] : fields) EXPECT_EQ(Unzip(key), value) << key;
-    EXPECT_EQ(fake_.Lines(FakeEngines::Unzip, "spec "), (std::vector<std::string>{"spec a.txt", "spec *.*"}));
+    EXPECT_EQ(fake_.Lines(FakeEngines::Unzip, "line "), (std::vector<std::string>{"line a.txt", "line *.*"}));
     EXPECT_EQ(zm().SuccessCount(), 2);
     EXPECT_EQ(zm().FSpecArgs().Count(), 0);
 }
