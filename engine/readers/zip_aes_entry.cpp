@@ -37,9 +37,11 @@ std::int64_t TAesEntryStream::Write(const void*, std::int64_t) {
 }
 
 bool TAesEntryStream::Authentic() {
-    std::vector<std::uint8_t> rest(64 * 1024);
-    while (remaining_ > 0) {
-        if (Read(rest.data(), static_cast<std::int64_t>(rest.size())) == 0) return false;
+    if (remaining_ > 0) {
+        // Data the decoder did not need (it stopped early, or the data is damaged) counts all the same.
+        std::vector<std::uint8_t> rest(64 * 1024);
+        while (remaining_ > 0)
+            if (Read(rest.data(), static_cast<std::int64_t>(rest.size())) == 0) return false;
     }
     std::array<std::uint8_t, kAesAuthCodeLength> stored{};
     if (Source().ReadFull(stored.data(), stored.size()) != static_cast<std::int64_t>(stored.size())) return false;

@@ -22,12 +22,6 @@ const ZipCallbackRecord& TRequestChannel::Send(ZipEngRequest code, std::int32_t 
     return record_;
 }
 
-const ZipCallbackRecord& TRequestChannel::SendSize(ZipEngRequest code, std::int64_t size, std::string_view text) {
-    if (code == zrByteTotal)
-        return Send(code, static_cast<std::int32_t>(size >> 32), static_cast<std::int32_t>(size), text, size);
-    return Send(code, 0, static_cast<std::int32_t>(size), text, size);
-}
-
 std::string TRequestChannel::AnswerText() const { return std::string(record_.Text); }
 
 }  // namespace kv

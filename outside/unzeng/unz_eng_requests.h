@@ -19,8 +19,6 @@ public:
     // `size` goes into the record's 64-bit size for the requests that report one.
     const ZipCallbackRecord& Send(ZipEngRequest code, std::int32_t arg1 = 0, std::int32_t arg2 = 0,
                                   std::string_view text = {}, std::int64_t size = 0);
-    // A size request: Arg2 holds the low 32 bits, Size all of it.
-    const ZipCallbackRecord& SendSize(ZipEngRequest code, std::int64_t size, std::string_view text = {});
 
     // The caller answered with a non-zero result, or the job was aborted.
     bool Stopped() const { return stopped_ || Aborted(); }
