@@ -14,7 +14,7 @@ const ZipCallbackRecord& TRequestChannel::Send(ZipEngRequest code, std::int32_t 
     record_.ActionCode = code;
     record_.Arg1 = arg1;
     record_.Arg2 = arg2;
-    std::memcpy(record_.Text, text.data(), std::min<std::size_t>(text.size(), kZipEngTextSize));
+    if (!text.empty()) std::memcpy(record_.Text, text.data(), std::min<std::size_t>(text.size(), kZipEngTextSize));
     record_.Size = size;
     if (Stopped() || command_.Callback == nullptr) return record_;
     if (command_.Callback(&record_) != 0) stopped_ = true;
