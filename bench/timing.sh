@@ -25,3 +25,59 @@ make_many_entries() {
   (cd "$work/tree" && rm -f ../many.zip ../many.tar && zip -qr ../many.zip . && tar -cf ../many.tar .)
   rm -rf "$work/tree"
 }
+
+# tree.zip in folder $1: regular files of system folders with many files, about $2 bytes in all, zipped
+# once and kept.
+make_tree_zip() {
+  local work="$1" target="$2"
+  [ -f "$work/tree.zip" ] && return 0
+  echo "making tree.zip..." >&2
+  rm -rf "$work/src"; mkdir -p "$work/src"
+  find /usr/include /usr/lib/python3* /usr/share/perl* /usr/share/doc /usr/share/man -type f -printf '%s %p\n' 2>/dev/null |
+    awk -v target="$target" '{ size += $1; sub(/^[0-9]+ /, ""); print; if (size >= target) exit }' > "$work/src.list" || true
+  tar -cf - -T "$work/src.list" 2>/dev/null | tar -xf - -C "$work/src"
+  (cd "$work/src" && zip -qr ../tree.zip .)
+  rm -rf "$work/src" "$work/src.list"
+}
+
+# big.zip in folder $1: one file of about $2 bytes of compressible data (a tar of /usr/share), zipped once
+# and kept.
+make_big_zip() {
+  local work="$1" target="$2"
+  [ -f "$work/big.zip" ] && return 0
+  echo "making big.zip..." >&2
+  { tar -cf - --ignore-failed-read /usr/share 2>/dev/null || true; } | head -c "$target" > "$work/big.dat"
+  (cd "$work" && rm -f big.zip && zip -q big.zip big.dat)
+  rm -f "$work/big.dat"
+}
+
+# Runs a command with its output thrown away; prints its peak resident memory in KiB (through /usr/bin/time,
+# whose report goes to $work/rss, or, without it, getrusage in python3) and fails when the command fails.
+peak_kib() {
+  if [ -x /usr/bin/time ]; then
+    /usr/bin/time -f %M -o "$work/rss" "$@" >/dev/null 2>&1 || return 1
+    tail -n 1 "$work/rss"
+  else
+    python3 -c 'import resource, subprocess, sys
+code = subprocess.run(sys.argv[1:], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode
+print(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss)
+sys.exit(code)' "$@"
+  fi
+}
+
+# Best of 3 runs, each with a fresh empty $out (set by the caller): "seconds KiB" (the largest peak memory of
+# the runs), or "failed".
+measure() {
+  local best=999 rss=0
+  for _ in 1 2 3; do
+    rm -rf "$out"; mkdir -p "$out"
+    local t0 t1 kib
+    t0=$(date +%s.%N)
+    kib=$(peak_kib "$@") || { echo failed; rm -rf "$out"; return; }
+    t1=$(date +%s.%N)
+    best=$(echo "$t1 $t0 $best" | awk '{d=$1-$2; print (d<$3)?d:$3}')
+    [ "$kib" -gt "$rss" ] && rss=$kib
+  done
+  rm -rf "$out"
+  echo "$best $rss"
+}

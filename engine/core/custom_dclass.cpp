@@ -50,7 +50,11 @@ int TCustomDClass::RunOperation(TOutputMode mode) {
 
 bool TCustomDClass::CheckCRC(int crc_kind, std::uint32_t stored_crc) {
     const std::uint32_t value = crc_kind == kCrc16 ? Crc16Value : Crc32Value;
-    const bool pass = !GetCancel() && (stored_crc == value || stored_crc == ~value);
+    return ReportCheck(stored_crc == value || stored_crc == ~value);
+}
+
+bool TCustomDClass::ReportCheck(bool pass) {
+    pass = pass && !GetCancel();
     const std::string& name = OutputMode == TOutputMode::omFiles ? CurrentOutputPath : CurrentStoredName;
     if (OnEnd) {
         OnEnd(this, name, pass);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -21,6 +22,8 @@ public:
     // Whether the entry just decoded passes its check: the stored value equals the accumulator selected
     // by crc_kind or its complement. Fires OnEnd, or reports "File fails CRC check" without it.
     virtual bool CheckCRC(int crc_kind, std::uint32_t stored_crc);
+    // Tells the entry's verdict as CheckCRC does, for entries checked otherwise (an authentication code).
+    bool ReportCheck(bool pass);
     // Verifies a 12-byte cipher header against the current password; only the cipher formats can.
     virtual bool CheckPassword(const TCipherHeader& /*header*/) { return false; }
 
@@ -45,9 +48,12 @@ protected:
     // Creates the output file (writing files), opens the existing one at its end (appending), or nothing
     // (testing); false when the file cannot be made.
     bool OpenOutput();
-    // Reads the entry's 12-byte cipher header and finds a password that opens it: Password, then each line
-    // of Passwords, then OnGetPassword up to PasswordAttempts times. False leaves the data to be skipped.
+    // Reads the entry's 12-byte cipher header and finds a password that opens it. False leaves the data to
+    // be skipped.
     bool GetPassword(TStream32& archive);
+    // Finds a password that `opens` accepts (it tries Password): Password, then each line of Passwords, then
+    // OnGetPassword up to PasswordAttempts times, each refusal reported as "Invalid password".
+    bool FindPassword(const std::function<bool()>& opens);
     // Closes the output and gives the file its date (by DateAttribute) and attributes: MS-DOS bits in the
     // low byte, or a Unix writer's permissions in the high half.
     void CloseOutput(std::uint32_t attributes, std::uint32_t dos_date_time);

@@ -125,25 +125,31 @@ bool TCustomDClass::OpenOutput() {
 
 bool TCustomDClass::GetPassword(TStream32& archive) {
     if (EncryptionMethod != emZip_V2) return false;
-    Timer.Pause();
     TCipherHeader header{};
-    if (ReadBlock(archive, kCipherHeaderSize, kNoCrc, false, header.data()) != kCipherHeaderSize) {
-        Timer.Resume();
-        return false;
+    {
+        TTimerPause pause(Timer);
+        if (ReadBlock(archive, kCipherHeaderSize, kNoCrc, false, header.data()) != kCipherHeaderSize) return false;
     }
-    bool passed = CheckPassword(header);
+    return FindPassword([&] { return CheckPassword(header); });
+}
+
+bool TCustomDClass::FindPassword(const std::function<bool()>& opens) {
+    TTimerPause pause(Timer);
+    bool passed = opens();
     for (std::size_t line = 0; !passed && line < Passwords.size(); ++line) {
         if (Passwords[line].empty()) continue;
         Password = Passwords[line];
-        passed = CheckPassword(header);
+        passed = opens();
     }
     const std::string& name = OutputMode == TOutputMode::omFiles ? CurrentOutputPath : CurrentStoredName;
     if (!passed && !OnGetPassword) {
         ReportMissingEvent("OnGetPassword");
     } else {
         for (int attempt = 0; !passed && attempt < PasswordAttempts && !GetCancel(); ++attempt) {
-            TSeedKeyRecord header_keys{SeedHeaderKeys.Key0(), SeedHeaderKeys.Key1(), SeedHeaderKeys.Key2()};
-            TSeedKeyRecord data_keys{SeedDataKeys.Key0(), SeedDataKeys.Key1(), SeedDataKeys.Key2()};
+            // The seeds, not the key states: a password tried before has left the data keys wherever it led,
+            // and keys taken from there would seed every later try wrongly.
+            TSeedKeyRecord header_keys = CipherSeed(TSeedKind::skHeader);
+            TSeedKeyRecord data_keys = CipherSeed(TSeedKind::skData);
             bool try_again = true;
             OnGetPassword(this, name, Password, header_keys, data_keys, try_again);
             SeedHeaderKeys.Assign(header_keys);
@@ -153,7 +159,7 @@ bool TCustomDClass::GetPassword(TStream32& archive) {
                         ecode::kInvalidPassword);
                 break;
             }
-            if (CheckPassword(header)) {
+            if (opens()) {
                 Passwords.insert(Passwords.begin(), Password);
                 passed = true;
             } else {
@@ -163,7 +169,6 @@ bool TCustomDClass::GetPassword(TStream32& archive) {
             }
         }
     }
-    Timer.Resume();
     return passed;
 }
 

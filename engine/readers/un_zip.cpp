@@ -8,8 +8,10 @@
 
 #include "engine/core/error_codes.h"
 #include "engine/core/oem_names.h"
+#include "engine/core/zip_aes.h"
 #include "engine/core/zip_cipher.h"
 #include "engine/readers/header_reader.h"
+#include "engine/readers/zip_aes_entry.h"
 #include "engine/readers/zip_central_position.h"
 #include "engine/readers/zip_local_entry.h"
 #include "platform/byte_order.h"
@@ -27,6 +29,12 @@ constexpr std::int64_t kSearchForward = 32768;
 
 bool IsDirectory(const TZipEntryHeader& header, const std::string& name) {
     return (header.ExternalAttr & platform::kFaDirectory) != 0 || (!name.empty() && name.back() == platform::kPathDelim);
+}
+
+// What the entry's cipher stores besides the compressed data.
+std::int64_t CipherOverhead(const TZipEntryHeader& header) {
+    if (header.IsAes()) return static_cast<std::int64_t>(AesOverhead(header.AesStrength));
+    return header.EncryptionMethod() == emZip_V2 ? static_cast<std::int64_t>(kCipherHeaderSize) : 0;
 }
 
 }  // namespace
@@ -56,6 +64,7 @@ void TUnZip::ExtractIt(TStream32* archive, TObject*) {
     THeaderReader reader(*archive, size);
     std::vector<TSelected> selected;
     local_correction_ = 0;
+    selected_files_ = 0;
     std::unique_ptr<TSplitSetStream> set;
     const std::optional<std::int64_t> central = FindZipCentralPosition(Detection(), reader, size);
     if (central && ArcType() == atZipMV) {
@@ -75,6 +84,7 @@ void TUnZip::ExtractIt(TStream32* archive, TObject*) {
         SelectFromLocal(*archive, std::max<std::int64_t>(Detection().ArcStartOffset, 0), selected);
     }
     ArchiveTotalBytes = BytesToProcess = TotalUnpackedSize;
+    EntriesSelected(selected_files_, TotalUnpackedSize);
     TExtractionPass pass(set ? static_cast<TStream32&>(*set) : *archive);
     for (const TSelected& item : selected) {
         if (GetCancel()) break;
@@ -86,7 +96,7 @@ void TUnZip::ExtractIt(TStream32* archive, TObject*) {
             DoError(ArchiveFile(), {}, "0", ecode::kBadFileHeader);
             break;
         }
-        ExtractEntry(pass, *entry, item.LocalOffset);
+        ExtractEntry(pass, *entry, item.LocalOffset, item.Index);
     }
 }
 
@@ -125,7 +135,7 @@ void TUnZip::SelectFromCentral(TStream32& archive, std::int64_t position, const 
     // read both again for every entry.
     THeaderReader locals(archive, size);
     bool first = true;
-    while (!GetCancel()) {
+    for (int index = 0; !GetCancel(); ++index) {
         const std::optional<TEntry> read = ReadHeader(reader, position, true);
         if (!read) break;
         const TEntry& entry = *read;
@@ -155,7 +165,7 @@ void TUnZip::SelectFromCentral(TStream32& archive, std::int64_t position, const 
             DoError(entry.Name, {}, "0", ecode::kBadOffsetToLocalHeader);
             continue;
         }
-        Offer(entry, {header_at, local_offset}, selected);
+        Offer(entry, {header_at, local_offset, index}, selected);
     }
 }
 
@@ -186,7 +196,7 @@ std::optional<TUnZip::TEntry> TUnZip::ReadHeader(THeaderReader& reader, std::int
 void TUnZip::SelectFromLocal(TStream32& archive, std::int64_t position, std::vector<TSelected>& selected) {
     THeaderReader reader(archive, archive.Size());
     position = ZipFirstLocalHeader(reader, position);
-    while (!GetCancel()) {
+    for (int index = 0; !GetCancel(); ++index) {
         std::optional<TEntry> read = ReadHeader(reader, position, false);
         if (!read) break;
         const std::int64_t header_at = position;
@@ -197,7 +207,7 @@ void TUnZip::SelectFromLocal(TStream32& archive, std::int64_t position, std::vec
             break;
         }
         position = *next;
-        if (SelectEntry(read->Name)) Offer(*read, {header_at, header_at}, selected);
+        if (SelectEntry(read->Name)) Offer(*read, {header_at, header_at, index}, selected);
     }
 }
 
@@ -214,16 +224,18 @@ void TUnZip::Offer(const TEntry& entry, TSelected where, std::vector<TSelected>&
     }
     if (!entry.Directory) {
         const auto packed = static_cast<std::int64_t>(std::min<std::uint64_t>(entry.Header.PackedSize, INT64_MAX / 4));
-        TotalPackedSize += method == emZip_V2 ? std::max<std::int64_t>(packed - kCipherHeaderSize, 0) : packed;
+        TotalPackedSize += std::max<std::int64_t>(packed - CipherOverhead(entry.Header), 0);
+        ++selected_files_;
         TotalUnpackedSize += static_cast<std::int64_t>(std::min<std::uint64_t>(entry.Header.UnpackedSize, INT64_MAX / 4));
     }
     NewestFileDate = std::max(NewestFileDate, DosDateTimeToDateTime(entry.Header.DosDateTime));
     selected.push_back(where);
 }
 
-void TUnZip::ExtractEntry(TExtractionPass& pass, const TEntry& entry, std::int64_t local_offset) {
+void TUnZip::ExtractEntry(TExtractionPass& pass, const TEntry& entry, std::int64_t local_offset, int index) {
     TStream32& archive = pass.data;
     SetOutputName(entry.Name);
+    EntryStarts(index, entry.Name, entry.Header, entry.Directory);
     TEntryRecord record;
     record.FileName = entry.Name;
     record.UnpackedSize = static_cast<std::int64_t>(std::min<std::uint64_t>(entry.Header.UnpackedSize, INT64_MAX / 4));
@@ -250,10 +262,10 @@ void TUnZip::ExtractEntry(TExtractionPass& pass, const TEntry& entry, std::int64
         return;
     }
     const bool enciphered = entry.Header.Enciphered();
-    if (!IsKnownMethod(entry.Header.Method) || (enciphered && (entry.Header.Flags & kFlagStrongEncryption) != 0)) {
-        DoError(entry.Name, {}, "0",
-                enciphered && (entry.Header.Flags & kFlagStrongEncryption) != 0 ? ecode::kUnsupportedPasswordEncryption
-                                                                                : ecode::kUnsupportedMethod);
+    const bool aes = entry.Header.IsAes();
+    const bool strong = enciphered && (entry.Header.Flags & kFlagStrongEncryption) != 0;
+    if (!IsKnownMethod(entry.Header.DataMethod()) || strong) {
+        DoError(entry.Name, {}, "0", strong ? ecode::kUnsupportedPasswordEncryption : ecode::kUnsupportedMethod);
         SkipEntry(record);
         return;
     }
@@ -269,6 +281,10 @@ void TUnZip::ExtractEntry(TExtractionPass& pass, const TEntry& entry, std::int64
         return;
     }
     archive.Seek(data_at, TSeekOrigin::soBeginning);
+    if (aes) {
+        ExtractAesEntry(pass, entry.Header, record.PackedSize, local.DosDateTime);
+        return;
+    }
     std::int64_t packed = record.PackedSize;
     bool decoded = false;
     EncryptionMethod = enciphered ? emZip_V2 : emNone;
@@ -281,12 +297,37 @@ void TUnZip::ExtractEntry(TExtractionPass& pass, const TEntry& entry, std::int64
     } else {
         decoded = true;
     }
-    if (decoded) Decode(pass, entry.Header, std::max<std::int64_t>(packed, 0), enciphered);
+    if (decoded) Decode(pass, archive, entry.Header.Method, entry.Header, std::max<std::int64_t>(packed, 0), enciphered);
+    FinishOutput(entry.Header, local.DosDateTime, decoded);
+    CheckCRC(kCrc32, entry.Header.Crc);
+}
+
+void TUnZip::ExtractAesEntry(TExtractionPass& pass, const TZipEntryHeader& header, std::int64_t packed_size,
+                             std::uint32_t dos_date_time) {
+    TStream32& archive = pass.data;
+    EncryptionMethod = header.EncryptionMethod();
+    const std::int64_t data_size = packed_size - CipherOverhead(header);
+    TAesEntryHeader opening;
+    std::unique_ptr<TZipAesCipher> cipher;
+    const bool opened = data_size >= 0 && opening.Read(archive, header.AesStrength) &&
+                        FindPassword([&] { return (cipher = opening.Open(Password)) != nullptr; });
+    bool pass_check = false;
+    if (opened) {
+        TAesEntryStream data(archive, *cipher, data_size);
+        const bool decoded = Decode(pass, data, header.DataMethod(), header, data_size, false);
+        const bool authentic = data.Authentic();
+        // AE-2 leaves the CRC out (0): the authentication code alone vouches for the data.
+        pass_check = decoded && authentic && (EncryptionMethod >= emAes2_128 || ~Crc32Value == header.Crc);
+    }
+    FinishOutput(header, dos_date_time, opened);
+    ReportCheck(pass_check);
+}
+
+void TUnZip::FinishOutput(const TZipEntryHeader& header, std::uint32_t dos_date_time, bool decoded) {
     const bool wrote_nothing = !decoded && OutputMode == TOutputMode::omFiles;
-    CloseOutput(OutputAttributes(entry.Header, false), local.DosDateTime);
+    CloseOutput(OutputAttributes(header, false), dos_date_time);
     // No password opened the entry: an empty file named like it would pass for the entry itself.
     if (wrote_nothing) ::remove(CurrentOutputPath.c_str());
-    CheckCRC(kCrc32, entry.Header.Crc);
 }
 
 }  // namespace kv

@@ -1,4 +1,8 @@
 // The ZIP reader's decoders, by method.
+#include <libdeflate.h>
+
+#include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "engine/codecs/explode.h"
@@ -20,6 +24,7 @@ enum : std::uint16_t {
 constexpr std::uint16_t kFlagImplode8k = 0x0002;
 constexpr std::uint16_t kFlagImplodeLiteralTree = 0x0004;
 constexpr std::int64_t kStepSize = 32768;
+constexpr std::size_t kWholeSlice = 1024 * 1024;
 
 }  // namespace
 
@@ -28,8 +33,8 @@ bool TUnZip::IsKnownMethod(std::uint16_t method) {
            method == kImploded || method == kDeflated || method == kDeflate64 || method == kBzip2;
 }
 
-void TUnZip::Decode(TExtractionPass& pass, const TZipEntryHeader& header, std::int64_t packed_size, bool enciphered) {
-    TStream32& archive = pass.data;
+bool TUnZip::Decode(TExtractionPass& pass, TStream32& source, std::uint16_t method, const TZipEntryHeader& header,
+                    std::int64_t packed_size, bool enciphered) {
     const auto unpacked = static_cast<std::int64_t>(std::min<std::uint64_t>(header.UnpackedSize, INT64_MAX / 4));
     std::int64_t done = 0;
     const auto progress = [&](std::int64_t size) {
@@ -40,33 +45,45 @@ void TUnZip::Decode(TExtractionPass& pass, const TZipEntryHeader& header, std::i
     const TEncryptionMethod cipher = enciphered ? emZip_V2 : emNone;
     bool data_error = false;
 
-    if (header.Method == kStored) {
+    if (method == kStored) {
         TEntryRecord record;
         record.PackedSize = packed_size;
-        record.Flags = header.Flags;
-        CopyStored(archive, Output.get(), record, kCrc32);
-        return;
+        record.Flags = enciphered ? kZipFlagEnciphered : 0;
+        CopyStored(source, Output.get(), record, kCrc32);
+        return true;
     }
-    if (header.Method == kDeflated || header.Method == kBzip2) {
+    if (method == kDeflated) {
+        if (const std::optional<bool> whole = InflateWhole(pass, source, packed_size, unpacked, enciphered, progress))
+            return *whole;
+    }
+    if (method == kDeflated || method == kBzip2) {
         // The library streams: zlib for Deflate, libbz2 for BZIP2, read in 32 KiB steps.
         std::vector<std::uint8_t>& buffer = pass.decoded;
         buffer.resize(static_cast<std::size_t>(kStepSize));
         TEntrySink sink(*this, Output.get(), progress);
         try {
-            if (header.Method == kDeflated) {
-                // One inflate stream serves every entry: setting one up costs more than a small entry's data.
-                if (pass.inflater) {
+            if (method == kDeflated) {
+                // One inflate stream serves every entry read straight from the archive: setting one up costs
+                // more than a small entry's data.
+                std::unique_ptr<TDecompressStream> own;
+                TDecompressStream* stream = nullptr;
+                if (&source != &pass.data) {
+                    own = std::make_unique<TDecompressStream>(source, kStepSize, cipher, kRawDeflateWindowBits,
+                                                              packed_size);
+                    stream = own.get();
+                } else if (pass.inflater) {
                     pass.inflater->Restart(cipher, packed_size);
+                    stream = pass.inflater.get();
                 } else {
-                    pass.inflater = std::make_unique<TDecompressStream>(archive, kStepSize, cipher,
+                    pass.inflater = std::make_unique<TDecompressStream>(source, kStepSize, cipher,
                                                                         kRawDeflateWindowBits, packed_size);
+                    stream = pass.inflater.get();
                 }
-                TDecompressStream& stream = *pass.inflater;
-                for (std::int64_t got; (got = stream.Read(buffer.data(), kStepSize)) > 0;)
+                for (std::int64_t got; (got = stream->Read(buffer.data(), kStepSize)) > 0;)
                     if (!sink.Write(buffer.data(), static_cast<std::size_t>(got))) break;
-                data_error = stream.Failed();
+                data_error = stream->Failed();
             } else {
-                TBzDecompressStream stream(archive, cipher, packed_size);
+                TBzDecompressStream stream(source, cipher, packed_size);
                 for (std::int64_t got; (got = stream.Read(buffer.data(), kStepSize)) > 0;)
                     if (!sink.Write(buffer.data(), static_cast<std::size_t>(got))) break;
             }
@@ -74,22 +91,54 @@ void TUnZip::Decode(TExtractionPass& pass, const TZipEntryHeader& header, std::i
             data_error = true;
         }
     } else {
-        TEntrySource source(*this, archive, packed_size, enciphered);
+        TEntrySource entry_source(*this, source, packed_size, enciphered);
         TEntrySink sink(*this, Output.get(), progress);
         const auto size = static_cast<std::uint64_t>(unpacked);
         TDecodeResult result = TDecodeResult::drOk;
-        switch (header.Method) {
-            case kDeflate64: result = Inflate(source, sink, true); break;
-            case kShrunk: result = Unshrink(source, sink, size); break;
+        switch (method) {
+            case kDeflate64: result = Inflate(entry_source, sink, true); break;
+            case kShrunk: result = Unshrink(entry_source, sink, size); break;
             case kImploded:
-                result = Explode(source, sink, size, (header.Flags & kFlagImplode8k) != 0,
+                result = Explode(entry_source, sink, size, (header.Flags & kFlagImplode8k) != 0,
                                  (header.Flags & kFlagImplodeLiteralTree) != 0);
                 break;
-            default: result = Unreduce(source, sink, size, header.Method - kReduced1 + 1); break;
+            default: result = Unreduce(entry_source, sink, size, method - kReduced1 + 1); break;
         }
         data_error = result == TDecodeResult::drDataError || result == TDecodeResult::drTruncated;
     }
     if (data_error && !GetCancel()) DoError(CurrentStoredName, {}, "0", ecode::kDecompressionError);
+    return !data_error;
+}
+
+std::optional<bool> TUnZip::InflateWhole(TExtractionPass& pass, TStream32& source, std::int64_t packed_size,
+                                         std::int64_t unpacked_size, bool enciphered,
+                                         const std::function<void(std::int64_t)>& progress) {
+    if (WholeBufferLimit <= 0 || packed_size > WholeBufferLimit || unpacked_size > WholeBufferLimit - packed_size)
+        return std::nullopt;
+    if (!pass.whole) {
+        pass.whole = {libdeflate_alloc_decompressor(), libdeflate_free_decompressor};
+        if (!pass.whole) return std::nullopt;
+    }
+    std::uint8_t* packed = pass.whole_packed.Reserve(static_cast<std::size_t>(packed_size));
+    // One byte at least: an empty entry still needs somewhere to point.
+    std::uint8_t* unpacked = pass.whole_unpacked.Reserve(static_cast<std::size_t>(unpacked_size) + 1);
+    bool data_ok = ReadBlock(source, packed_size, kNoCrc, enciphered, packed) == packed_size;
+    std::size_t produced = 0;
+    data_ok = data_ok && libdeflate_deflate_decompress(pass.whole.get(), packed, static_cast<std::size_t>(packed_size),
+                                                       unpacked, static_cast<std::size_t>(unpacked_size), &produced) ==
+                             LIBDEFLATE_SUCCESS;
+    if (data_ok) {
+        // Written in slices, so that progress and cancelling keep their pace on large entries.
+        TEntrySink sink(*this, Output.get(), progress);
+        for (std::size_t at = 0; at < produced;) {
+            const std::size_t slice = std::min<std::size_t>(produced - at, kWholeSlice);
+            if (!sink.Write(unpacked + at, slice)) break;
+            at += slice;
+        }
+    } else if (!GetCancel()) {
+        DoError(CurrentStoredName, {}, "0", ecode::kDecompressionError);
+    }
+    return data_ok;
 }
 
 }  // namespace kv

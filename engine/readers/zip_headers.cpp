@@ -1,6 +1,7 @@
 #include "engine/readers/zip_headers.h"
 
 #include "engine/core/crc.h"
+#include "engine/core/zip_aes.h"
 #include "platform/byte_order.h"
 
 namespace kv {
@@ -58,8 +59,18 @@ bool IsEncipheredZipRecord(const std::uint8_t* p) { return p[1] == 'L' || p[1] =
 
 TEncryptionMethod TZipEntryHeader::EncryptionMethod() const {
     if (!Enciphered()) return emNone;
-    if (StrongEncryption || AesMethod >= 0 || (Flags & kZipFlagStrongEncryption) != 0) return emUnsupported;
-    return emZip_V2;
+    if (StrongEncryption || (Flags & kZipFlagStrongEncryption) != 0) return emUnsupported;
+    if (AesMethod < 0) return emZip_V2;
+    // WinZip's AES: method 99 with its extra field naming AE-1 or AE-2 and one of the three key lengths.
+    if (Method != kAesMethod || AesStrength < 1 || AesStrength > 3 || AesVendorVersion < 1 || AesVendorVersion > 2)
+        return emUnsupported;
+    const int first = AesVendorVersion == 1 ? emAes1_128 : emAes2_128;
+    return static_cast<TEncryptionMethod>(first + AesStrength - 1);
+}
+
+bool TZipEntryHeader::IsAes() const {
+    const TEncryptionMethod method = EncryptionMethod();
+    return method >= emAes1_128 && method <= emAes2_256;
 }
 
 TZipEntryHeader ParseZipCentralHeader(const std::uint8_t* p) {

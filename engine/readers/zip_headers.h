@@ -52,8 +52,12 @@ struct TZipEntryHeader {
 
     bool Enciphered() const { return (Flags & kZipFlagEnciphered) != 0; }
     bool NameIsUtf8() const { return (Flags & kZipFlagUtf8) != 0 || HasUnicodeName; }
-    // The cipher the entry needs: none, the classic one, or one the engine does not offer.
+    // The cipher the entry needs: none, the classic one, WinZip's AES (emAes1_* for AE-1, emAes2_* for AE-2),
+    // or one the engine does not offer.
     TEncryptionMethod EncryptionMethod() const;
+    bool IsAes() const;
+    // The compression method of the data itself: the AES field's for an AES entry.
+    std::uint16_t DataMethod() const { return IsAes() ? static_cast<std::uint16_t>(AesMethod) : Method; }
     // The bytes the header occupies with its variable parts.
     std::size_t VariableSize() const { return std::size_t{NameLength} + ExtraLength + CommentLength; }
 };

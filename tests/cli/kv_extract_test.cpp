@@ -130,6 +130,16 @@ TEST_F(KvExtract, PasswordsAndJsonVerdicts) {
         EXPECT_FALSE(std::filesystem::exists(dir_ / "nothing" / name)) << name;
 }
 
+// WinZip AES as 7z writes it: the right password extracts the tree, a wrong one fails the test.
+TEST_F(KvExtract, AesArchivesExtractWithTheirPassword) {
+    if (!test::HaveProgram("7z")) GTEST_SKIP() << "7z is not installed";
+    ASSERT_EQ(Make("7z a -tzip -mem=AES256 -pPW ../aes.zip . >/dev/null"), 0);
+    std::string out;
+    EXPECT_EQ(Run("x aes.zip -p PW -o out", &out), 0) << out;
+    ExpectSameTree(dir_ / "out");
+    EXPECT_EQ(Run("t aes.zip -p pw", &out), 1) << out;
+}
+
 TEST_F(KvExtract, HostileNamesStayInsideTheDestination) {
     if (!test::HaveProgram("python3")) GTEST_SKIP() << "python3 is not installed";
     ASSERT_EQ(test::RunCommand("python3 -c \"import zipfile; z = zipfile.ZipFile('" + (dir_ / "evil.zip").string() +
