@@ -3,6 +3,8 @@
 // names.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <filesystem>
 #include <set>
 #include <string>
@@ -118,8 +120,11 @@ TEST_F(UnzEng, WrongAndMissingPasswordsAreAskedForAndSkipped) {
         const fs::path archive = Make(a.archive, a.command);
         for (const auto& c : cases) {
             SCOPED_TRACE(std::string(a.archive) + ": " + c.what);
-            // The classic cipher checks a password by one byte, which a wrong one passes once in 256 tries.
-            if (std::string(a.archive) == "zipcrypto.zip" && c.extracted == 0) continue;
+            // The classic cipher checks a password by one byte, which a wrong one passes once in 256 tries
+            // (and then fails on the data), so only cases that never try a wrong one run on it.
+            const bool tries_wrong = std::string(c.password) == "wrong" ||
+                                     std::find(c.answers.begin(), c.answers.end(), "bad") != c.answers.end();
+            if (std::string(a.archive) == "zipcrypto.zip" && tries_wrong) continue;
             const fs::path out = dir_ / "out" / a.archive / c.what;
             UnzipJob job(archive);
             job.Into(out).Password(c.password).PasswordRequests(c.requests_allowed);

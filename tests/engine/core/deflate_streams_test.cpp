@@ -274,13 +274,14 @@ TEST(DeflateStreams, EncipheredDataIsDecipheredWhileInflating) {
         EXPECT_EQ(source.Position(), static_cast<std::int64_t>(entry.size() - 1));
     }
 
-    // With a wrong password the data keys are wrong and inflating fails cleanly.
+    // With a wrong password the data keys are wrong: inflating stops cleanly, or (now and then, since the
+    // enciphered bytes differ from run to run) ends a stream of garbage that is not the data.
     TCustomMemoryStream32 source(entry.data(), static_cast<std::int64_t>(entry.size()));
     source.SetPosition(kCipherHeaderSize);
     InitPasswordKeys("wrong");
     TDecompressStream inflate(source, 32768, emZip_V2);
-    InflateAll(inflate, 65536);
-    EXPECT_TRUE(inflate.Failed());
+    const Bytes garbage = InflateAll(inflate, 65536);
+    EXPECT_TRUE(inflate.Failed() || garbage != data);
 }
 
 TEST(DeflateStreams, CompressStreamEnciphersItsOutput) {
