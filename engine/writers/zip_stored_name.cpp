@@ -18,7 +18,7 @@ TZipStoredName MakeZipStoredName(std::string_view name, TZipNameEncoding encodin
     if (encoding == TZipNameEncoding::znOem) {
         std::string oem = Utf8ToOem(name);
         // The code page holds the name only when it converts back unchanged.
-        if (OemToUtf8(oem) == name) return {std::move(oem), false};
+        if (OemToUtf8(oem) == name) return {std::move(oem), false, true};
     }
     return {std::string(name), true};
 }

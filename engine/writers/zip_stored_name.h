@@ -14,6 +14,9 @@ enum class TZipNameEncoding { znOem, znUtf8 };
 struct TZipStoredName {
     std::string Bytes;
     bool Utf8 = false;  // general-purpose bit 11
+    // The bytes are in the OEM code page (not plain ASCII). Readers decode such names by the host system:
+    // the entry must say it was made on MS-DOS, or they take the bytes as the local character set.
+    bool Oem = false;
 };
 
 // `name` is UTF-8 with "/" between folders.

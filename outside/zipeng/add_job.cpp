@@ -119,9 +119,12 @@ TZipRecordEntry TAddJob::HeaderFor(const TSourceFile& source, const std::string&
         // MS-DOS host: attributes of that system only.
         header.VersionMadeBy = kZipVersionDefault;
         header.ExternalAttr = dos;
-    } else {
-        header.ExternalAttr = static_cast<std::uint32_t>(source.Mode & 0xFFFF) << 16 | dos;
+        return header;
     }
+    // An OEM name needs the MS-DOS host to be read as OEM; the Unix mode stays in the high half, where the
+    // program's reader takes it from whatever the host.
+    if (name.Oem) header.VersionMadeBy = kZipVersionDefault;
+    header.ExternalAttr = static_cast<std::uint32_t>(source.Mode & 0xFFFF) << 16 | dos;
     return header;
 }
 
@@ -241,8 +244,9 @@ void TAddJob::RemoveMovedFiles() const {
     for (std::size_t i = planned_.size(); i-- > 0;) {
         const TSourceFile& source = planned_[i].Source;
         std::error_code error;
-        if (written_[i] && source.IsFolder && std::filesystem::is_empty(source.DiskPath, error)) {
-            platform::RemoveFile(source.DiskPath, undo);
+        if (written_[i] && source.IsFolder && std::filesystem::is_empty(source.DiskPath, error) &&
+            !(undo && platform::MoveToTrash(source.DiskPath))) {
+            ::rmdir(source.DiskPath.c_str());
         }
     }
 }

@@ -67,8 +67,9 @@ std::string TJobReporter::AddName(const std::string& stored_name, const std::str
 std::optional<std::string> TJobReporter::AddPassword(const std::string& file_name) {
     if (!Send(zrPassword, 1, 0, file_name)) return std::nullopt;
     if (command_.Callback == nullptr || record_.Arg1 != 1) return std::nullopt;
+    // A caller that left the request unanswered hands back the file's name: that is never the password.
     std::string password = RecordText(record_);
-    if (password.empty()) return std::nullopt;
+    if (password.empty() || password == file_name) return std::nullopt;
     return password;
 }
 
