@@ -1,7 +1,7 @@
 #include "engine/writers/ordered_encoder.h"
 
-#include <cerrno>
-#include <new>
+#include <utility>
+
 
 namespace kv {
 
@@ -30,9 +30,9 @@ TOrderedEncoder::~TOrderedEncoder() {
 TEncodedEntry TOrderedEncoder::RunWork(std::size_t index, TBufferEncoder& encoder) {
     try {
         return work_(index, encoder);
-    } catch (const std::bad_alloc&) {
+    } catch (...) {
         TEncodedEntry failed;
-        failed.Error = ENOMEM;
+        failed.Failure = std::current_exception();
         return failed;
     }
 }
@@ -61,7 +61,7 @@ void TOrderedEncoder::WorkerLoop() {
 }
 
 TEncodedEntry TOrderedEncoder::Take(std::size_t index) {
-    if (workers_.empty()) return RunWork(index, own_encoder_);
+    if (workers_.empty()) return work_(index, own_encoder_);
     std::unique_lock lock(mutex_);
     entry_done_.wait(lock, [&] { return done_[index].has_value(); });
     TEncodedEntry encoded = std::move(*done_[index]);
@@ -69,6 +69,7 @@ TEncodedEntry TOrderedEncoder::Take(std::size_t index) {
     in_flight_ -= cost_(index);
     lock.unlock();
     work_ready_.notify_all();
+    if (encoded.Failure) std::rethrow_exception(encoded.Failure);
     return encoded;
 }
 

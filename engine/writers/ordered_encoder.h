@@ -3,6 +3,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -21,7 +22,8 @@ inline constexpr std::int64_t kWholeEntryBudget = std::int64_t{64} << 20;
 struct TEncodedEntry {
     TZipRecordEntry Entry;
     std::vector<std::uint8_t> Packed;
-    int Error = 0;  // errno of a failed read; ENOMEM when memory ran out
+    int Error = 0;  // errno of a failed read
+    std::exception_ptr Failure;  // what the work threw; Take throws it again on the consumer's thread
 };
 
 // Encodes entries ahead of a consumer that takes them strictly in order. Workers take the entries in order
@@ -39,7 +41,8 @@ public:
     TOrderedEncoder(const TOrderedEncoder&) = delete;
     TOrderedEncoder& operator=(const TOrderedEncoder&) = delete;
 
-    // Waits for entry `index` (non-negative cost; indices increasing from call to call) and hands it over.
+    // Waits for entry `index` (non-negative cost; indices increasing from call to call) and hands it over;
+    // throws what its work threw.
     TEncodedEntry Take(std::size_t index);
 
 private:

@@ -193,7 +193,6 @@ bool TAddJob::WriteFile(std::size_t index, TOrderedEncoder& encoder) {
         }
     } else {
         TEncodedEntry encoded = encoder.Take(index);
-        if (encoded.Error == ENOMEM) throw std::bad_alloc();
         if (encoded.Error != 0) {
             return KeepReplaced(file, "Error reading file " + file.Source.DiskPath + ": " + std::strerror(encoded.Error));
         }

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <sys/time.h>
 
+#include <cstring>
 #include <set>
 
 #include "zipeng_fixture.h"
@@ -126,6 +127,14 @@ TEST(ZipEngAdd, OptionsShapeNamesAndSelection) {
         {"ExcludesIgnoreCase", [](ZipEngJob& j) { j.Exclude("*.txt").Exclude("SUB/C.*"); }, {"sub/", "sub/pic.PNG"}},
         {"MaskWithoutRecursion", [](ZipEngJob& j) { j.Lines[0] = {"*.txt", "", false, false, false}; }, {"a.txt"}},
         {"MaskInSubfolder", [](ZipEngJob& j) { j.Lines[0] = {"sub/*.txt", "", false, false, true}; }, {"sub/b.TXT"}},
+        {"FromDate",
+         [&](ZipEngJob& j) {
+             SetModTime(dir / "src" / "a.txt", kOld);
+             SetModTime(dir / "src" / "sub" / "c.dat", kOld);
+             j.Command.FromDate = -1;
+             std::memcpy(j.Command.FromDateText, "01 01 20", 8);
+         },
+         {"sub/", "sub/b.TXT", "sub/pic.PNG"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <thread>
 #include <random>
+#include <stdexcept>
 
 #include "engine/core/stream32.h"
 #include "engine/readers/zip_headers.h"
@@ -185,6 +186,22 @@ TEST(OrderedEncoder, KeepsOrderAndTheMemoryBudget) {
             std::this_thread::sleep_for(std::chrono::microseconds(300));
         }
         EXPECT_LE(worst.load(), 250) << threads;
+    }
+}
+
+// What a worker's work throws reaches the consumer when it takes that entry, on its own thread.
+TEST(OrderedEncoder, HandsOnWhatTheWorkThrew) {
+    for (const unsigned threads : {1u, 2u}) {
+        TOrderedEncoder encoder(
+            4, [](std::size_t) { return 1; },
+            [](std::size_t i, TBufferEncoder&) {
+                if (i == 2) throw std::runtime_error("no random bytes");
+                return TEncodedEntry{};
+            },
+            threads, 10);
+        EXPECT_NO_THROW(encoder.Take(0));
+        EXPECT_NO_THROW(encoder.Take(1));
+        EXPECT_THROW(encoder.Take(2), std::runtime_error) << threads;
     }
 }
 
