@@ -14,6 +14,8 @@ namespace kv {
 namespace {
 
 constexpr std::size_t kStreamBufferSize = 1 << 20;
+// Scratch buffers up to this size are kept for the next entry; larger ones are given back.
+constexpr std::size_t kKeptScratch = std::size_t{8} << 20;
 
 void SetSizes(TZipRecordEntry& entry, std::uint16_t method, std::uint32_t crc, std::uint64_t packed,
               std::uint64_t unpacked) {
@@ -85,17 +87,18 @@ std::vector<std::uint8_t> TBufferEncoder::Encode(const std::uint8_t* data, std::
     const int level = std::clamp(encoding.Level, 0, 9);
     if (level > 0 && size > 0) {
         libdeflate_compressor* compressor = Compressor(level);
-        packed.resize(start + libdeflate_deflate_compress_bound(compressor, size));
-        deflated = libdeflate_deflate_compress(compressor, data, size, packed.data() + start, packed.size() - start);
+        const std::size_t bound = libdeflate_deflate_compress_bound(compressor, size);
+        deflated = libdeflate_deflate_compress(compressor, data, size, Scratch(output_, bound), bound);
     }
     if (deflated > 0 && deflated < size) {
-        packed.resize(start + deflated);
+        packed.insert(packed.end(), output_.data(), output_.data() + deflated);
         SetSizes(entry, kZipMethodDeflated, crc, deflated, size);
     } else {
         packed.resize(start + size);
         if (size > 0) std::memcpy(packed.data() + start, data, size);
         SetSizes(entry, kZipMethodStored, crc, size, size);
     }
+    TrimScratch();
     if (encryptor) {
         encryptor->Encrypt(packed.data() + start, packed.size() - start);
         const std::vector<std::uint8_t> trailer = encryptor->Trailer();
@@ -104,6 +107,21 @@ std::vector<std::uint8_t> TBufferEncoder::Encode(const std::uint8_t* data, std::
         ApplyCipherFields(encoding.Cipher, entry);
     }
     return packed;
+}
+
+std::uint8_t* TBufferEncoder::Scratch(std::vector<std::uint8_t>& buffer, std::size_t size) {
+    // Growing the size (not only the capacity) keeps later calls from clearing what they overwrite anyway.
+    if (buffer.size() < size) buffer.resize(size);
+    return buffer.data();
+}
+
+void TBufferEncoder::TrimScratch() {
+    for (std::vector<std::uint8_t>* buffer : {&input_, &output_}) {
+        if (buffer->size() > kKeptScratch) {
+            buffer->clear();
+            buffer->shrink_to_fit();
+        }
+    }
 }
 
 TStreamOutcome EncodeStream(TStream32& source, TStream32& out, const TEntryEncoding& encoding, bool deflate,

@@ -34,9 +34,18 @@ public:
     std::vector<std::uint8_t> Encode(const std::uint8_t* data, std::size_t size, const TEntryEncoding& encoding,
                                      TZipRecordEntry& entry);
 
+    // Working memory kept from entry to entry, so that each one does not map and fault in fresh memory:
+    // a buffer of at least `size` bytes (contents undefined), and the release of buffers grown large.
+    std::uint8_t* Scratch(std::vector<std::uint8_t>& buffer, std::size_t size);
+    void TrimScratch();
+    // Where the caller may read an entry's data before encoding it.
+    std::vector<std::uint8_t>& InputBuffer() { return input_; }
+
 private:
     libdeflate_compressor* Compressor(int level);
     std::array<libdeflate_compressor*, 10> compressors_{};
+    std::vector<std::uint8_t> input_;
+    std::vector<std::uint8_t> output_;
 };
 
 enum class TStreamOutcome { soDone, soReadError, soWriteError, soCancelled };

@@ -37,24 +37,27 @@ struct TPlannedFile {
     bool Streamed() const { return !Source.IsFolder && Source.Size > kWholeEntryBudget; }
 };
 
-// Reads a whole file; errno of the failure, or 0.
-int ReadWholeFile(const std::string& path, std::int64_t expected, std::vector<std::uint8_t>& data) {
+// Reads a whole file into the encoder's input buffer; the bytes read, or the errno of the failure. A file
+// that changed size since it was listed is taken as far as it was listed, or as far as it goes now.
+struct TReadResult {
+    std::size_t Size = 0;
+    int Error = 0;
+};
+TReadResult ReadWholeFile(const std::string& path, std::int64_t expected, TBufferEncoder& encoder) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return errno;
-    data.resize(static_cast<std::size_t>(expected));
-    std::size_t done = 0;
-    int error = 0;
-    while (done < data.size()) {
-        const ssize_t got = ::read(fd, data.data() + done, data.size() - done);
+    if (fd < 0) return {0, errno};
+    const auto size = static_cast<std::size_t>(expected);
+    std::uint8_t* data = encoder.Scratch(encoder.InputBuffer(), size);
+    TReadResult result;
+    while (result.Size < size) {
+        const ssize_t got = ::read(fd, data + result.Size, size - result.Size);
         if (got < 0 && errno == EINTR) continue;
-        if (got < 0) error = errno;
+        if (got < 0) result.Error = errno;
         if (got <= 0) break;
-        done += static_cast<std::size_t>(got);
+        result.Size += static_cast<std::size_t>(got);
     }
     ::close(fd);
-    // A file that shrank since it was listed is taken as it is now.
-    data.resize(done);
-    return error;
+    return result;
 }
 
 class TAddJob {
@@ -211,11 +214,12 @@ bool TAddJob::WriteFiles() {
         [this](std::size_t i, TBufferEncoder& buffer_encoder) {
             const TPlannedFile& file = planned_[i];
             TEncodedEntry encoded;
-            std::vector<std::uint8_t> data;
-            encoded.Error = ReadWholeFile(file.Source.DiskPath, file.Source.Size, data);
+            const TReadResult read = ReadWholeFile(file.Source.DiskPath, file.Source.Size, buffer_encoder);
+            encoded.Error = read.Error;
             if (encoded.Error != 0) return encoded;
             encoded.Entry = file.Header;
-            encoded.Packed = buffer_encoder.Encode(data.data(), data.size(), file.Encoding, encoded.Entry);
+            encoded.Packed =
+                buffer_encoder.Encode(buffer_encoder.InputBuffer().data(), read.Size, file.Encoding, encoded.Entry);
             return encoded;
         },
         EncoderThreads(command_.Threads), kWholeEntryBudget);
