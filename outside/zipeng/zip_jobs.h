@@ -17,6 +17,7 @@ namespace kv::zipeng {
 //   files are left out and reported (zePassword), never stored in the clear.
 // - Folder entries are written but not counted in the result; AllowUndo sends moved files and folders to
 //   the trash (the replaced archive itself is overwritten by the rename that puts the new one in place).
+// - ArchiveComment is the new archive's comment (null: none), as the caller passes the current one.
 // - A failure other than a cancel is reported with zrMessage and the job returns 0.
 
 // Adds, replaces, updates or freshens files (and with Move deletes them once the archive is in place).
