@@ -26,18 +26,27 @@ make_many_entries() {
   rm -rf "$work/tree"
 }
 
-# tree.zip in folder $1: regular files of system folders with many files, about $2 bytes in all, zipped
-# once and kept.
-make_tree_zip() {
-  local work="$1" target="$2"
-  [ -f "$work/tree.zip" ] && return 0
-  echo "making tree.zip..." >&2
+# Folder $1/src: regular files of system folders with many files, about $2 bytes (300 MB unless given) in
+# all, made once and kept.
+make_source_tree() {
+  local work="$1" target="${2:-$((300 * 1024 * 1024))}"
+  [ -d "$work/src" ] && [ -f "$work/src.done" ] && return 0
+  echo "making the source tree..." >&2
   rm -rf "$work/src"; mkdir -p "$work/src"
   find /usr/include /usr/lib/python3* /usr/share/perl* /usr/share/doc /usr/share/man -type f -printf '%s %p\n' 2>/dev/null |
     awk -v target="$target" '{ size += $1; sub(/^[0-9]+ /, ""); print; if (size >= target) exit }' > "$work/src.list" || true
   tar -cf - -T "$work/src.list" 2>/dev/null | tar -xf - -C "$work/src"
+  rm -f "$work/src.list"
+  touch "$work/src.done"
+}
+
+# tree.zip in folder $1: the source tree of make_source_tree (about $2 bytes) zipped once and kept.
+make_tree_zip() {
+  local work="$1" target="$2"
+  [ -f "$work/tree.zip" ] && return 0
+  make_source_tree "$work" "$target"
+  echo "making tree.zip..." >&2
   (cd "$work/src" && zip -qr ../tree.zip .)
-  rm -rf "$work/src" "$work/src.list"
 }
 
 # big.zip in folder $1: one file of about $2 bytes of compressible data (a tar of /usr/share), zipped once

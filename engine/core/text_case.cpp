@@ -8,10 +8,17 @@ namespace {
 
 constexpr char32_t kRawByteBase = 0xDC00;
 
-// The process locale may be plain "C"; case mapping must not depend on it.
+// The process locale may be plain "C"; case mapping must not depend on it. The locale is freed when the
+// program ends or the run-time library holding this code is unloaded (the engine libraries are loaded per job).
 locale_t CaseLocale() {
-    static const locale_t locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
-    return locale;
+    struct TOwnedLocale {
+        locale_t Locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+        ~TOwnedLocale() {
+            if (Locale != static_cast<locale_t>(nullptr)) freelocale(Locale);
+        }
+    };
+    static const TOwnedLocale owned;
+    return owned.Locale;
 }
 
 // Decodes one character at `pos` and advances past it.

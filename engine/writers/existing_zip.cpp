@@ -1,0 +1,134 @@
+#include "engine/writers/existing_zip.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "engine/core/arc_detect.h"
+#include "engine/core/oem_names.h"
+#include "engine/readers/header_reader.h"
+#include "engine/readers/zip_central_position.h"
+#include "engine/readers/zip_headers.h"
+#include "platform/byte_order.h"
+
+namespace kv {
+namespace {
+
+constexpr std::size_t kEndRecordSize = 22;
+
+class TCommentCopy : public TArchiveCommentSink {
+public:
+    void ReceiveComment(std::uint32_t, std::int64_t, std::int64_t, const std::uint8_t* comment,
+                        std::size_t size) override {
+        Comment.assign(reinterpret_cast<const char*>(comment), size);
+    }
+    std::string Comment;
+};
+
+// An archive holding nothing is its end record alone (and perhaps a comment); detection does not take it
+// for a ZIP, the writer does.
+bool IsEmptyArchive(TStream32& archive, std::int64_t size, TExistingZip& zip) {
+    if (size < static_cast<std::int64_t>(kEndRecordSize)) return false;
+    std::array<std::uint8_t, kEndRecordSize> end{};
+    if (archive.ReadAt(0, end.data(), end.size()) != static_cast<std::int64_t>(end.size())) return false;
+    if (!IsZipRecord(end.data(), 0x05, 0x06) || end[1] != 'K') return false;
+    const std::size_t comment = platform::LoadLE16(&end[20]);
+    if (platform::LoadLE16(&end[10]) != 0 || kEndRecordSize + comment != static_cast<std::size_t>(size)) return false;
+    zip.Comment.resize(comment);
+    return comment == 0 || archive.ReadAt(kEndRecordSize, zip.Comment.data(), static_cast<std::int64_t>(comment)) ==
+                               static_cast<std::int64_t>(comment);
+}
+
+// The directory's headers follow each other up to the first record of another kind.
+bool ReadCentral(THeaderReader& reader, std::int64_t position, std::int64_t prefix, TExistingZip& zip) {
+    const std::int64_t limit = reader.Limit();
+    for (;;) {
+        const std::uint8_t* p = reader.Fetch(position, kZipCentralHeaderSize);
+        if (p == nullptr || !IsZipRecord(p, 0x01, 0x02)) break;
+        if (IsEncipheredZipRecord(p)) return false;
+        TZipEntryHeader header = ParseZipCentralHeader(p);
+        const std::size_t variable = header.VariableSize();
+        const std::uint8_t* v = reader.Fetch(position + static_cast<std::int64_t>(kZipCentralHeaderSize), variable);
+        if (v == nullptr) return false;
+        TKeptEntry kept;
+        TZipRecordEntry& central = kept.Central;
+        central.StoredName.assign(reinterpret_cast<const char*>(v), header.NameLength);
+        if (!ReadZipExtraFields(v + header.NameLength, header.ExtraLength, central.StoredName, true, header)) {
+            return false;
+        }
+        central.CentralExtra = WithoutZip64Field(v + header.NameLength, header.ExtraLength);
+        central.Comment.assign(reinterpret_cast<const char*>(v + header.NameLength + header.ExtraLength),
+                               header.CommentLength);
+        central.VersionMadeBy = header.VersionMadeBy;
+        central.VersionNeeded = header.VersionNeeded;
+        central.Flags = header.Flags;
+        central.Method = header.Method;
+        central.DosDateTime = header.DosDateTime;
+        central.Crc = header.Crc;
+        central.PackedSize = header.PackedSize;
+        central.UnpackedSize = header.UnpackedSize;
+        central.InternalAttr = header.InternalAttr;
+        central.ExternalAttr = header.ExternalAttr;
+        if (header.PackedSize > static_cast<std::uint64_t>(limit) ||
+            header.LocalOffset > static_cast<std::uint64_t>(limit - prefix)) {
+            return false;
+        }
+        kept.Offset = static_cast<std::int64_t>(header.LocalOffset) + prefix;
+        std::string name = ConvertStoredName(ZipEntryName(header, central.StoredName), true, header.NameIsUtf8());
+        std::replace(name.begin(), name.end(), '\\', '/');
+        kept.Name = std::move(name);
+        zip.Entries.push_back(std::move(kept));
+        position += static_cast<std::int64_t>(kZipCentralHeaderSize + variable);
+    }
+    return true;
+}
+
+// Each entry reaches to where the next one starts (or the directory): that covers its data and any
+// descriptor exactly as they were written.
+bool MeasureEntries(THeaderReader& reader, std::int64_t central_position, TExistingZip& zip) {
+    std::vector<TKeptEntry*> by_offset;
+    for (TKeptEntry& entry : zip.Entries) by_offset.push_back(&entry);
+    std::sort(by_offset.begin(), by_offset.end(), [](auto* a, auto* b) { return a->Offset < b->Offset; });
+    for (std::size_t i = 0; i < by_offset.size(); ++i) {
+        TKeptEntry& entry = *by_offset[i];
+        const std::int64_t end = i + 1 < by_offset.size() ? by_offset[i + 1]->Offset : central_position;
+        const std::uint8_t* p = reader.Fetch(entry.Offset, kZipLocalHeaderSize);
+        if (p == nullptr || !IsZipRecord(p, 0x03, 0x04) || p[1] != 'K') return false;
+        const TZipEntryHeader local = ParseZipLocalHeader(p);
+        const auto minimum = static_cast<std::uint64_t>(kZipLocalHeaderSize) + local.NameLength + local.ExtraLength +
+                             entry.Central.PackedSize;
+        if (end <= entry.Offset || static_cast<std::uint64_t>(end - entry.Offset) < minimum) return false;
+        entry.Length = end - entry.Offset;
+    }
+    zip.PrefixSize = by_offset.empty() ? 0 : by_offset.front()->Offset;
+    return true;
+}
+
+}  // namespace
+
+std::optional<TExistingZip> ReadExistingZip(TStream32& archive, const std::string& file_name) {
+    const std::int64_t size = archive.Size();
+    TExistingZip zip;
+    if (size < 0) return std::nullopt;
+    if (IsEmptyArchive(archive, size, zip)) return zip;
+
+    TArcDetection detection;
+    TCommentCopy comment;
+    TDetectionContext context;
+    context.ArchiveFile = file_name;
+    context.ReportError = [](int) {};
+    context.CommentSink = &comment;
+    const TArcType type = DetectArcType(archive, detection, context);
+    if (!kZipFamilyTypes.Contains(type)) return std::nullopt;
+
+    THeaderReader reader(archive, size);
+    const auto central = FindZipCentralPosition(detection, reader, size);
+    if (!central) return std::nullopt;
+    if (!ReadCentral(reader, *central, detection.ZipPrefixSize, zip)) return std::nullopt;
+    if (!MeasureEntries(reader, *central, zip)) return std::nullopt;
+    if (zip.Entries.empty()) zip.PrefixSize = *central;
+    zip.Comment = comment.Comment;
+    return zip;
+}
+
+}  // namespace kv

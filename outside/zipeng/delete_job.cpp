@@ -1,0 +1,51 @@
+#include <vector>
+
+#include "engine/core/masks.h"
+#include "outside/zipeng/archive_rewrite.h"
+#include "outside/zipeng/job_settings.h"
+#include "outside/zipeng/zip_jobs.h"
+
+namespace kv::zipeng {
+namespace {
+
+// A mask names an entry by its full name; a folder entry also by its name without the final "/".
+bool Matches(const TKeptEntry& entry, const std::vector<TInternalMask>& masks) {
+    std::string_view name = entry.Name;
+    const std::string_view bare = entry.IsFolder() ? name.substr(0, name.size() - 1) : name;
+    for (const TInternalMask& mask : masks) {
+        if (mask.Matches(name) || mask.Matches(bare)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::int32_t RunDeleteJob(const ZipCommand& command, TJobReporter& reporter) {
+    const std::string archive = Text(command.ZipFileName);
+    std::vector<TInternalMask> masks;
+    for (std::int32_t i = 0; i < command.SpecCount; ++i) {
+        const std::string spec = SafeStoredName(Text(command.Specs[i].Spec));
+        if (!spec.empty()) masks.emplace_back(spec);
+    }
+    TArchiveRewrite rewrite(archive, reporter);
+    if (!rewrite.Open()) return reporter.Stopped() ? zrsCancelled : 0;
+
+    std::vector<const TKeptEntry*> kept;
+    for (const TKeptEntry& entry : rewrite.Old().Entries) {
+        if (!Matches(entry, masks)) kept.push_back(&entry);
+    }
+    const auto deleted = static_cast<std::int32_t>(rewrite.Old().Entries.size() - kept.size());
+    if (!rewrite.Existed() || deleted == 0) {
+        reporter.Message(zeNothing, "Nothing to delete in " + archive);
+        reporter.EndOfBatch();
+        return 0;
+    }
+    if (!reporter.FileCount(deleted) || !rewrite.Begin(Text(command.TempDir), kept) ||
+        !rewrite.Finish(Text(command.ArchiveComment))) {
+        return reporter.Stopped() ? zrsCancelled : 0;
+    }
+    reporter.EndOfBatch();
+    return deleted;
+}
+
+}  // namespace kv::zipeng

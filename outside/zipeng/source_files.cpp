@@ -1,0 +1,156 @@
+#include "outside/zipeng/source_files.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+
+#include "engine/core/dates.h"
+#include "engine/core/masks.h"
+#include "engine/core/text_case.h"
+
+namespace kv::zipeng {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A folder's path without a trailing delimiter, so that it compares equal to the paths the walk makes.
+fs::path NormalFolder(const fs::path& folder) {
+    fs::path normal = folder.lexically_normal();
+    return normal.has_filename() ? normal : normal.parent_path();
+}
+
+bool HasWildcard(const std::string& text) { return text.find_first_of("*?") != std::string::npos; }
+
+bool IsHidden(const std::string& name) { return !name.empty() && name.front() == '.'; }
+
+// The path of `path` below `base`, or nothing when it does not lie there.
+std::optional<std::string> RelativeTo(const fs::path& path, const fs::path& base) {
+    const std::string p = path.generic_string();
+    std::string b = base.generic_string();
+    if (!b.empty() && b.back() != '/') b += '/';
+    if (p.size() <= b.size() || p.compare(0, b.size(), b) != 0) return std::nullopt;
+    return p.substr(b.size());
+}
+
+class TGatherer {
+public:
+    TGatherer(const TGatherOptions& options, const TGatherWarning& warn)
+        : options_(options), warn_(warn), base_(NormalFolder(options.BaseDir)) {
+        struct stat st{};
+        if (!options.ArchivePath.empty() && ::stat(options.ArchivePath.c_str(), &st) == 0) {
+            archive_ = std::make_pair(st.st_dev, st.st_ino);
+        }
+    }
+
+    void AddLine(const std::string& spec, bool recurse, std::size_t line) {
+        line_ = line;
+        const std::size_t before = found_.size();
+        fs::path path = fs::path(spec).is_absolute() ? fs::path(spec) : fs::path(options_.BaseDir) / spec;
+        path = path.lexically_normal();
+        if (!path.has_filename()) path = path.parent_path();
+        const std::string last = path.filename().string();
+        if (HasWildcard(last)) {
+            spec_folder_ = path.parent_path();
+            Walk(path.parent_path(), TInternalMask(last), last == "*", recurse);
+        } else {
+            spec_folder_ = path.parent_path();
+            struct stat st{};
+            if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+                Take(path, st, true);
+                if (recurse) Walk(path, TInternalMask("*"), true, true);
+            } else if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+                Take(path, st, false);
+            }
+        }
+        if (found_.size() == before) warn_(zeName, "name not matched: " + spec);
+    }
+
+    std::vector<TSourceFile> Take() { return std::move(found_); }
+
+private:
+    void Walk(const fs::path& folder, const TInternalMask& mask, bool folders_too, bool recurse) {
+        DIR* dir = ::opendir(folder.c_str());
+        if (dir == nullptr) return;
+        std::vector<std::string> names;
+        while (const dirent* item = ::readdir(dir)) {
+            const std::string name = item->d_name;
+            if (name != "." && name != "..") names.push_back(name);
+        }
+        ::closedir(dir);
+        // A fixed order keeps archives of the same tree the same.
+        std::sort(names.begin(), names.end());
+        for (const std::string& name : names) {
+            if (IsHidden(name) && !options_.HiddenFiles) continue;
+            const fs::path path = folder / name;
+            struct stat link{};
+            struct stat st{};
+            if (::lstat(path.c_str(), &link) != 0 || ::stat(path.c_str(), &st) != 0) continue;
+            if (S_ISDIR(st.st_mode)) {
+                // Folders reached through links are not entered: they may lead back up the tree.
+                if (!recurse || S_ISLNK(link.st_mode)) continue;
+                if (folders_too) Take(path, st, true);
+                Walk(path, mask, folders_too, recurse);
+            } else if (S_ISREG(st.st_mode) && mask.Matches(name)) {
+                Take(path, st, false);
+            }
+        }
+    }
+
+    bool Excluded(const std::string& stored, const std::string& file_name) const {
+        return std::any_of(options_.Excludes.begin(), options_.Excludes.end(), [&](const std::string& mask) {
+            return MatchMask(stored, mask) || MatchMask(file_name, mask);
+        });
+    }
+
+    void Take(const fs::path& path, const struct stat& st, bool folder) {
+        // The base folder itself is where names start, not an entry.
+        if (folder && (!options_.FolderEntries || options_.JunkDirNames || path == base_)) return;
+        if (!folder && archive_ && *archive_ == std::make_pair(st.st_dev, st.st_ino)) return;
+        if (!folder && options_.FromDosDate && FileTimeToDosDateTime(st.st_mtime) < *options_.FromDosDate) return;
+        std::optional<std::string> stored = RelativeTo(path, base_);
+        if (!stored) stored = RelativeTo(path, spec_folder_);
+        if (!stored) stored = path.filename().string();
+        if (options_.JunkDirNames) stored = path.filename().string();
+        if (stored->empty()) return;
+        const std::string file_name = path.filename().string();
+        if (Excluded(*stored, file_name)) return;
+        if (folder) *stored += '/';
+        if (!seen_.insert(UpperCaseText(*stored)).second) return;
+        TSourceFile source;
+        source.DiskPath = path.string();
+        source.StoredName = std::move(*stored);
+        source.IsFolder = folder;
+        source.Size = folder ? 0 : st.st_size;
+        source.ModTime = st.st_mtime;
+        source.Mode = st.st_mode;
+        source.Line = line_;
+        found_.push_back(std::move(source));
+    }
+
+    const TGatherOptions& options_;
+    const TGatherWarning& warn_;
+    fs::path base_;
+    std::optional<std::pair<dev_t, ino_t>> archive_;
+    fs::path spec_folder_;
+    std::size_t line_ = 0;
+    std::set<std::string> seen_;
+    std::vector<TSourceFile> found_;
+};
+
+}  // namespace
+
+std::vector<TSourceFile> GatherSources(const ZipCommand& command, const TGatherOptions& options,
+                                       const TGatherWarning& warn) {
+    TGatherer gatherer(options, warn);
+    for (std::int32_t i = 0; i < command.SpecCount; ++i) {
+        const ZipSpecEntry& line = command.Specs[i];
+        if (line.Spec == nullptr || *line.Spec == '\0') continue;
+        gatherer.AddLine(line.Spec, line.Recurse != 0, static_cast<std::size_t>(i));
+    }
+    return gatherer.Take();
+}
+
+}  // namespace kv::zipeng

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "outside/zip_engine_records.h"
+
+namespace kv::zipeng {
+
+// A file or folder to add.
+struct TSourceFile {
+    std::string DiskPath;
+    std::string StoredName;  // UTF-8, "/" between folders; a folder's ends with "/"
+    bool IsFolder = false;
+    std::int64_t Size = 0;
+    std::time_t ModTime = 0;
+    mode_t Mode = 0;
+    std::size_t Line = 0;  // the spec line that found it
+};
+
+struct TGatherOptions {
+    std::string BaseDir;          // RootDir, or the current folder
+    bool HiddenFiles = false;     // names starting with "." are taken too
+    bool FolderEntries = true;    // folders get entries of their own
+    bool JunkDirNames = false;    // names are stored without their folders
+    std::vector<std::string> Excludes;
+    std::optional<std::uint32_t> FromDosDate;  // only files of this MS-DOS date/time or later
+    std::string ArchivePath;      // never added to itself
+};
+
+using TGatherWarning = std::function<void(ZipEngError error, const std::string& text)>;
+
+// The files the spec lines name, in the order found, each stored name once (compared case-insensitively).
+// A line is a file, a folder or a wildcard mask in a folder; relative ones lie under the base folder.
+// Names are stored relative to the base folder when the file lies under it, else relative to the line's
+// own folder. A line that matches nothing is reported with zeName.
+std::vector<TSourceFile> GatherSources(const ZipCommand& command, const TGatherOptions& options,
+                                       const TGatherWarning& warn);
+
+}  // namespace kv::zipeng
