@@ -190,11 +190,11 @@ TEST_F(UnzEng, OverwriteFreshenAndUpdateDecideAboutExistingFiles) {
         int asked;              // overwrite requests
     } cases[] = {
         {kOverWrite, -1, "missing new old ", "", 0},
-        {0, -1, "missing ", "old.txt:2 new.txt:2 ", 2},
-        {0, 0, "missing ", "old.txt:2 new.txt:2 ", 2},
+        {0, -1, "missing ", "new.txt:2 old.txt:2 ", 2},
+        {0, 0, "missing ", "new.txt:2 old.txt:2 ", 2},
         {0, 1, "missing new old ", "", 2},
-        {kFreshen | kOverWrite, -1, "old ", "new.txt:1 missing.txt:1 ", 0},
-        {kFreshen, 1, "old ", "new.txt:1 missing.txt:1 ", 1},
+        {kFreshen | kOverWrite, -1, "old ", "missing.txt:1 new.txt:1 ", 0},
+        {kFreshen, 1, "old ", "missing.txt:1 new.txt:1 ", 1},
         {kUpdate | kOverWrite, -1, "missing old ", "new.txt:3 ", 0},
         {kUpdate | kFreshen | kOverWrite, -1, "missing old ", "new.txt:3 ", 0},
     };

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -80,9 +81,13 @@ public:
         return found;
     }
     // Entry names with the skip type (UnZipSkipTypes + 1) each was skipped with, "name:type" joined by blanks.
+    // The skipped entries with their skip types, in name order (archivers store files in the order their
+    // folder listing gives, which differs between file systems).
     std::string Skipped() const {
+        std::set<std::string> names;
+        for (const SeenRequest& r : Of(zrSkipped)) names.insert(r.text + ":" + std::to_string(r.arg2) + " ");
         std::string skipped;
-        for (const SeenRequest& r : Of(zrSkipped)) skipped += r.text + ":" + std::to_string(r.arg2) + " ";
+        for (const std::string& name : names) skipped += name;
         return skipped;
     }
 
