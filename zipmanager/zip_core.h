@@ -118,9 +118,12 @@ private:
     // --- engine jobs ---
     void FillZipCommand(TZipJobRecord& job, const std::string& target, AddOpts options);
     void FillUnzipCommand(TUnzipJobRecord& job, const std::string& archive);
-    // Runs a prepared job; a raised error gets the saved handler failure appended.
-    int RunZipJob(TZipJobRecord& job);
-    int RunUnzipJob(TUnzipJobRecord& job);
+    // Runs a prepared job on the zip or unzip engine.
+    template <typename Engine, typename JobRecord>
+    int RunJob(Engine& engine, JobRecord& job);
+    // Runs `job`; an error it raises is reported (with the saved handler failure appended), the fatal
+    // message `fatal_id` stands for anything else, and both give 0.
+    int ReportJobErrors(int fatal_id, const std::function<int()>& job);
     int AddJob(const std::vector<std::string>& lines, AddOpts options);
     int DeleteJob();
     void ExtractJob();

@@ -126,20 +126,25 @@ void TZipCore::FillUnzipCommand(TUnzipJobRecord& job, const std::string& archive
     c.Check = kZipEngRecordCheck;
 }
 
-int TZipCore::RunZipJob(TZipJobRecord& job) {
+template <typename Engine, typename JobRecord>
+int TZipCore::RunJob(Engine& engine, JobRecord& job) {
     job.LinkTables();
     job.Command.Check = kZipEngRecordCheck;
     EventExceptionText.clear();
     extra_answer_.clear();
-    return zip_eng_->Exec(job.Command);
+    return engine.Exec(job.Command);
 }
 
-int TZipCore::RunUnzipJob(TUnzipJobRecord& job) {
-    job.LinkTables();
-    job.Command.Check = kZipEngRecordCheck;
-    EventExceptionText.clear();
-    extra_answer_.clear();
-    return unz_eng_->Exec(job.Command);
+int TZipCore::ReportJobErrors(int fatal_id, const std::function<int()>& job) {
+    try {
+        return job();
+    } catch (EZipManager& error) {
+        error.Message += EventExceptionText;
+        ShowException(error);
+    } catch (...) {
+        ShowMessage(fatal_id);
+    }
+    return 0;
 }
 
 int TZipCore::Add() {
@@ -203,7 +208,7 @@ int TZipCore::Add() {
 }
 
 int TZipCore::AddJob(const std::vector<std::string>& lines, AddOpts options) {
-    try {
+    return ReportJobErrors(kZipEngFatal, [&] {
         TZipJobRecord job;
         FillZipCommand(job, ZipFileName, options);
         std::string folder = platform::ExtractFilePath(ZipFileName);
@@ -224,14 +229,8 @@ int TZipCore::AddJob(const std::vector<std::string>& lines, AddOpts options) {
             job.Specs.push_back(entry);
         }
         for (const std::string& exclusion : FSpecArgsExcl.ToVector()) job.Excludes.push_back(job.Strings.Keep(exclusion));
-        return RunZipJob(job);
-    } catch (EZipManager& error) {
-        error.Message += EventExceptionText;
-        ShowException(error);
-    } catch (...) {
-        ShowMessage(kZipEngFatal);
-    }
-    return 0;
+        return RunJob(*zip_eng_, job);
+    });
 }
 
 int TZipCore::Delete() {
@@ -273,7 +272,7 @@ int TZipCore::Delete() {
 }
 
 int TZipCore::DeleteJob() {
-    try {
+    return ReportJobErrors(kZipEngFatal, [&] {
         TZipJobRecord job;
         FillZipCommand(job, ZipFileName, AddOptions);
         ZipCommand& c = job.Command;
@@ -290,14 +289,8 @@ int TZipCore::DeleteJob() {
             entry.Spec = job.Strings.Keep(line);
             job.Specs.push_back(entry);
         }
-        return RunZipJob(job);
-    } catch (EZipManager& error) {
-        error.Message += EventExceptionText;
-        ShowException(error);
-    } catch (...) {
-        ShowMessage(kZipEngFatal);
-    }
-    return 0;
+        return RunJob(*zip_eng_, job);
+    });
 }
 
 int TZipCore::Extract() {
@@ -348,7 +341,7 @@ void TZipCore::ExtractJob() {
         return;
     }
     TOperationLoad release(*unz_eng_);
-    try {
+    success_count_ = ReportJobErrors(kUnzEngFatal, [&] {
         TUnzipJobRecord job;
         FillUnzipCommand(job, ZipFileName);
         const std::vector<std::string> lines = FSpecArgs.ToVector();
@@ -359,14 +352,8 @@ void TZipCore::ExtractJob() {
                 job.Specs.push_back(entry);
             }
         }
-        success_count_ = RunUnzipJob(job);
-    } catch (EZipManager& error) {
-        error.Message += EventExceptionText;
-        ShowException(error);
-    } catch (...) {
-        ShowMessage(kUnzEngFatal);
-        success_count_ = 0;
-    }
+        return RunJob(*unz_eng_, job);
+    });
 }
 
 }  // namespace kv
