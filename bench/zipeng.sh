@@ -15,14 +15,8 @@ make_source_tree "$work"
 archive="$work/zipeng-out.zip"
 cores=$(nproc)
 
-# Peak resident memory in KiB of a command whose output is thrown away; fails when the command fails.
-peak_kib() {
-  /usr/bin/time -f %M -o "$work/rss" "$@" >/dev/null 2>&1 || return 1
-  tail -n 1 "$work/rss"
-}
-
 # Best of 3 runs, each writing a fresh archive: "seconds KiB bytes".
-measure() {
+measure_add() {
   local best=999 rss=0 kib t0 t1
   for _ in 1 2 3; do
     rm -f "$archive"
@@ -38,14 +32,14 @@ measure() {
 src_mb=$(du -sm "$work/src" | cut -f1)
 files=$(find "$work/src" -type f | wc -l)
 echo "source tree: $src_mb MB, $files files; $cores cores"
-read -r zip_t zip_rss zip_size < <(cd "$work/src" && measure zip -r -6 -q "$archive" .)
+read -r zip_t zip_rss zip_size < <(cd "$work/src" && measure_add zip -r -6 -q "$archive" .)
 printf 'zip -r -6:        %.3f s  %s bytes  %s KiB\n' "$zip_t" "$zip_size" "$zip_rss"
 if command -v 7z >/dev/null; then
-  read -r sz_t sz_rss sz_size < <(cd "$work/src" && measure 7z a -tzip -mx5 "$archive" .)
+  read -r sz_t sz_rss sz_size < <(cd "$work/src" && measure_add 7z a -tzip -mx5 "$archive" .)
   printf '7z a -tzip -mx5:  %.3f s  %s bytes  %s KiB\n' "$sz_t" "$sz_size" "$sz_rss"
 fi
 for threads in 1 "$cores"; do
-  read -r t rss size < <(measure "$bench" a "$archive" "$work/src" "$threads")
+  read -r t rss size < <(measure_add "$bench" a "$archive" "$work/src" "$threads")
   [ "$t" = failed ] && { echo "zipeng_bench failed with $threads threads" >&2; exit 1; }
   printf 'libzipeng %s thread(s): %.3f s  %s bytes  %s KiB\n' "$threads" "$t" "$size" "$rss"
   printf '  zip/libzipeng %s  size libzipeng/zip %s' "$(ratio "$zip_t" "$t")" "$(ratio "$size" "$zip_size")"
