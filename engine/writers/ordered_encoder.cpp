@@ -2,7 +2,6 @@
 
 #include <utility>
 
-
 namespace kv {
 
 unsigned EncoderThreads(int requested) {
