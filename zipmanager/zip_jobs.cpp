@@ -13,7 +13,6 @@ namespace fs = std::filesystem;
 
 constexpr int kZipEngFatal = 10101;
 constexpr int kNoZipFile = 10102;
-constexpr int kTempZipFile = 10111;
 constexpr int kNothingToZip = 10301;
 constexpr int kUnattendedNoPassword = 10302;
 constexpr int kSpannedFreshen = 10303;

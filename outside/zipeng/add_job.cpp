@@ -19,14 +19,11 @@
 #include "outside/zipeng/job_settings.h"
 #include "outside/zipeng/source_files.h"
 #include "outside/zipeng/zip_jobs.h"
+#include "platform/file_attributes_linux.h"
 #include "platform/trash.h"
 
 namespace kv::zipeng {
 namespace {
-
-constexpr std::uint32_t kDosReadOnly = 0x01;
-constexpr std::uint32_t kDosFolder = 0x10;
-constexpr std::uint32_t kDosArchive = 0x20;
 
 // One file as it will be written.
 struct TPlannedFile {
@@ -116,8 +113,8 @@ TZipRecordEntry TAddJob::HeaderFor(const TSourceFile& source, const std::string&
     header.StoredName = std::move(name.Bytes);
     if (name.Utf8) header.Flags |= kZipFlagUtf8;
     header.DosDateTime = FileTimeToDosDateTime(source.ModTime);
-    std::uint32_t dos = source.IsFolder ? kDosFolder : kDosArchive;
-    if ((source.Mode & S_IWUSR) == 0) dos |= kDosReadOnly;
+    std::uint32_t dos = source.IsFolder ? platform::kFaDirectory : platform::kFaArchive;
+    if ((source.Mode & S_IWUSR) == 0) dos |= platform::kFaReadOnly;
     if (Flag(command_.ForceDos)) {
         // MS-DOS host: attributes of that system only.
         header.VersionMadeBy = kZipVersionDefault;
