@@ -22,9 +22,9 @@ int main(int argc, char** argv) {
     }
     const auto exec = reinterpret_cast<ZipEngExecFn>(::dlsym(handle, "ZipEngExec"));
     const std::string root = std::filesystem::absolute(argv[3]).string();
-    ZipSpecEntry spec{};
-    spec.Spec = "*";
-    spec.Recurse = 0xFFFF;
+    ZipSpecEntry pattern{};
+    pattern.FileSpec = "*";
+    pattern.Recurse = 0xFFFF;
     ZipCommand command{};
     command.Version = kZipEngVersion;
     command.Version2 = kZipEngVersion;
@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
     command.HiddenFiles = -1;  // as zip -r takes them
     command.ZipFileName = argv[2];
     command.RootDir = root.c_str();
-    command.Specs = &spec;
+    command.Specs = &pattern;
     command.SpecCount = 1;
     const int result = exec(&command);
     ::dlclose(handle);

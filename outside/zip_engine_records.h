@@ -15,7 +15,7 @@ using ZipEngCallback = std::int32_t (*)(ZipCallbackRecord* record);
 
 // One line of the files to add (or, for a delete job, the entry names to delete).
 struct ZipSpecEntry {
-    const char* Spec;          // the specification, or null
+    const char* FileSpec;      // the file pattern (a name or a mask), or null
     std::int32_t Reserved1[2];
     const char* Password;      // for the files of this line, or null for the job's password
     std::int32_t Encrypt;      // -1 / 0xFFFF: encrypt this line's files; 0: store them unencrypted
@@ -79,9 +79,9 @@ struct ZipCommand {
     std::int32_t Check;          // 7
 };
 
-// One entry specification of an extract or test job.
+// One entry pattern (a name or a mask) of an extract or test job.
 struct UnzipSpecEntry {
-    const char* Spec;
+    const char* FileSpec;
     std::uint8_t Reserved[68];
 };
 

@@ -39,7 +39,7 @@ TSpecLine ParseSpecLine(std::string_view line, std::int32_t encrypt, std::uint16
             parsed.Encrypt = 0xFFFF;
         }
     }
-    parsed.Spec = std::string(Trim(line));
+    parsed.FileSpec = std::string(Trim(line));
     return parsed;
 }
 

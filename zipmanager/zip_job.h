@@ -21,7 +21,7 @@ inline constexpr std::uint16_t kRecurseWord = 0xFFFF;
 // an optional "<" with the password for the files of this line ("<" alone, or followed by a blank: store
 // them unencrypted).
 struct TSpecLine {
-    std::string Spec;      // trimmed; empty stands for none
+    std::string FileSpec;      // trimmed; empty stands for none
     bool HasPassword = false;
     std::string Password;
     std::int32_t Encrypt = 0;
@@ -67,7 +67,7 @@ private:
     bool& flag_;
 };
 
-// A zip job with its spec table, exclusions and strings.
+// A zip job with its pattern table, exclusions and strings.
 struct TZipJobRecord {
     ZipCommand Command{};
     std::vector<ZipSpecEntry> Specs;

@@ -221,7 +221,7 @@ int TZipCore::AddJob(const std::vector<std::string>& lines, AddOpts options) {
         for (const std::string& line : lines) {
             const TSpecLine parsed = ParseSpecLine(line, job.Command.Encrypt, recurse);
             ZipSpecEntry entry{};
-            entry.Spec = job.Strings.KeepOrNull(parsed.Spec);
+            entry.FileSpec = job.Strings.KeepOrNull(parsed.FileSpec);
             entry.Password = parsed.HasPassword ? job.Strings.Keep(parsed.Password) : job.Command.Password;
             entry.Encrypt = parsed.Encrypt;
             entry.Recurse = parsed.Recurse;
@@ -285,7 +285,7 @@ int TZipCore::DeleteJob() {
         c.Freshen = 0;
         for (const std::string& line : FSpecArgs.ToVector()) {
             ZipSpecEntry entry{};
-            entry.Spec = job.Strings.Keep(line);
+            entry.FileSpec = job.Strings.Keep(line);
             job.Specs.push_back(entry);
         }
         return RunJob(*zip_eng_, job);
@@ -347,7 +347,7 @@ void TZipCore::ExtractJob() {
         if (!lines.empty() && lines.front() != "*.*") {
             for (const std::string& line : lines) {
                 UnzipSpecEntry entry{};
-                entry.Spec = job.Strings.Keep(line);
+                entry.FileSpec = job.Strings.Keep(line);
                 job.Specs.push_back(entry);
             }
         }

@@ -22,8 +22,8 @@ bool IsZipFamily(TArcType type) {
 std::vector<std::string> EntryMasks(const UnzipCommand& command) {
     std::vector<std::string> masks;
     for (std::int32_t i = 0; i < command.SpecCount; ++i) {
-        const char* spec = command.Specs[i].Spec;
-        if (spec != nullptr && *spec != '\0') masks.push_back(platform::ToNativeDelimiters(spec));
+        const char* pattern = command.Specs[i].FileSpec;
+        if (pattern != nullptr && *pattern != '\0') masks.push_back(platform::ToNativeDelimiters(pattern));
     }
     if (masks.empty()) masks.push_back("*.*");
     return masks;

@@ -24,8 +24,8 @@ std::int32_t RunDeleteJob(const ZipCommand& command, TJobReporter& reporter) {
     const std::string archive = Text(command.ZipFileName);
     std::vector<TInternalMask> masks;
     for (std::int32_t i = 0; i < command.SpecCount; ++i) {
-        const std::string spec = SafeStoredName(Text(command.Specs[i].Spec));
-        if (!spec.empty()) masks.emplace_back(spec);
+        const std::string pattern = SafeStoredName(Text(command.Specs[i].FileSpec));
+        if (!pattern.empty()) masks.emplace_back(pattern);
     }
     TArchiveRewrite rewrite(archive, reporter);
     if (!rewrite.Open()) return reporter.Stopped() ? zrsCancelled : 0;

@@ -45,10 +45,10 @@ public:
         }
     }
 
-    void AddLine(const std::string& spec, bool recurse, std::size_t line) {
+    void AddLine(const std::string& pattern, bool recurse, std::size_t line) {
         line_ = line;
         const std::size_t before = found_.size();
-        fs::path path = fs::path(spec).is_absolute() ? fs::path(spec) : fs::path(options_.BaseDir) / spec;
+        fs::path path = fs::path(pattern).is_absolute() ? fs::path(pattern) : fs::path(options_.BaseDir) / pattern;
         path = path.lexically_normal();
         if (!path.has_filename()) path = path.parent_path();
         const std::string last = path.filename().string();
@@ -65,7 +65,7 @@ public:
                 Take(path, st, false);
             }
         }
-        if (found_.size() == before) warn_(zeName, "name not matched: " + spec);
+        if (found_.size() == before) warn_(zeName, "name not matched: " + pattern);
     }
 
     std::vector<TSourceFile> Take() { return std::move(found_); }
@@ -147,8 +147,8 @@ std::vector<TSourceFile> GatherSources(const ZipCommand& command, const TGatherO
     TGatherer gatherer(options, warn);
     for (std::int32_t i = 0; i < command.SpecCount; ++i) {
         const ZipSpecEntry& line = command.Specs[i];
-        if (line.Spec == nullptr || *line.Spec == '\0') continue;
-        gatherer.AddLine(line.Spec, line.Recurse != 0, static_cast<std::size_t>(i));
+        if (line.FileSpec == nullptr || *line.FileSpec == '\0') continue;
+        gatherer.AddLine(line.FileSpec, line.Recurse != 0, static_cast<std::size_t>(i));
     }
     return gatherer.Take();
 }

@@ -21,7 +21,7 @@ struct TSourceFile {
     std::int64_t Size = 0;
     std::time_t ModTime = 0;
     mode_t Mode = 0;
-    std::size_t Line = 0;  // the spec line that found it
+    std::size_t Line = 0;  // the pattern line that found it
 };
 
 struct TGatherOptions {
@@ -36,7 +36,7 @@ struct TGatherOptions {
 
 using TGatherWarning = std::function<void(ZipEngError error, const std::string& text)>;
 
-// The files the spec lines name, in the order found, each stored name once (compared case-insensitively).
+// The files the pattern lines name, in the order found, each stored name once (compared case-insensitively).
 // A line is a file, a folder or a wildcard mask in a folder; relative ones lie under the base folder.
 // Names are stored relative to the base folder when the file lies under it, else relative to the line's
 // own folder. A line that matches nothing is reported with zeName.

@@ -58,7 +58,7 @@ public:
     UnzipJob& Masks(std::vector<std::string> masks) {
         masks_ = std::move(masks);
         specs_.assign(masks_.size(), UnzipSpecEntry{});
-        for (std::size_t i = 0; i < masks_.size(); ++i) specs_[i].Spec = masks_[i].c_str();
+        for (std::size_t i = 0; i < masks_.size(); ++i) specs_[i].FileSpec = masks_[i].c_str();
         command_.SpecCount = static_cast<std::int32_t>(specs_.size());
         command_.Specs = specs_.data();
         return *this;

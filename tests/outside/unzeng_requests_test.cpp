@@ -39,7 +39,7 @@ TEST(UnzEngLibrary, ExportsOnlyItsEntryPointsAndChecksTheRecord) {
     } cases[] = {
         {"check value", [](UnzipCommand& c) { c.Check = 6; }, zrsBadRecord},
         {"version", [](UnzipCommand& c) { c.Version = 175; }, zrsBadRecord},
-        {"spec count", [](UnzipCommand& c) { c.SpecCount = -1; }, zrsBadRecord},
+        {"pattern count", [](UnzipCommand& c) { c.SpecCount = -1; }, zrsBadRecord},
         {"specs missing", [](UnzipCommand& c) { c.SpecCount = 2; }, zrsBadRecord},
         {"archive missing", [](UnzipCommand& c) { c.ZipFileName = nullptr; }, 0},
     };

@@ -32,7 +32,7 @@ inline const EngineLibrary& ZipEngLibrary() {
 
 inline ZipEngExecFn ZipEngExecEntry() { return ZipEngLibrary().Entry<ZipEngExecFn>("ZipEngExec"); }
 
-// A job record for libzipeng.so with its spec lines, and a callback that logs every request and answers
+// A job record for libzipeng.so with its pattern lines, and a callback that logs every request and answers
 // through `Answer` (0 = go on).
 class ZipEngJob {
 public:
@@ -47,9 +47,9 @@ public:
         Command.Callback = &ZipEngJob::Callback;
     }
 
-    // A spec line: a file, folder or mask; an encrypted line carries its password or takes the job's.
-    ZipEngJob& Spec(const std::string& spec, bool recurse = true, bool encrypt = false, const char* password = nullptr) {
-        Lines.push_back({spec, password ? std::string(password) : std::string(), password != nullptr, encrypt, recurse});
+    // A pattern line: a file, folder or mask; an encrypted line carries its password or takes the job's.
+    ZipEngJob& Pattern(const std::string& pattern, bool recurse = true, bool encrypt = false, const char* password = nullptr) {
+        Lines.push_back({pattern, password ? std::string(password) : std::string(), password != nullptr, encrypt, recurse});
         return *this;
     }
     ZipEngJob& Exclude(const std::string& mask) {
@@ -61,7 +61,7 @@ public:
         Requests.clear();
         std::vector<ZipSpecEntry> specs(Lines.size());
         for (std::size_t i = 0; i < Lines.size(); ++i) {
-            specs[i].Spec = Lines[i].Spec.c_str();
+            specs[i].FileSpec = Lines[i].FileSpec.c_str();
             specs[i].Password = Lines[i].HasPassword ? Lines[i].Password.c_str() : nullptr;
             specs[i].Encrypt = Lines[i].Encrypt ? 0xFFFF : 0;
             specs[i].Recurse = Lines[i].Recurse ? 0xFFFF : 0;
@@ -97,7 +97,7 @@ public:
     }
 
     struct Line {
-        std::string Spec;
+        std::string FileSpec;
         std::string Password;
         bool HasPassword;
         bool Encrypt;

@@ -91,7 +91,7 @@ TEST_P(ZipEngEncodings, PeerToolsTestAndExtractTheSameFiles) {
     TempDir dir;
     MakeSourceTree(dir / "src");
     ZipEngJob job(dir / "out.zip");
-    job.RootDir(dir / "src").Spec("*", true, c.Password != nullptr);
+    job.RootDir(dir / "src").Pattern("*", true, c.Password != nullptr);
     job.Command.Level = c.Level;
     job.Command.AesStrength = c.AesStrength;
     if (c.Password != nullptr) job.Password(c.Password);
@@ -117,7 +117,7 @@ TEST(ZipEngNames, Utf8FlagOnlyWhereTheOemCodePageCannotHoldTheName) {
         SCOPED_TRACE(code_page);
         fs::remove(dir / "out.zip");
         ZipEngJob job(dir / "out.zip");
-        job.RootDir(dir / "src").Spec("*");
+        job.RootDir(dir / "src").Pattern("*");
         job.Command.CodePage = code_page;
         ASSERT_EQ(job.Run(), 3);
         const auto names = CentralNames(dir / "out.zip");
@@ -152,7 +152,7 @@ TEST(ZipEngZip64, ManyEntriesGetZip64EndRecords) {
         for (int i = folder * 1600; i < std::min(kFiles, (folder + 1) * 1600); ++i) WriteFile(sub / std::to_string(i), "x");
     }
     ZipEngJob job(dir / "out.zip");
-    job.RootDir(dir / "src").Spec("*");
+    job.RootDir(dir / "src").Pattern("*");
     job.Command.NoSeparateDirs = -1;
     job.Command.Threads = 0;
     ASSERT_EQ(job.Run(), kFiles);
@@ -178,7 +178,7 @@ TEST(ZipEngLargeEntries, StreamedEntryPassesPeerTools) {
     WriteFile(dir / "src" / "large.txt", Text((std::size_t{64} << 20) + 12345));
     WriteFile(dir / "src" / "small.txt", Text(1000));
     ZipEngJob job(dir / "out.zip");
-    job.RootDir(dir / "src").Spec("*");
+    job.RootDir(dir / "src").Pattern("*");
     job.Command.Level = 1;
     job.Command.Threads = 2;
     ASSERT_EQ(job.Run(), 2);

@@ -50,7 +50,7 @@ TEST_P(ZipEngSemantics, ReplaceAndAddAsTheModeSays) {
         SetModTime(src / name, kNew - 1000);
     }
     ZipEngJob first(dir / "a.zip");
-    first.RootDir(src).Spec("*");
+    first.RootDir(src).Pattern("*");
     ASSERT_EQ(first.Run(), 3);
 
     fs::remove(src / "gone.txt");
@@ -60,7 +60,7 @@ TEST_P(ZipEngSemantics, ReplaceAndAddAsTheModeSays) {
     SetModTime(src / "fresh.txt", kNew);
 
     ZipEngJob job(dir / "a.zip");
-    job.RootDir(src).Spec("*");
+    job.RootDir(src).Pattern("*");
     job.Command.Update = c.Update ? -1 : 0;
     job.Command.Freshen = c.Freshen ? -1 : 0;
     job.Command.Move = c.Move ? -1 : 0;
@@ -93,7 +93,7 @@ TEST(ZipEngMove, RemovesFolderEntriesOnlyWhenEmptied) {
     WriteFile(dir / "src" / "mixed" / "b.txt", "b");
     WriteFile(dir / "src" / "mixed" / "c.log", "c");
     ZipEngJob job(dir / "a.zip");
-    job.RootDir(dir / "src").Spec("*").Exclude("*.log");
+    job.RootDir(dir / "src").Pattern("*").Exclude("*.log");
     job.Command.Move = -1;
     ASSERT_EQ(job.Run(), 2);
     EXPECT_FALSE(fs::exists(dir / "src" / "taken"));
@@ -140,7 +140,7 @@ TEST(ZipEngAdd, OptionsShapeNamesAndSelection) {
         SCOPED_TRACE(c.Name);
         fs::remove(dir / "a.zip");
         ZipEngJob job(dir / "a.zip");
-        job.RootDir(dir / "src").Spec("*");
+        job.RootDir(dir / "src").Pattern("*");
         c.Setup(job);
         job.Run();
         std::set<std::string> names;
@@ -157,7 +157,7 @@ TEST(ZipEngAdd, StoreSuffixesCommentAndArchiveDate) {
     SetModTime(dir / "src" / "pic.PNG", kOld);
     SetModTime(dir / "src" / "text.txt", kNew);
     ZipEngJob job(dir / "a.zip");
-    job.RootDir(dir / "src").Spec("*");
+    job.RootDir(dir / "src").Pattern("*");
     job.Command.StoreSuffixes = ".gif:.png";
     job.Command.ArchiveComment = "the comment";
     job.Command.ZipTime = -1;
@@ -177,7 +177,7 @@ TEST(ZipEngAdd, CallbacksNameEachFileAndMayRenameIt) {
     WriteFile(dir / "src" / "a.txt", "aaaa");
     WriteFile(dir / "src" / "b.txt", "bb");
     ZipEngJob job(dir / "a.zip");
-    job.RootDir(dir / "src").Spec("*");
+    job.RootDir(dir / "src").Pattern("*");
     job.Answer = [](ZipCallbackRecord& record) {
         if (record.ActionCode == zrAddName && std::string(record.Text) == "b.txt") {
             std::snprintf(record.Text, sizeof(record.Text), "renamed/../../b2.txt");
@@ -208,7 +208,7 @@ TEST(ZipEngAdd, PasswordIsAskedOnceWhenNoneIsKnown) {
         SCOPED_TRACE(answer);
         fs::remove(dir / "a.zip");
         ZipEngJob job(dir / "a.zip");
-        job.RootDir(dir / "src").Spec("*", true, true);
+        job.RootDir(dir / "src").Pattern("*", true, true);
         job.Answer = [&](ZipCallbackRecord& record) {
             if (record.ActionCode == zrPassword) {
                 std::snprintf(record.Text, sizeof(record.Text), "%s", answer ? "asked" : "");
@@ -237,7 +237,7 @@ TEST(ZipEngAdd, PerLinePasswordsAndPlainLines) {
     WriteFile(dir / "src" / "two.txt", "two");
     WriteFile(dir / "src" / "open.txt", "open");
     ZipEngJob job(dir / "a.zip");
-    job.RootDir(dir / "src").Password("job").Spec("one.txt", false, true).Spec("two.txt", false, true, "line").Spec("open.txt");
+    job.RootDir(dir / "src").Password("job").Pattern("one.txt", false, true).Pattern("two.txt", false, true, "line").Pattern("open.txt");
     ASSERT_EQ(job.Run(), 3);
     EXPECT_EQ(RunCommand("unzip -p -P job " + Quoted(dir / "a.zip") + " one.txt | grep -qx one"), 0);
     EXPECT_EQ(RunCommand("unzip -p -P line " + Quoted(dir / "a.zip") + " two.txt | grep -qx two"), 0);
@@ -253,7 +253,7 @@ TEST(ZipEngDelete, LeavesMatchingEntriesOut) {
     WriteFile(dir / "src" / "b.log", "b");
     WriteFile(dir / "src" / "sub" / "c.txt", "c");
     ZipEngJob add(dir / "a.zip");
-    add.RootDir(dir / "src").Spec("*");
+    add.RootDir(dir / "src").Pattern("*");
     ASSERT_EQ(add.Run(), 3);
     const std::string before = ReadFile(dir / "a.zip");
     struct Case {
@@ -271,7 +271,7 @@ TEST(ZipEngDelete, LeavesMatchingEntriesOut) {
         SCOPED_TRACE(c.Masks.front());
         WriteFile(dir / "a.zip", before);
         ZipEngJob job(dir / "a.zip");
-        for (const std::string& mask : c.Masks) job.Spec(mask);
+        for (const std::string& mask : c.Masks) job.Pattern(mask);
         job.Command.DeleteEntries = -1;
         EXPECT_EQ(job.Run(), c.Result);
         std::set<std::string> names;
@@ -305,7 +305,7 @@ TEST(ZipEngKeptEntries, AreCopiedUnchangedWithTheStub) {
     const std::size_t central = before.find(std::string("PK\x01\x02", 4));
     WriteFile(dir / "src" / "new.txt", "new");
     ZipEngJob job(dir / "a.zip");
-    job.RootDir(dir / "src").Spec("new.txt");
+    job.RootDir(dir / "src").Pattern("new.txt");
     ASSERT_EQ(job.Run(), 1);
     const std::string after = ReadFile(dir / "a.zip");
     EXPECT_EQ(after.substr(0, central), before.substr(0, central));

@@ -22,7 +22,7 @@ TEST(ZipEngRecord, VersionsAndRecordChecks) {
     for (const auto& spoil : std::vector<std::function<void(ZipCommand&)>>{
              [](ZipCommand& c) { c.Check = 6; }, [](ZipCommand& c) { c.Version = 175; }}) {
         ZipEngJob job(dir / "a.zip");
-        job.Spec("*");
+        job.Pattern("*");
         spoil(job.Command);
         EXPECT_EQ(job.Run(), zrsBadRecord);
         EXPECT_TRUE(job.Requests.empty());
@@ -51,7 +51,7 @@ protected:
         // An entry the later jobs keep, beside those they replace.
         WriteFile(dir_ / "keep.dat", "kept");
         ZipEngJob first(Archive());
-        first.RootDir(dir_ / "src").Spec("f1*.txt").Spec((dir_ / "keep.dat").string());
+        first.RootDir(dir_ / "src").Pattern("f1*.txt").Pattern((dir_ / "keep.dat").string());
         ASSERT_EQ(first.Run(), 12);
         before_ = ReadFile(Archive());
     }
@@ -65,7 +65,7 @@ protected:
     }
     ZipEngJob AddAll(unsigned threads) {
         ZipEngJob job(Archive());
-        job.RootDir(dir_ / "src").Spec("*");
+        job.RootDir(dir_ / "src").Pattern("*");
         job.Command.Threads = static_cast<std::int32_t>(threads);
         return job;
     }

@@ -36,7 +36,7 @@ TEST(SpecLines, ParseRecursionAndPasswordMarks) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
         const TSpecLine parsed = ParseSpecLine(c.line, -1, c.job_recurse);
-        EXPECT_EQ(parsed.Spec, c.mask);
+        EXPECT_EQ(parsed.FileSpec, c.mask);
         EXPECT_EQ(parsed.Encrypt, c.encrypt);
         EXPECT_EQ(parsed.Recurse, c.recurse);
         EXPECT_EQ(parsed.HasPassword, c.password != nullptr);

@@ -121,7 +121,7 @@ void DumpCommand(const ZipCommand& c) {
     Log(out.str());
     for (int i = 0; i < c.SpecCount; ++i) {
         const ZipSpecEntry& s = c.Specs[i];
-        Log("line " + Text(s.Spec) + "|" + Text(s.Password) + "|" + std::to_string(s.Encrypt) + "|" +
+        Log("line " + Text(s.FileSpec) + "|" + Text(s.Password) + "|" + std::to_string(s.Encrypt) + "|" +
             std::to_string(s.Recurse));
     }
     for (int i = 0; i < c.ExcludeCount; ++i) Log("exclude " + Text(c.Excludes[i]));
@@ -136,7 +136,7 @@ void DumpCommand(const UnzipCommand& c) {
         << " PasswordReqCount=" << c.PasswordReqCount << " ExtractDir=" << Text(c.ExtractDir) << " Check=" << c.Check
         << " Handle=" << (c.Handle ? "set" : "null");
     Log(out.str());
-    for (int i = 0; i < c.SpecCount; ++i) Log("line " + Text(c.Specs[i].Spec));
+    for (int i = 0; i < c.SpecCount; ++i) Log("line " + Text(c.Specs[i].FileSpec));
 }
 #endif
 
