@@ -118,6 +118,8 @@ private:
     // --- engine jobs ---
     void FillZipCommand(TZipJobRecord& job, const std::string& target, AddOpts options);
     void FillUnzipCommand(TUnzipJobRecord& job, const std::string& archive);
+    // Loads an engine library for the operation; a failure is reported and gives false.
+    bool LoadEngine(TZipLibLoader& engine);
     // Runs a prepared job on the zip or unzip engine.
     template <typename Engine, typename JobRecord>
     int RunJob(Engine& engine, JobRecord& job);

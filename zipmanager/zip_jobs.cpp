@@ -134,6 +134,16 @@ int TZipCore::RunJob(Engine& engine, JobRecord& job) {
     return engine.Exec(job.Command);
 }
 
+bool TZipCore::LoadEngine(TZipLibLoader& engine) {
+    try {
+        engine.LoadForOperation(kRequiredVersion);
+        return true;
+    } catch (const EZipManager& error) {
+        ShowException(error);
+        return false;
+    }
+}
+
 int TZipCore::ReportJobErrors(int fatal_id, const std::function<int()>& job) {
     try {
         return job();
@@ -188,12 +198,7 @@ int TZipCore::Add() {
         ShowException(EZipManager(kAutoSfxFailed, std::vector<TZipMessageArg>{std::int64_t{kNoSfxStub}}));
         return ErrCode();
     }
-    try {
-        zip_eng_->LoadForOperation(kRequiredVersion);
-    } catch (const EZipManager& error) {
-        ShowException(error);
-        return ErrCode();
-    }
+    if (!LoadEngine(*zip_eng_)) return ErrCode();
     TOperationLoad release(*zip_eng_);
     {
         TRunningMark running(zip_running_);
@@ -256,12 +261,7 @@ int TZipCore::Delete() {
     {
         TRunningMark running(zip_running_);
         SetCancel(false);
-        try {
-            zip_eng_->LoadForOperation(kRequiredVersion);
-        } catch (const EZipManager& error) {
-            ShowException(error);
-            return ErrCode();
-        }
+        if (!LoadEngine(*zip_eng_)) return ErrCode();
         TOperationLoad release(*zip_eng_);
         success_count_ = DeleteJob();
         SetCancel(false);
@@ -333,12 +333,7 @@ void TZipCore::ExtractJob() {
         ShowMessage(kSpannedReadUnavailable);
         return;
     }
-    try {
-        unz_eng_->LoadForOperation(kRequiredVersion);
-    } catch (const EZipManager& error) {
-        ShowException(error);
-        return;
-    }
+    if (!LoadEngine(*unz_eng_)) return;
     TOperationLoad release(*unz_eng_);
     success_count_ = ReportJobErrors(kUnzEngFatal, [&] {
         TUnzipJobRecord job;
