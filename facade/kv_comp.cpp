@@ -273,6 +273,11 @@ bool TkvComp::Extract() {
     return false;
 }
 
+bool TkvComp::Test() {
+    ReportUnsupported();
+    return false;
+}
+
 void TkvComp::Delete() { ReportUnsupported(); }
 int TkvComp::RenameEntries() { return ReportUnsupported(); }
 int TkvComp::MakeSFX(bool) { return ReportUnsupported(); }

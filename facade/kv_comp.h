@@ -53,6 +53,9 @@ public:
     // --- operations served by the per-type engines ---
     int Add();
     bool Extract();
+    // Decodes the chosen entries and checks them without writing anything, through the engine Extract
+    // would use (the ZIP manager in test mode, or the reader's test); the result as Extract's.
+    bool Test();
     void Delete();
     int RenameEntries();
     int MakeSFX(bool KeepSource);
@@ -126,6 +129,8 @@ public:
     TCompressMethod EngCompressMethod = cmStore;
     TDeflateType EngDeflateType = dtDeflateN;
     bool ASCIITranslation = false;
+    // The cipher a ZIP add with a password writes: emZip_V2 (the classic cipher) or a WinZip AES method.
+    TEncryptionMethod AddEncryptMethod = emZip_V2;
     bool DoSpan = false;
     TSpanOptions SpanningOptions;
     TSFXOptions SFXOptions;

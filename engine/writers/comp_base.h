@@ -1,5 +1,9 @@
 #pragma once
 
+#include <cstdint>
+#include <string>
+#include <vector>
+
 #include "engine/core/zip_common.h"
 
 namespace kv {
@@ -32,8 +36,18 @@ public:
 class TCompBase : public TCustomCClass {
 public:
     TSwitch Switch = swAdd;
+    bool StoreEmptySubDirs = false;
+    TDeflateType DeflateType = dtDeflateN;
+
+    TCompressMethod CompressMethod() const { return compress_method_; }
+    // A method the writer does not take is ignored and the previous one kept.
+    virtual void SetCompressMethod(TCompressMethod value) = 0;
+
     // Runs the compression run; returns the number of entries processed.
     virtual int Compress() = 0;
+
+protected:
+    TCompressMethod compress_method_ = cmStore;
 };
 
 }  // namespace kv
