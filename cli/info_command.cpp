@@ -49,6 +49,7 @@ CLI::App* AddInfoCommand(CLI::App& app, InfoOptions& options) {
     info->add_flag("--json", options.json,
                    "One JSON object per line: file, type, name, offset, flags, volume, letter, compressable, "
                    "decompressable, sfx, spannable");
+    info->footer("Example: kv i --json downloads/*");
     return info;
 }
 

@@ -74,6 +74,7 @@ CLI::App* AddListCommand(CLI::App& app, ListOptions& options) {
     list->add_flag("--json", options.json,
                    "One JSON object: archive, type, entries (name, size, packed, ratio, crc, date, attributes, "
                    "encrypted, dir) and totals");
+    list->footer("Example: kv l photos.zip '2024/*.jpg'");
     return list;
 }
 

@@ -1,5 +1,10 @@
 #include <CLI/CLI.hpp>
 
+#include <string>
+#include <vector>
+
+#include "cli/add_command.h"
+#include "cli/delete_command.h"
 #include "cli/extract_command.h"
 #include "cli/info_command.h"
 #include "cli/list_command.h"
@@ -7,6 +12,12 @@
 int main(int argc, char** argv) {
     CLI::App app{"kv - the Kavrel archive manager on the command line"};
     app.require_subcommand(1);
+    app.footer("Examples:\n"
+               "  kv l photos.zip                    list the entries\n"
+               "  kv x photos.zip -o ~/photos        extract with the stored folders\n"
+               "  kv a -r backup.zip src notes.txt   add files and folders (the archive is made when missing)\n"
+               "  kv d backup.zip '*.tmp'            delete entries\n"
+               "  kv COMMAND --help                  a command's options and an example");
     kv::cli::InfoOptions info_options;
     CLI::App* info = kv::cli::AddInfoCommand(app, info_options);
     kv::cli::ListOptions list_options;
@@ -17,11 +28,23 @@ int main(int argc, char** argv) {
     CLI::App* extract = kv::cli::AddExtractCommand(app, extract_options, kv::cli::TExtractKind::WithPaths);
     kv::cli::ExtractOptions flat_options;
     CLI::App* flat = kv::cli::AddExtractCommand(app, flat_options, kv::cli::TExtractKind::Flat);
-    CLI11_PARSE(app, argc, argv);
+    kv::cli::AddOptions add_options;
+    CLI::App* add = kv::cli::AddAddCommand(app, add_options);
+    kv::cli::DeleteOptions delete_options;
+    CLI::App* del = kv::cli::AddDeleteCommand(app, delete_options);
+
+    std::vector<std::string> args(argv, argv + argc);
+    kv::cli::SpellLevelSwitch(args);
+    std::vector<char*> arg_pointers;
+    for (std::string& arg : args) arg_pointers.push_back(arg.data());
+    CLI11_PARSE(app, static_cast<int>(arg_pointers.size()), arg_pointers.data());
+
     if (info->parsed()) return kv::cli::RunInfoCommand(info_options);
     if (list->parsed()) return kv::cli::RunListCommand(list_options);
     if (test->parsed()) return kv::cli::RunExtractCommand(test_options, kv::cli::TExtractKind::Test);
     if (extract->parsed()) return kv::cli::RunExtractCommand(extract_options, kv::cli::TExtractKind::WithPaths);
     if (flat->parsed()) return kv::cli::RunExtractCommand(flat_options, kv::cli::TExtractKind::Flat);
+    if (add->parsed()) return kv::cli::RunAddCommand(add_options);
+    if (del->parsed()) return kv::cli::RunDeleteCommand(delete_options);
     return 0;
 }
