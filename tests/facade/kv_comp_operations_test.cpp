@@ -211,6 +211,24 @@ TEST_F(KvCompOperations, DeleteAndSelectionChooseTheEntries) {
     EXPECT_TRUE(fs::exists(out_ / "2" / "src" / "sub" / "b.txt"));
 }
 
+TEST_F(KvCompOperations, ACancelledAddLeavesTheArchiveAsItWas) {
+    MakeZip();
+    const std::string before = test::ReadFile(zip_);
+    test::WriteFile(src_ / "more.txt", std::string(100000, 'm'));
+    comp_.OnProgress = [this](TObject*, std::uint8_t, std::uint8_t, const std::string& name) {
+        if (!name.empty()) comp_.Cancel();
+    };
+    comp_.FileSpec = {src_.string()};
+    comp_.AddOptions = {facade::aoRecurse, facade::aoDirNames};
+    comp_.Add();
+    EXPECT_EQ(test::ReadFile(zip_), before);
+    EXPECT_EQ(comp_.Status(), facade::asReady);
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(dir_.Path())) left.push_back(entry.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"new.zip", "src"}));  // no temporary file stays behind
+}
+
 TEST_F(KvCompOperations, AnExtractionFolderThatCannotBeMadeIsTold) {
     MakeZip();
     test::WriteFile(dir_ / "file", "x");
