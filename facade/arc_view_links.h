@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace kv::facade {
 
@@ -32,6 +33,8 @@ class TArcListViewLink : public TArcViewLink {
 public:
     // Rebuilds the rows from the facade's entries.
     virtual void Refill() = 0;
+    // The full names of the selected rows; a folder row's name ends with the path delimiter.
+    virtual std::vector<std::string> SelectedNames() const { return {}; }
 
 protected:
     void BindInto(TkvComp& comp) override;
@@ -43,6 +46,8 @@ public:
     virtual void Rebuild() = 0;
     // Selects the node of a folder path ("" is the archive); false when there is none.
     virtual bool SelectFolder(const std::string& path) = 0;
+    // The selected folder's path, ending with the path delimiter ("" is the archive); none selected: "".
+    virtual std::string SelectedFolder() const { return {}; }
 
 protected:
     void BindInto(TkvComp& comp) override;

@@ -32,6 +32,7 @@ void TkvComp::Attach(std::string FileName) {
     // Totals of an earlier archive must not show for one that lists nothing.
     arc_entry_count_ = arc_size_ = arc_packed_ = 0;
     arc_ratio_ = 0;
+    remembered_overwrite_ = komNotSet;
     DoSpan = false;
 }
 
@@ -51,6 +52,7 @@ bool TkvComp::Open(const std::string& FileName) {
         capabilities_ = CapabilitiesOf(arc_type_);
         type_name_ = std::string(ArcTypeDisplayName(arc_type_));
         processed_files_.clear();
+        password_tries_left_ = PasswordReqCount;
         arc_open_ = true;
         is_new_archive_ = false;
         SetUpEngine(std::move(probe));
@@ -161,9 +163,7 @@ void TkvComp::SetUpZipManager() {
     zip_manager_->SetDLLDirectory(dll_directory_);
     zip_manager_->SetUseDirOnlyEntries(display_dirs_);
     zip_manager_->OnDirUpdate = [this](TObject*) { BuildZipEntries(); };
-    zip_manager_->OnMessage = [this](TObject*, int code, const std::string& text) {
-        if (OnMessage) OnMessage(this, code, text);
-    };
+    HandleZipEvents();
     if (!is_new_archive_) zip_manager_->SetZipFileName(arc_filename_);
 }
 
@@ -190,6 +190,7 @@ void TkvComp::RunLister() { lister_->Activate(); }
 
 int TkvComp::Cancel() {
     if (zip_manager_) zip_manager_->SetCancel(true);
+    if (running_engine_) running_engine_->SetCancel(true);
     if (lister_) lister_->SetCancel(true);
     return 0;
 }
@@ -263,23 +264,6 @@ int TkvComp::ReportUnsupported() {
     return ecode::kUnsupportedArcTypeOperation;
 }
 
-int TkvComp::Add() {
-    ReportUnsupported();
-    return 10;
-}
-
-bool TkvComp::Extract() {
-    ReportUnsupported();
-    return false;
-}
-
-bool TkvComp::Test() {
-    ReportUnsupported();
-    return false;
-}
-
-void TkvComp::Delete() { ReportUnsupported(); }
-int TkvComp::RenameEntries() { return ReportUnsupported(); }
 int TkvComp::MakeSFX(bool) { return ReportUnsupported(); }
 int TkvComp::MakeZip(bool) { return ReportUnsupported(); }
 int TkvComp::WriteSpan(const std::string&, const std::string&, int) { return ReportUnsupported(); }

@@ -10,7 +10,9 @@
 #include "engine/core/arc_detect.h"
 #include "engine/core/arc_type.h"
 #include "engine/core/entry_enums.h"
+#include "engine/core/events.h"
 #include "engine/core/kv_object.h"
+#include "zipmanager/zip_rename_rec.h"
 #include "facade/arc_capabilities.h"
 #include "facade/arc_entry.h"
 #include "facade/arc_view_links.h"
@@ -20,6 +22,9 @@
 
 namespace kv {
 class TArcLister;
+class TCompBase;
+class TUnBase;
+class TZipCommon;
 class TZipManager;
 }  // namespace kv
 
@@ -30,6 +35,9 @@ namespace kv::facade {
 // stays attached while the archive is open; every other type is listed by the archive lister.
 class TkvComp : public TObject {
 public:
+    // What operations that need the ZIP manager report (and return) without one; it has no text.
+    static constexpr int kNoEngineObject = 30501;
+
     TkvComp();
     ~TkvComp() override;
 
@@ -87,6 +95,10 @@ public:
     bool IsNewArchive() const { return is_new_archive_; }
     // Names the last operation reported as started, without duplicates.
     const std::vector<std::string>& ProcessedFiles() const { return processed_files_; }
+    // The overwrite answer that holds for the rest of the running operation.
+    TkvOverwriteMode RememberedOverwrite() const { return remembered_overwrite_; }
+    // How many more times the running operation may ask for a password for the current file.
+    std::uint8_t PasswordTriesLeft() const { return password_tries_left_; }
 
     // --- views and browsing ---
     TArcListViewLink* ArcListView() const { return list_view_; }
@@ -134,6 +146,8 @@ public:
     bool DoSpan = false;
     TSpanOptions SpanningOptions;
     TSFXOptions SFXOptions;
+    // Entries to rename (ZIP only); RenameEntries applies and empties it.
+    std::vector<ZipRenameRec> RenameList;
     bool Messages = false;
     bool Verbose = false;
 
@@ -186,6 +200,38 @@ private:
     // Operations no engine serves yet say so ("Invalid or unsupported archive type for this operation").
     int ReportUnsupported();
 
+    // --- operations ---
+    // FileSpec for Extract, Test and Delete by ActionMode; false when there is nothing to work on.
+    bool ChooseEntries();
+    // The list view's selection, a folder standing for everything under it.
+    std::vector<std::string> SelectedEntryNames() const;
+    void AddThroughZipManager();
+    // 10 when no writer serves the type.
+    int AddThroughWriter();
+    // Extract and Test share everything but the last step.
+    bool RunExtraction(bool test);
+    void ExtractThroughZipManager(bool test);
+    void ExtractThroughReader(bool test);
+    // What every operation leaves behind, also after an exception.
+    void EndOperation();
+    bool Silent() const;
+    void NoteProcessed(const std::string& file_name);
+
+    // --- the engines' events, translated ---
+    void HandleZipEvents();
+    void ZipProgress(int type, const std::string& file_name, std::int64_t size);
+    void ConnectEngine(TZipCommon& engine);
+    TOnBegin EntryBeginHandler();
+    TOnEnd EntryEndHandler();
+    void ConnectWriter(TCompBase& writer);
+    void ConnectReader(TUnBase& reader);
+    void EngineDeactivated();
+    // The overwrite question of both paths: true to overwrite, false to skip, none for the engine's own
+    // default. `cancel` tells that the user stopped the operation.
+    std::optional<bool> AskOverwrite(const std::string& disk_path, bool& cancel);
+    // A password for `file_name` from OnPassword; none when nobody may or can be asked.
+    std::optional<std::string> AskPassword(const std::string& file_name, bool& cancel);
+
     bool arc_open_ = false;
     std::string arc_filename_;
     TArcType arc_type_ = atNA;
@@ -216,6 +262,19 @@ private:
 
     std::unique_ptr<TZipManager> zip_manager_;
     std::unique_ptr<TArcLister> lister_;
+    // The writer or reader of the running operation, for Cancel.
+    TZipCommon* running_engine_ = nullptr;
+
+    TkvOverwriteMode remembered_overwrite_ = komNotSet;
+    std::uint8_t password_tries_left_ = 3;
+    std::uint8_t last_archive_percent_ = 0;
+    struct TProgressCounters {
+        std::string FileName;
+        std::int64_t FileSize = 0;
+        std::int64_t FileDone = 0;
+        std::int64_t TotalSize = 0;
+        std::int64_t TotalDone = 0;
+    } progress_;
 };
 
 }  // namespace kv::facade

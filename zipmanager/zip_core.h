@@ -18,16 +18,9 @@
 #include "zipmanager/zip_job.h"
 #include "zipmanager/zip_enums.h"
 #include "zipmanager/zip_lib_loader.h"
+#include "zipmanager/zip_rename_rec.h"
 
 namespace kv {
-
-// One rename instruction: an entry name (or a folder, ending with the delimiter) and its new name, and
-// an MS-DOS date-time for the entries it renames (0 keeps theirs).
-struct ZipRenameRec {
-    std::string OldName;
-    std::string NewName;
-    std::uint32_t NewDate = 0;
-};
 
 // The ZIP manager's core: the settings every operation reads, the in-memory copy of the archive's
 // directory and the facts about the archive file.

@@ -251,24 +251,5 @@ TEST(KvCompOpen, SimpleCompressionFactorDecidesTheEngineSettings) {
     }
 }
 
-TEST(KvCompOpen, OperationsWithoutAnEngineSaySo) {
-    test::TempDir dir;
-    TkvComp comp;
-    ASSERT_TRUE(comp.Open(test::WriteZipOf(dir, "a.zip", {"one.txt"})));
-    std::vector<int> codes;
-    std::string text;
-    comp.OnMessage = [&](TObject*, int code, const std::string& message) {
-        codes.push_back(code);
-        text = message;
-    };
-    EXPECT_EQ(comp.Add(), 10);
-    EXPECT_FALSE(comp.Extract());
-    comp.Delete();
-    EXPECT_EQ(comp.RenameEntries(), ecode::kUnsupportedArcTypeOperation);
-    EXPECT_EQ(codes, std::vector<int>(4, ecode::kUnsupportedArcTypeOperation));
-    EXPECT_EQ(text, "Invalid or unsupported archive type for this operation");
-    EXPECT_EQ(comp.ArcEntryCount(), 1);  // nothing happened to the archive
-}
-
 }  // namespace
 }  // namespace kv

@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 
+#include <filesystem>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -9,6 +10,11 @@
 #include "support/test_support.h"
 
 namespace kv::test {
+
+// Whether the zip engine libraries are built beside the tests' build folder.
+inline bool HaveZipEngineLibraries() {
+    return std::filesystem::exists(BinaryDir() / "libzipeng.so") && std::filesystem::exists(BinaryDir() / "libunzeng.so");
+}
 
 // One of the run-time libraries of the build folder, loaded for a test as the program loads it.
 class EngineLibrary {

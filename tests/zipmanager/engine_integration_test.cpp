@@ -6,6 +6,7 @@
 #include <chrono>
 #include <filesystem>
 
+#include "support/engine_library.h"
 #include "zm_probe.h"
 
 namespace kv {
@@ -13,14 +14,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool HaveEngines() {
-    return fs::exists(test::BinaryDir() / "libzipeng.so") && fs::exists(test::BinaryDir() / "libunzeng.so");
-}
-
 class EngineIntegration : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!HaveEngines()) GTEST_SKIP() << "libzipeng.so and libunzeng.so are not built";
+        if (!test::HaveZipEngineLibraries()) GTEST_SKIP() << "libzipeng.so and libunzeng.so are not built";
         zm().SetDLLDirectory(test::BinaryDir().string());
         // Password requests are answered here (no password), so an unattended extract need not warn.
         zm().OnPasswordError = [](TObject*, bool, std::string&, const std::string&, std::uint32_t&,

@@ -1,0 +1,265 @@
+// How the engines' events during an operation become the facade's own.
+#include <sys/stat.h>
+
+#include <optional>
+
+#include "engine/core/custom_dclass.h"
+#include "engine/core/dates.h"
+#include "engine/core/error_codes.h"
+#include "engine/core/percent.h"
+#include "engine/core/text_case.h"
+#include "engine/writers/comp_base.h"
+#include "facade/kv_comp.h"
+#include "platform/paths.h"
+#include "zipmanager/zip_manager.h"
+
+namespace kv::facade {
+namespace {
+
+// The entry a file on disk was extracted from: the entry of that name, or for an extraction without
+// folders the first entry of that file name.
+const TArcEntry* EntryForFile(const std::deque<TArcEntry>& entries, const std::string& relative) {
+    for (const TArcEntry& entry : entries)
+        if (SameText(entry.FileName, relative)) return &entry;
+    const std::string tail = platform::kPathDelim + relative;
+    for (const TArcEntry& entry : entries)
+        if (entry.FileName.size() > tail.size() && SameText(std::string_view(entry.FileName).substr(entry.FileName.size() - tail.size()), tail))
+            return &entry;
+    return nullptr;
+}
+
+TArcEntry DiskFileEntry(const std::string& path) {
+    TArcEntry entry;
+    entry.FileName = path;
+    struct stat st{};
+    if (::stat(path.c_str(), &st) == 0) {
+        entry.Size = st.st_size;
+        entry.DateTime = UnixTimeToDateTime(st.st_mtime);
+    }
+    return entry;
+}
+
+}  // namespace
+
+bool TkvComp::Silent() const { return ExtOptions.Has(eoSilent); }
+
+void TkvComp::NoteProcessed(const std::string& file_name) {
+    for (const std::string& name : processed_files_)
+        if (name == file_name) return;
+    processed_files_.push_back(file_name);
+}
+
+// ---- questions shared by both paths ----
+
+std::optional<bool> TkvComp::AskOverwrite(const std::string& disk_path, bool& cancel) {
+    if (remembered_overwrite_ == komOverwriteAll) return true;
+    if (remembered_overwrite_ == komSkipAll) return false;
+    // The name below the extraction folder, wherever the folder's delimiter is.
+    std::string relative = disk_path;
+    const std::string folder = platform::IncludeTrailingDelimiter(ExtDir);
+    if (!folder.empty() && relative.starts_with(folder)) relative.erase(0, folder.size());
+    const TArcEntry* in_archive = EntryForFile(entries_, relative);
+    if (!in_archive || !OnOverwrite) return std::nullopt;
+    TkvOverwriteMode mode = komNotSet;
+    OnOverwrite(this, DiskFileEntry(disk_path), *in_archive, mode);
+    remembered_overwrite_ = mode;
+    switch (mode) {
+        case komOverwrite:
+        case komOverwriteAll: return true;
+        case komSkip:
+        case komSkipAll: return false;
+        case komCancel:
+            remembered_overwrite_ = komSkipAll;
+            cancel = true;
+            return false;
+        case komNotSet: break;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> TkvComp::AskPassword(const std::string& file_name, bool& cancel) {
+    if (password_tries_left_ == 0 || !OnPassword) return std::nullopt;
+    std::string password;
+    OnPassword(this, file_name, password, cancel);
+    --password_tries_left_;
+    return password;
+}
+
+// ---- the ZIP manager ----
+
+void TkvComp::HandleZipEvents() {
+    TZipManager& zm = *zip_manager_;
+    zm.OnMessage = [this](TObject*, int code, const std::string& text) {
+        if (OnMessage) OnMessage(this, code, text);
+    };
+    zm.OnProgress = [this](TObject*, ProgressType type, const std::string& file_name, std::int64_t size) {
+        ZipProgress(type, file_name, size);
+    };
+    zm.OnPasswordError = [this](TObject*, bool, std::string& password, const std::string& file_name,
+                                std::uint32_t& repeat, TPasswordButton&) {
+        bool cancel = false;
+        if (const auto given = AskPassword(file_name, cancel)) password = *given;
+        if (cancel) repeat = 0;
+    };
+    zm.OnExtractOverwrite = [this](TObject*, const std::string& file_name, bool, bool& overwrite, int) {
+        // The library names the entry; the question is about the file it would replace.
+        std::string path = file_name;
+        if (!path.starts_with(platform::kPathDelim)) {
+            const std::size_t cut = path.rfind(platform::kPathDelim);
+            if (!ExtOptions.Has(eoDirNames) && cut != std::string::npos) path.erase(0, cut + 1);
+            path = platform::IncludeTrailingDelimiter(ExtDir) + path;
+        }
+        bool cancel = false;
+        if (const auto answer = AskOverwrite(path, cancel)) overwrite = *answer;
+        if (cancel) zip_manager_->SetCancel(true);
+    };
+    zm.OnCRC32Error = [this](TObject*, const std::string& file_name, std::uint32_t found, std::uint32_t expected,
+                             bool& extract) {
+        if (!OnCRCError) return;
+        bool cancel = extract;
+        OnCRCError(this, file_name, found, expected, cancel);
+        extract = !cancel;
+    };
+    zm.OnGetNextDisk = [this](TObject*, int disk, int total, const std::string& drive, bool& abort) {
+        if (OnNextVolume) OnNextVolume(this, disk, total, drive, abort);
+    };
+    // A refused password is the one failure the library tells by a skip alone; without this it would pass
+    // for an extracted entry.
+    zm.OnExtractSkipped = [this](TObject*, const std::string& file_name, UnZipSkipTypes type, int) {
+        if (type == stBadPassword && OnMessage)
+            OnMessage(this, ecode::kInvalidPassword, file_name + ": " + std::string(LoadStr(ecode::kInvalidPassword)));
+    };
+}
+
+void TkvComp::ZipProgress(int type, const std::string& file_name, std::int64_t size) {
+    if (!OnProgress || Silent()) return;
+    switch (type) {
+        case NewFile:
+            progress_.FileName = file_name;
+            progress_.FileSize = size;
+            progress_.FileDone = 0;
+            OnProgress(this, 0, 0, file_name);
+            password_tries_left_ = PasswordReqCount;
+            NoteProcessed(file_name);
+            break;
+        case ProgressUpdate:
+            progress_.FileDone += size;
+            progress_.TotalDone += size;
+            OnProgress(this, Percent(progress_.FileDone, progress_.FileSize),
+                       Percent(progress_.TotalDone, progress_.TotalSize), progress_.FileName);
+            break;
+        case EndOfBatch:
+            progress_ = {};
+            OnProgress(this, 0, 0, {});
+            remembered_overwrite_ = komNotSet;
+            status_ = asReady;
+            if (OnEnd) OnEnd(this);
+            break;
+        case TotalSize2Process:
+            processed_files_.clear();
+            progress_.TotalSize = size;
+            progress_.TotalDone = 0;
+            if (OnBegin) OnBegin(this);
+            OnProgress(this, 0, 0, {});
+            break;
+        default: break;
+    }
+}
+
+// ---- writers and readers ----
+
+void TkvComp::ConnectEngine(TZipCommon& engine) {
+    engine.SetTempDir(temp_dir_);
+    engine.OnActivate = [this](TObject*) {
+        if (!Silent() && OnBegin) OnBegin(this);
+        remembered_overwrite_ = komNotSet;
+    };
+    engine.OnDeactivate = [this](TObject*) { EngineDeactivated(); };
+    engine.OnProgress = [this](TObject*, std::uint8_t by_file, std::uint8_t by_archive) {
+        last_archive_percent_ = by_archive;
+        if (OnProgress) OnProgress(this, by_file, by_archive, progress_.FileName);
+    };
+    engine.OnError = [this](TObject*, const std::string&, const std::string&, const std::string&, int code) {
+        if (OnMessage) OnMessage(this, code, {});
+    };
+    engine.OnNextVolume = [this](TObject*, std::string& volume, int volume_id, bool exists, bool& cancel) {
+        if (exists) {
+            cancel = false;
+            return;
+        }
+        if (!OnNextVolume) return;
+        const bool has_drive = volume.size() >= 2 && volume[1] == ':' &&
+                               ((volume[0] >= 'A' && volume[0] <= 'Z') || (volume[0] >= 'a' && volume[0] <= 'z'));
+        bool abort = false;
+        OnNextVolume(this, volume_id, 0, has_drive ? volume.substr(0, 1) : std::string(), abort);
+        cancel = abort;
+    };
+}
+
+TOnBegin TkvComp::EntryBeginHandler() {
+    return [this](TObject*, const std::string& file_name, int, bool&) {
+        if (!Silent() && OnProgress) OnProgress(this, 0, last_archive_percent_, file_name);
+        NoteProcessed(file_name);
+    };
+}
+
+TOnEnd TkvComp::EntryEndHandler() {
+    return [this](TObject*, const std::string& file_name, bool passed) {
+        if (!Silent() && OnProgress) OnProgress(this, 0, last_archive_percent_, file_name);
+        password_tries_left_ = PasswordReqCount;
+        // With its end event taken, the engine leaves the failed check to whoever took it.
+        if (!passed && OnMessage) OnMessage(this, ecode::kFileFailsCrcCheck, {});
+    };
+}
+
+void TkvComp::ConnectWriter(TCompBase& writer) {
+    ConnectEngine(writer);
+    writer.OnBegin = EntryBeginHandler();
+    writer.OnEnd = EntryEndHandler();
+    // Adding a file that differs from the entry of its name replaces the entry; an update only with a
+    // newer file.
+    writer.OnReplaceFile = [this](TObject*, const std::string&, const std::string&, TDateTime date, TDateTime new_date,
+                                  std::int64_t, std::int64_t, int, int, bool& replace) {
+        replace = AddMode != amUpdate || new_date > date;
+    };
+    writer.OnRenameDupeFile = [](TObject*, const std::string&, std::string&, bool& rename) { rename = false; };
+    writer.OnFileExists = [](TObject*, const std::string&, TDateTime, TOverwriteMode&) {};
+    writer.OnDeleteFile = [](TObject*, const std::string&, int, int) {};
+    writer.OnRecurseDir = [](TObject*, const std::string&) {};
+    writer.OnExcludeFile = [](TObject*, const std::string&) {};
+    writer.OnNonWriteableArchive = [](TObject*, const std::string&, bool&) {};
+    writer.OnInsertDisk = [](TObject*, const std::string&, bool&) {};
+    writer.OnElapsedTime = [](TObject*, float) {};
+}
+
+void TkvComp::ConnectReader(TUnBase& reader) {
+    ConnectEngine(reader);
+    reader.OnBegin = EntryBeginHandler();
+    reader.OnEnd = EntryEndHandler();
+    reader.OnFileExists = [this, &reader](TObject*, const std::string& file_name, std::string&, TOverwriteMode& mode) {
+        bool cancel = false;
+        if (const auto answer = AskOverwrite(file_name, cancel)) mode = *answer ? omOverwrite : omSkip;
+        if (cancel) reader.SetCancel(true);
+    };
+    reader.OnGetPassword = [this](TObject*, const std::string& file_name, std::string& password, TSeedKeyRecord&,
+                                  TSeedKeyRecord&, bool& try_again) {
+        bool cancel = false;
+        const auto given = AskPassword(file_name, cancel);
+        try_again = given.has_value() && !cancel;
+        if (given) password = *given;
+    };
+    reader.OnRenameFile = [](TObject*, const std::string&, std::string&) {};
+    reader.OnExcludeFile = [](TObject*, const std::string&) {};
+    reader.OnElapsedTime = [](TObject*, float) {};
+}
+
+void TkvComp::EngineDeactivated() {
+    if (!Silent() && OnEnd) OnEnd(this);
+    if ((status_ == asExtracting || status_ == asDeleting) && !Silent() && OnProgress) OnProgress(this, 0, 0, {});
+    password_tries_left_ = PasswordReqCount;
+    status_ = asReady;
+    // The first add has created the file, which is now listed like any other.
+    if (is_new_archive_ && platform::FileExists(arc_filename_)) Open(arc_filename_);
+}
+
+}  // namespace kv::facade
