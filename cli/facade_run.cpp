@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 
 #include "cli/terminal.h"
@@ -58,8 +59,14 @@ TFacadeRun::TFacadeRun(std::string archive, TStyle style)
     };
 }
 
+std::string TFacadeRun::ArchivePath() const {
+    std::error_code error;
+    const std::filesystem::path path = std::filesystem::absolute(archive_, error);
+    return error ? archive_ : path.string();
+}
+
 bool TFacadeRun::Open() {
-    if (!comp_.Open(archive_)) {
+    if (!comp_.Open(ArchivePath())) {
         if (!fatal_) Fail(ecode::kErrorOpeningFile);
         return false;
     }
@@ -82,7 +89,7 @@ void TFacadeRun::Progress(std::uint8_t by_archive, const std::string& name) {
         current_ = name;
         if (style_.keep_passed) VerdictFor(name);
     }
-    if (!progress_line_) return;
+    if (!progress_line_ || current_.empty()) return;
     const auto now = std::chrono::steady_clock::now();
     if (now < next_draw_) return;
     next_draw_ = now + kProgressInterval;
