@@ -6,7 +6,6 @@
 #include <optional>
 
 #include "cli/facade_run.h"
-#include "cli/terminal.h"
 #include "engine/core/error_codes.h"
 #include "engine/core/text_case.h"
 #include "platform/paths.h"
@@ -14,7 +13,8 @@
 namespace kv::cli {
 namespace {
 
-constexpr TArcTypes kZipManagerTypes{atZip, atZipExe, atZipMV};
+// The ZIP manager writes WinZip AES; the other writers know the classic cipher only.
+constexpr TArcTypes kAesWritableTypes{atZip, atZipExe, atZipMV};
 
 // The type a new archive gets: -t, else its extension; none for a type kv cannot write.
 std::optional<TArcType> NewArchiveType(const AddOptions& options) {
@@ -44,7 +44,7 @@ CLI::App* AddAddCommand(CLI::App& app, AddOptions& options) {
     add->add_option("archive", options.archive, "The archive")->required();
     add->add_option("files", options.files, "Files and folders to add")->required();
     add->add_option("-t,--type", options.type, "Type of a new archive: zip or jar (default: from the extension)");
-    add->add_option("--mx", options.level, "Compression level 0 (store) to 9 (best); default 6")
+    add->add_option("--mx", options.level, "Compression level 0 (store) to 9 (best), also written -mx N; default 6")
         ->check(CLI::Range(0, 9));
     add->add_option("-p,--password", options.password, "Encipher the added files with this password");
     add->add_option("--encrypt", options.encrypt, "Cipher for -p: zipcrypto (default) or aes256 (ZIP only)")
@@ -56,7 +56,10 @@ CLI::App* AddAddCommand(CLI::App& app, AddOptions& options) {
     add->add_flag("--update", options.update, "Replace entries whose file is newer and add new files")
         ->excludes(move)
         ->excludes(freshen);
-    add->add_option("-x,--exclude", options.exclude, "Leave out files matching this mask (* and ?); repeatable");
+    // One mask a switch, so that the archive and the files after it are not taken for masks.
+    add->add_option("-x,--exclude", options.exclude, "Leave out files matching this mask (* and ?); repeatable")
+        ->expected(1)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     add->footer("Example: kv a -r -mx 9 -x '*.o' backup.zip src docs/notes.txt");
     return add;
 }
@@ -86,7 +89,7 @@ int RunAddCommand(const AddOptions& options) {
         return 2;
     }
     const bool aes = options.encrypt == "aes256";
-    if (aes && !kZipManagerTypes.Contains(comp.ArcType()))
+    if (aes && !kAesWritableTypes.Contains(comp.ArcType()))
         return Refuse(options.archive + ": AES encryption (--encrypt=aes256) is written into ZIP archives only");
 
     comp.FileSpec = options.files;
