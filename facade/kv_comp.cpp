@@ -164,7 +164,8 @@ void TkvComp::SetUpZipManager() {
     zip_manager_->SetUseDirOnlyEntries(display_dirs_);
     zip_manager_->OnDirUpdate = [this](TObject*) { BuildZipEntries(); };
     HandleZipEvents();
-    if (!is_new_archive_) zip_manager_->SetZipFileName(arc_filename_);
+    // By its absolute path: extracting runs inside the extraction folder.
+    if (!is_new_archive_) zip_manager_->SetZipFileName(platform::AbsolutePath(arc_filename_));
 }
 
 void TkvComp::SetUpLister(std::unique_ptr<TArcLister> probe) {

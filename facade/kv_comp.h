@@ -265,6 +265,8 @@ private:
     // The writer or reader of the running operation, for Cancel.
     TZipCommon* running_engine_ = nullptr;
 
+    // ExtDir of the running extraction as an absolute path with its trailing delimiter.
+    std::string extract_folder_;
     TkvOverwriteMode remembered_overwrite_ = komNotSet;
     std::uint8_t password_tries_left_ = 3;
     std::uint8_t last_archive_percent_ = 0;

@@ -56,8 +56,7 @@ std::optional<bool> TkvComp::AskOverwrite(const std::string& disk_path, bool& ca
     if (remembered_overwrite_ == komSkipAll) return false;
     // The name below the extraction folder, wherever the folder's delimiter is.
     std::string relative = disk_path;
-    const std::string folder = platform::IncludeTrailingDelimiter(ExtDir);
-    if (!folder.empty() && relative.starts_with(folder)) relative.erase(0, folder.size());
+    if (!extract_folder_.empty() && relative.starts_with(extract_folder_)) relative.erase(0, extract_folder_.size());
     const TArcEntry* in_archive = EntryForFile(entries_, relative);
     if (!in_archive || !OnOverwrite) return std::nullopt;
     TkvOverwriteMode mode = komNotSet;
@@ -107,7 +106,7 @@ void TkvComp::HandleZipEvents() {
         if (!path.starts_with(platform::kPathDelim)) {
             const std::size_t cut = path.rfind(platform::kPathDelim);
             if (!ExtOptions.Has(eoDirNames) && cut != std::string::npos) path.erase(0, cut + 1);
-            path = platform::IncludeTrailingDelimiter(ExtDir) + path;
+            path = extract_folder_ + path;
         }
         bool cancel = false;
         if (const auto answer = AskOverwrite(path, cancel)) overwrite = *answer;

@@ -131,7 +131,7 @@ void TkvComp::AddThroughZipManager() {
     zm.SetAddCompLevel(ZipAddCompLevel);
     zm.SetAddOptions(options);
     // A new archive is named to the ZIP manager by its first add.
-    if (zm.ZipFileName().empty()) zm.SetZipFileName(arc_filename_);
+    if (zm.ZipFileName().empty()) zm.SetZipFileName(platform::AbsolutePath(arc_filename_));
     try {
         zm.Add();
     } catch (const std::exception&) {
@@ -185,7 +185,9 @@ bool TkvComp::RunExtraction(bool test) {
     bool unusable_folder = false;
     try {
         if (ChooseEntries()) {
-            if (!test && !MakeFolder(ExtDir))
+            // The ZIP path runs inside the extraction folder: no path it is given may depend on the current one.
+            extract_folder_ = ExtDir.empty() ? std::string() : platform::IncludeTrailingDelimiter(platform::AbsolutePath(ExtDir));
+            if (!test && !MakeFolder(extract_folder_))
                 unusable_folder = true;
             else if (zip_manager_)
                 ExtractThroughZipManager(test);
@@ -207,7 +209,7 @@ void TkvComp::ExtractThroughZipManager(bool test) {
     if (test) {
         options.Include(ExtrTest);
     } else {
-        zm.SetExtrBaseDir(platform::IncludeTrailingDelimiter(ExtDir));
+        zm.SetExtrBaseDir(extract_folder_);
         if (ExtOptions.Has(eoDirNames)) options.Include(ExtrDirNames);
         if (ExtOptions.Has(eoOverWrite)) options.Include(ExtrOverWrite);
         if (ExtOptions.Has(eoUpdate)) options.Include(ExtrUpdate);
@@ -220,7 +222,7 @@ void TkvComp::ExtractThroughZipManager(bool test) {
     zm.SetPasswordReqCount(PasswordReqCount);
     const TCurrentFolderGuard folder;
     std::error_code error;
-    if (!test) fs::current_path(ExtDir, error);
+    if (!test) fs::current_path(extract_folder_, error);
     zm.Extract();
 }
 
@@ -234,7 +236,7 @@ void TkvComp::ExtractThroughReader(bool test) {
     ConnectReader(*reader);
     reader->SetArchiveFile(lister_ ? lister_->ArchiveFile() : arc_filename_);
     reader->FileSpec = FileSpec;
-    if (!test) reader->SetExtractDir(platform::IncludeTrailingDelimiter(ExtDir));
+    if (!test) reader->SetExtractDir(extract_folder_);
     reader->UseStoredDirs = ExtOptions.Has(eoDirNames);
     reader->CreateStoredDirs = ExtOptions.Has(eoDirNames);
     reader->ConfirmOverwrites = !ExtOptions.Has(eoOverWrite);

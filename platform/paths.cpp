@@ -50,6 +50,12 @@ std::string CurrentDirectory() {
     return IncludeTrailingDelimiter(std::filesystem::current_path(ec).string());
 }
 
+std::string AbsolutePath(const std::string& path) {
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+    return ec ? path : absolute.lexically_normal().string();
+}
+
 std::string SystemTempDirectory() {
     std::error_code ec;
     const auto dir = std::filesystem::temp_directory_path(ec);

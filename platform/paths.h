@@ -20,6 +20,8 @@ std::string ToNativeDelimiters(std::string_view path);
 bool FileExists(const std::string& path);       // a file that is not a folder
 bool DirectoryExists(const std::string& path);
 std::string CurrentDirectory();                 // with its trailing delimiter
+// The path made absolute against the current folder and normalised; as given when that fails.
+std::string AbsolutePath(const std::string& path);
 std::string SystemTempDirectory();              // with its trailing delimiter
 std::string LoginName();
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 
 #include "engine/core/error_codes.h"
@@ -227,6 +228,31 @@ TEST_F(KvCompOperations, ACancelledAddLeavesTheArchiveAsItWas) {
     for (const auto& entry : fs::directory_iterator(dir_.Path())) left.push_back(entry.path().filename().string());
     std::sort(left.begin(), left.end());
     EXPECT_EQ(left, (std::vector<std::string>{"new.zip", "src"}));  // no temporary file stays behind
+}
+
+// Extracting a ZIP runs inside the extraction folder; names relative to the caller's folder still hold.
+TEST_F(KvCompOperations, RelativeNamesMeanTheCallersFolder) {
+    MakeZip();
+    const fs::path caller = fs::current_path();
+    fs::current_path(dir_.Path());
+    comp_.OnOverwrite = [](TObject*, const facade::TArcEntry& on_disk, const facade::TArcEntry&,
+                           facade::TkvOverwriteMode& mode) {
+        EXPECT_GT(on_disk.Size, 0) << on_disk.FileName;
+        mode = facade::komOverwrite;
+    };
+    const bool opened = comp_.Open("new.zip");
+    comp_.ActionMode = facade::amAll;
+    comp_.ExtDir = "rel/out";
+    comp_.ExtOptions = {facade::eoDirNames};
+    comp_.Extract();
+    comp_.ActionMode = facade::amAll;
+    comp_.ExtDir = "rel/out";
+    comp_.Extract();  // again, answering the questions
+    const fs::path now = fs::current_path();
+    fs::current_path(caller);
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(now, dir_.Path());
+    EXPECT_EQ(test::ReadFile(dir_ / "rel" / "out" / "src" / "a.txt"), "alpha") << messages_;
 }
 
 TEST_F(KvCompOperations, AnExtractionFolderThatCannotBeMadeIsTold) {
