@@ -84,7 +84,7 @@ int RunAddCommand(const AddOptions& options) {
     }
     if (platform::FileExists(options.archive)) {
         if (!run.Open()) return 2;
-    } else if (!comp.NewArchive(run.ArchivePath(), *new_type)) {
+    } else if (!comp.NewArchive(options.archive, *new_type)) {
         run.Fail(ecode::kErrorCreatingFile);
         return 2;
     }

@@ -2,7 +2,6 @@
 
 #include <CLI/CLI.hpp>
 
-#include <filesystem>
 #include <iostream>
 
 #include "cli/facade_run.h"
@@ -74,8 +73,7 @@ int RunExtractCommand(const ExtractOptions& options, TExtractKind kind) {
                            facade::TkvOverwriteMode& mode) { mode = AnswerOverwrite(options, on_disk.FileName, run); };
     comp.ActionMode = facade::amCustom;
     comp.FileSpec = options.masks.empty() ? std::vector<std::string>{"*.*"} : options.masks;
-    // Absolute: the ZIP path runs in the extraction folder.
-    comp.ExtDir = options.out_dir.empty() ? platform::CurrentDirectory() : std::filesystem::absolute(options.out_dir).string();
+    comp.ExtDir = options.out_dir.empty() ? platform::CurrentDirectory() : options.out_dir;
     if (kind == TExtractKind::WithPaths) comp.ExtOptions.Include(facade::eoDirNames);
     if (options.overwrite_all) comp.ExtOptions.Include(facade::eoOverWrite);
     comp.Password = options.password;

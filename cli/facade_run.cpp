@@ -3,7 +3,6 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdio>
-#include <filesystem>
 #include <iostream>
 
 #include "cli/terminal.h"
@@ -59,14 +58,8 @@ TFacadeRun::TFacadeRun(std::string archive, TStyle style)
     };
 }
 
-std::string TFacadeRun::ArchivePath() const {
-    std::error_code error;
-    const std::filesystem::path path = std::filesystem::absolute(archive_, error);
-    return error ? archive_ : path.string();
-}
-
 bool TFacadeRun::Open() {
-    if (!comp_.Open(ArchivePath())) {
+    if (!comp_.Open(archive_)) {
         if (!fatal_) Fail(ecode::kErrorOpeningFile);
         return false;
     }

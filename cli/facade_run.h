@@ -32,8 +32,6 @@ public:
     TFacadeRun& operator=(const TFacadeRun&) = delete;
 
     facade::TkvComp& Comp() { return comp_; }
-    // The archive's absolute path, for the facade: its ZIP path extracts from within the target folder.
-    std::string ArchivePath() const;
 
     // Attaches the archive, which must be of a known type; false (said why) when it cannot be read.
     bool Open();
