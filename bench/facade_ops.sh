@@ -2,7 +2,8 @@
 # What the way through kv and its facade (TkvComp, the ZIP manager, the engine library bridge) costs over
 # one bare job of the engine library, in one run: `kv a -r -mx 6` against `zipeng_bench a` (libzipeng.so,
 # level 6, every core) on a source tree of about 300 MB, and `kv x` against `unzeng_bench x` (libunzeng.so)
-# on a ZIP of that tree and on a ZIP of one 300 MB file. Prints the best of 3 times, the ratios kv/library
+# on a ZIP of that tree, on a ZIP of one 300 MB file and on a ZIP of 100 000 small files in 100 folders
+# (where any per-entry cost of the facade shows). Prints the best of 3 times, the ratios kv/library
 # (the target is at most 1.05) and the peak memory of each run. KV_BENCH_DIR on a tmpfs (/dev/shm) keeps
 # the disk out of the figures; run it while nothing else (no build) runs.
 set -euo pipefail
@@ -19,6 +20,7 @@ mkdir -p "$work"
 make_source_tree "$work" "$target"
 make_tree_zip "$work" "$target"
 make_big_zip "$work" "$target"
+make_many_entries "$work"
 
 # Prints "label: kv T s, R KiB; library T s, R KiB; kv/library RATIO" for a kv command line and the
 # library's run of the same job ($out is emptied before each run; both write into it).
@@ -29,7 +31,7 @@ compare() {
   for t in "$kv_t" "$lib_t"; do
     [ "$t" = failed ] && { echo "$label: a run failed" >&2; return 1; }
   done
-  printf '%-28s kv %.3f s, %s KiB; library %.3f s, %s KiB; kv/library %s\n' \
+  printf '%-30s kv %.3f s, %s KiB; library %.3f s, %s KiB; kv/library %s\n' \
     "$label" "$kv_t" "$kv_rss" "$lib_t" "$lib_rss" "$(ratio "$kv_t" "$lib_t")"
 }
 
@@ -38,3 +40,4 @@ compare "add, source tree (-mx 6)" "$kv a -r -mx 6 $out/kv.zip $work/src" \
   "$root/build/bench/zipeng_bench a $out/lib.zip $work/src 0 6"
 compare "extract, source tree" "$kv x -y -o $out $work/tree.zip" "$root/build/bench/unzeng_bench x $work/tree.zip $out"
 compare "extract, one large file" "$kv x -y -o $out $work/big.zip" "$root/build/bench/unzeng_bench x $work/big.zip $out"
+compare "extract, 100 000 small files" "$kv x -y -o $out $work/many.zip" "$root/build/bench/unzeng_bench x $work/many.zip $out"
