@@ -13,7 +13,6 @@
 #include "engine/writers/whole_file.h"
 #include "engine/writers/zip_stored_name.h"
 #include "platform/byte_order.h"
-#include "platform/file_attributes_linux.h"
 #include "platform/paths.h"
 
 namespace kv {
