@@ -33,6 +33,8 @@ std::string EncodeName(const std::string& name, std::uint16_t& flags) {
 
 // ---------------------------------------------------------------- old archive
 
+namespace writers {
+
 bool TZipBase::ReadArchive(TStream32& archive, TCompressHeaderObj& headers) {
     std::optional<TExistingZip> zip = ReadExistingZip(archive, ArchiveFile());
     if (!zip) return false;
@@ -266,6 +268,8 @@ bool TZipBase::SetComments(const std::string& archive_comment,
 }
 
 // ---------------------------------------------------------------- the writers
+
+}  // namespace writers
 
 TZip::TZip() : TZipBase(cmBZip2) { InitDefaultExt(".zip"); }
 

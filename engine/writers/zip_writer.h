@@ -14,6 +14,9 @@
 
 namespace kv {
 
+// The ZIP manager has a base of the same name; the engine's lives in a namespace of its own.
+namespace writers {
+
 // The ZIP format of the compression run: kept entries are copied as raw bytes, new files are stored,
 // deflated or BZIP2-compressed (in memory up to a budget, streamed beyond it), enciphered with the classic
 // cipher when there is a password, and the archive ends with its central directory.
@@ -57,8 +60,10 @@ private:
     std::unique_ptr<TOrderedEncoder> encoder_;
 };
 
+}  // namespace writers
+
 // The ZIP writer: store, deflate or BZIP2 (the default).
-class TZip : public TZipBase {
+class TZip : public writers::TZipBase {
 public:
     TZip();
 
@@ -68,7 +73,7 @@ protected:
 };
 
 // The JAR writer: store or deflate (the default).
-class TJar : public TZipBase {
+class TJar : public writers::TZipBase {
 public:
     TJar();
 
