@@ -10,8 +10,9 @@ namespace {
 
 class TClassicEncryptor : public TEntryEncryptor {
 public:
-    TClassicEncryptor(const std::string& password, std::uint8_t check_byte) : check_byte_(check_byte) {
-        keys_.InitPassword(kDefaultDataSeed, password);
+    TClassicEncryptor(const TSeedKeyRecord& seed, const std::string& password, std::uint8_t check_byte)
+        : check_byte_(check_byte) {
+        keys_.InitPassword(seed, password);
     }
     std::vector<std::uint8_t> Header() override {
         std::vector<std::uint8_t> header(kCipherHeaderSize);
@@ -58,7 +59,7 @@ std::unique_ptr<TEntryEncryptor> MakeEntryEncryptor(const TEntryCipherOptions& o
         case TEntryCipherKind::ecNone: return nullptr;
         case TEntryCipherKind::ecZipCrypto: {
             const auto check = static_cast<std::uint8_t>(descriptor ? dos_date_time >> 8 : crc >> 24);
-            return std::make_unique<TClassicEncryptor>(options.Password, check);
+            return std::make_unique<TClassicEncryptor>(options.Seed, options.Password, check);
         }
         case TEntryCipherKind::ecAes: return std::make_unique<TAesEncryptor>(options.Password, options.AesStrength);
     }

@@ -20,6 +20,8 @@ struct TEntryCipherOptions {
     TEntryCipherKind Kind = TEntryCipherKind::ecNone;
     std::string Password;
     int AesStrength = 3;
+    // Where the classic cipher's keys start before the password is mixed in.
+    TSeedKeyRecord Seed = kDefaultDataSeed;
 };
 
 // One entry's cipher with keys of its own, so entries can be enciphered on several threads at once.

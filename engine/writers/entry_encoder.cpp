@@ -1,5 +1,6 @@
 #include "engine/writers/entry_encoder.h"
 
+#include <bzlib.h>
 #include <libdeflate.h>
 
 #include <algorithm>
@@ -7,6 +8,7 @@
 #include <new>
 #include <optional>
 
+#include "engine/core/bz2_streams.h"
 #include "engine/core/crc.h"
 #include "engine/core/deflate_streams.h"
 
@@ -17,9 +19,19 @@ constexpr std::size_t kStreamBufferSize = 1 << 20;
 // Scratch buffers up to this size are kept for the next entry; larger ones are given back.
 constexpr std::size_t kKeptScratch = std::size_t{8} << 20;
 
-void SetSizes(TZipRecordEntry& entry, std::uint16_t method, std::uint32_t crc, std::uint64_t packed,
-              std::uint64_t unpacked) {
+std::uint16_t CodecMethod(const TEntryEncoding& encoding) {
+    return encoding.Codec == TEntryCodec::ecBzip2 ? kZipMethodBzip2 : kZipMethodDeflated;
+}
+
+// The method fields of an entry written with `method`; a deflated one says how hard the compressor tried.
+void SetMethod(TZipRecordEntry& entry, std::uint16_t method, const TEntryEncoding& encoding) {
     entry.Method = method;
+    if (method == kZipMethodDeflated) entry.Flags |= encoding.DeflateFlags;
+}
+
+void SetSizes(TZipRecordEntry& entry, std::uint16_t method, const TEntryEncoding& encoding, std::uint32_t crc,
+              std::uint64_t packed, std::uint64_t unpacked) {
+    SetMethod(entry, method, encoding);
     entry.Crc = crc;
     entry.PackedSize = packed;
     entry.UnpackedSize = unpacked;
@@ -83,20 +95,14 @@ std::vector<std::uint8_t> TBufferEncoder::Encode(const std::uint8_t* data, std::
     std::vector<std::uint8_t> packed = encryptor ? encryptor->Header() : std::vector<std::uint8_t>{};
     const std::size_t start = packed.size();
 
-    std::size_t deflated = 0;
-    const int level = std::clamp(encoding.Level, 0, 9);
-    if (level > 0 && size > 0) {
-        libdeflate_compressor* compressor = Compressor(level);
-        const std::size_t bound = libdeflate_deflate_compress_bound(compressor, size);
-        deflated = libdeflate_deflate_compress(compressor, data, size, Scratch(output_, bound), bound);
-    }
-    if (deflated > 0 && deflated < size) {
-        packed.insert(packed.end(), output_.data(), output_.data() + deflated);
-        SetSizes(entry, kZipMethodDeflated, crc, deflated, size);
+    const std::size_t compressed = encoding.Level > 0 && size > 0 ? Compress(data, size, encoding) : 0;
+    if (compressed > 0) {
+        packed.insert(packed.end(), output_.data(), output_.data() + compressed);
+        SetSizes(entry, CodecMethod(encoding), encoding, crc, compressed, size);
     } else {
         packed.resize(start + size);
         if (size > 0) std::memcpy(packed.data() + start, data, size);
-        SetSizes(entry, kZipMethodStored, crc, size, size);
+        SetSizes(entry, kZipMethodStored, encoding, crc, size, size);
     }
     TrimScratch();
     if (encryptor) {
@@ -107,6 +113,25 @@ std::vector<std::uint8_t> TBufferEncoder::Encode(const std::uint8_t* data, std::
         ApplyCipherFields(encoding.Cipher, entry);
     }
     return packed;
+}
+
+std::size_t TBufferEncoder::Compress(const std::uint8_t* data, std::size_t size, const TEntryEncoding& encoding) {
+    if (encoding.Codec == TEntryCodec::ecBzip2) {
+        // The output is never allowed to reach the input's size: then the entry is stored.
+        if (size > UINT32_MAX) return 0;
+        auto packed = static_cast<unsigned int>(size - 1);
+        if (packed == 0) return 0;
+        const int rc = BZ2_bzBuffToBuffCompress(reinterpret_cast<char*>(Scratch(output_, packed)), &packed,
+                                                const_cast<char*>(reinterpret_cast<const char*>(data)),
+                                                static_cast<unsigned int>(size), std::clamp(encoding.Bzip2BlockSize, 1, 9),
+                                                0, 0);
+        if (rc == BZ_MEM_ERROR) throw std::bad_alloc();
+        return rc == BZ_OK ? packed : 0;
+    }
+    libdeflate_compressor* compressor = Compressor(std::clamp(encoding.Level, 1, 9));
+    const std::size_t bound = libdeflate_deflate_compress_bound(compressor, size);
+    const std::size_t deflated = libdeflate_deflate_compress(compressor, data, size, Scratch(output_, bound), bound);
+    return deflated < size ? deflated : 0;
 }
 
 std::uint8_t* TBufferEncoder::Scratch(std::vector<std::uint8_t>& buffer, std::size_t size) {
@@ -124,7 +149,7 @@ void TBufferEncoder::TrimScratch() {
     }
 }
 
-TStreamOutcome EncodeStream(TStream32& source, TStream32& out, const TEntryEncoding& encoding, bool deflate,
+TStreamOutcome EncodeStream(TStream32& source, TStream32& out, const TEntryEncoding& encoding, bool compress,
                             TZipRecordEntry& entry, bool zip64_sizes, const TEncodeProgress& progress) {
     const bool descriptor = encoding.Cipher.Kind == TEntryCipherKind::ecZipCrypto;
     if (descriptor) entry.Flags |= 0x0008;
@@ -135,9 +160,14 @@ TStreamOutcome EncodeStream(TStream32& source, TStream32& out, const TEntryEncod
     std::vector<std::uint8_t> buffer(kStreamBufferSize);
     std::uint32_t crc = 0xFFFFFFFFu;
     std::int64_t total = 0;
-    std::optional<TCompressStream> compressor;
-    if (deflate) compressor.emplace(sink, std::clamp(encoding.Level, 1, 9));
-    TStream32& target = compressor ? static_cast<TStream32&>(*compressor) : sink;
+    std::optional<TCompressStream> deflater;
+    std::optional<TBZCompressStream> bzip2;
+    if (compress && encoding.Codec == TEntryCodec::ecBzip2) {
+        bzip2.emplace(sink, std::clamp(encoding.Bzip2BlockSize, 1, 9));
+    } else if (compress) {
+        deflater.emplace(sink, std::clamp(encoding.Level, 1, 9));
+    }
+    TStream32& target = deflater ? static_cast<TStream32&>(*deflater) : bzip2 ? static_cast<TStream32&>(*bzip2) : sink;
     for (;;) {
         const std::int64_t got = source.Read(buffer.data(), static_cast<std::int64_t>(buffer.size()));
         if (got < 0 || (got == 0 && source.LastError() != 0)) return TStreamOutcome::soReadError;
@@ -147,10 +177,10 @@ TStreamOutcome EncodeStream(TStream32& source, TStream32& out, const TEntryEncod
         if (target.Write(buffer.data(), got) != got) return TStreamOutcome::soWriteError;
         if (progress && !progress(got)) return TStreamOutcome::soCancelled;
     }
-    if (compressor && !compressor->Finish()) return TStreamOutcome::soWriteError;
+    if ((deflater && !deflater->Finish()) || (bzip2 && !bzip2->Finish())) return TStreamOutcome::soWriteError;
     if (encryptor && !sink.Put(encryptor->Trailer())) return TStreamOutcome::soWriteError;
-    SetSizes(entry, deflate ? kZipMethodDeflated : kZipMethodStored, ~crc, static_cast<std::uint64_t>(sink.Written()),
-             static_cast<std::uint64_t>(total));
+    SetSizes(entry, compress ? CodecMethod(encoding) : kZipMethodStored, encoding, ~crc,
+             static_cast<std::uint64_t>(sink.Written()), static_cast<std::uint64_t>(total));
     ApplyCipherFields(encoding.Cipher, entry);
     if (descriptor) {
         std::vector<std::uint8_t> record;

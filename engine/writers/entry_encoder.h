@@ -13,10 +13,16 @@ struct libdeflate_compressor;
 
 namespace kv {
 
-// How one entry's data is encoded: level 0 stores, 1..9 deflates (stored anyway when deflating does not
-// make it smaller).
+enum class TEntryCodec { ecDeflate, ecBzip2 };
+
+// How one entry's data is encoded: level 0 stores, 1..9 compresses with the codec (stored anyway when
+// compressing does not make it smaller).
 struct TEntryEncoding {
     int Level = 6;
+    TEntryCodec Codec = TEntryCodec::ecDeflate;
+    int Bzip2BlockSize = 9;  // in units of 100 000 bytes
+    // General-purpose bits 1-2 of a deflated entry: how hard the compressor tried.
+    std::uint16_t DeflateFlags = 0;
     TEntryCipherOptions Cipher;
 };
 
@@ -43,6 +49,8 @@ public:
 
 private:
     libdeflate_compressor* Compressor(int level);
+    // The packed size, or 0 when the codec could not make it smaller than `size`.
+    std::size_t Compress(const std::uint8_t* data, std::size_t size, const TEntryEncoding& encoding);
     std::array<libdeflate_compressor*, 10> compressors_{};
     std::vector<std::uint8_t> input_;
     std::vector<std::uint8_t> output_;
@@ -53,10 +61,10 @@ enum class TStreamOutcome { soDone, soReadError, soWriteError, soCancelled };
 // Told the bytes of the source just encoded; false stops encoding (soCancelled).
 using TEncodeProgress = std::function<bool(std::int64_t bytes)>;
 
-// Streams the source from its current position to its end through zlib into `out` (stored when `deflate` is
-// false), enciphered as asked; fills method, flags, CRC and sizes of `entry`. The classic cipher needs the
+// Streams the source from its current position to its end through the codec into `out` (stored when
+// `compress` is false), enciphered as asked; fills method, flags, CRC and sizes of `entry`. The classic cipher needs the
 // CRC before the data, so its streamed entries get a data descriptor (flag bit 3), which this writes too.
-TStreamOutcome EncodeStream(TStream32& source, TStream32& out, const TEntryEncoding& encoding, bool deflate,
+TStreamOutcome EncodeStream(TStream32& source, TStream32& out, const TEntryEncoding& encoding, bool compress,
                             TZipRecordEntry& entry, bool zip64_sizes, const TEncodeProgress& progress);
 
 }  // namespace kv

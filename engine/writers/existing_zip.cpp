@@ -6,6 +6,7 @@
 
 #include "engine/core/arc_detect.h"
 #include "engine/core/oem_names.h"
+#include "engine/core/zip_cipher.h"
 #include "engine/readers/header_reader.h"
 #include "engine/readers/zip_central_position.h"
 #include "engine/readers/zip_headers.h"
@@ -45,11 +46,18 @@ bool ReadCentral(THeaderReader& reader, std::int64_t position, std::int64_t pref
     for (;;) {
         const std::uint8_t* p = reader.Fetch(position, kZipCentralHeaderSize);
         if (p == nullptr || !IsZipRecord(p, 0x01, 0x02)) break;
-        if (IsEncipheredZipRecord(p)) return false;
-        TZipEntryHeader header = ParseZipCentralHeader(p);
+        std::array<std::uint8_t, kZipCentralHeaderSize> fixed{};
+        std::memcpy(fixed.data(), p, fixed.size());
+        const bool enciphered = IsEncipheredZipRecord(p);
+        if (enciphered) DecipherHeader(fixed.data(), TCipheredRecord::crCentral);
+        TZipEntryHeader header = ParseZipCentralHeader(fixed.data());
         const std::size_t variable = header.VariableSize();
-        const std::uint8_t* v = reader.Fetch(position + static_cast<std::int64_t>(kZipCentralHeaderSize), variable);
-        if (v == nullptr) return false;
+        const std::uint8_t* fetched = reader.Fetch(position + static_cast<std::int64_t>(kZipCentralHeaderSize), variable);
+        if (fetched == nullptr) return false;
+        std::vector<std::uint8_t> bytes(fetched, fetched + variable);
+        // A hidden header's name and extra field are enciphered too; its comment is not.
+        if (enciphered) DecipherHeaderContinuation(bytes.data(), std::size_t{header.NameLength} + header.ExtraLength);
+        const std::uint8_t* v = bytes.data();
         TKeptEntry kept;
         TZipRecordEntry& central = kept.Central;
         central.StoredName.assign(reinterpret_cast<const char*>(v), header.NameLength);
@@ -93,8 +101,11 @@ bool MeasureEntries(THeaderReader& reader, std::int64_t central_position, TExist
         TKeptEntry& entry = *by_offset[i];
         const std::int64_t end = i + 1 < by_offset.size() ? by_offset[i + 1]->Offset : central_position;
         const std::uint8_t* p = reader.Fetch(entry.Offset, kZipLocalHeaderSize);
-        if (p == nullptr || !IsZipRecord(p, 0x03, 0x04) || p[1] != 'K') return false;
-        const TZipEntryHeader local = ParseZipLocalHeader(p);
+        if (p == nullptr || !IsZipRecord(p, 0x03, 0x04) || (p[1] != 'K' && p[1] != 'L')) return false;
+        std::array<std::uint8_t, kZipLocalHeaderSize> fixed{};
+        std::memcpy(fixed.data(), p, fixed.size());
+        if (IsEncipheredZipRecord(p)) DecipherHeader(fixed.data(), TCipheredRecord::crLocal);
+        const TZipEntryHeader local = ParseZipLocalHeader(fixed.data());
         const auto minimum = static_cast<std::uint64_t>(kZipLocalHeaderSize) + local.NameLength + local.ExtraLength +
                              entry.Central.PackedSize;
         if (end <= entry.Offset || static_cast<std::uint64_t>(end - entry.Offset) < minimum) return false;

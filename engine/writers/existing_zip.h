@@ -26,8 +26,8 @@ struct TExistingZip {
 };
 
 // Reads the central directory of a one-volume ZIP archive through the engine's detection and ZIP header
-// code. Nothing when the file is no such archive or its directory is damaged (entries that do not fit
-// the file, local headers missing, enciphered headers the writer cannot carry over).
+// code; hidden ("PL") headers are read with the header keys. Nothing when the file is no such archive or
+// its directory is damaged (entries that do not fit the file, local headers missing).
 std::optional<TExistingZip> ReadExistingZip(TStream32& archive, const std::string& file_name);
 
 }  // namespace kv

@@ -58,39 +58,55 @@ bool TZipArchiveWriter::CopyEntry(TStream32& source, std::int64_t offset, std::i
     return true;
 }
 
+bool TZipArchiveWriter::CopyEntryWithHeader(const std::vector<std::uint8_t>& local_header, TStream32& source,
+                                            std::int64_t offset, std::int64_t old_header_size, std::int64_t length,
+                                            TZipRecordEntry central, const TWriteProgress& progress) {
+    central.LocalOffset = static_cast<std::uint64_t>(position_);
+    if (old_header_size > length || !Put(local_header) ||
+        !CopyFrom(source, offset + old_header_size, length - old_header_size, progress)) {
+        return false;
+    }
+    entries_.push_back(std::move(central));
+    return true;
+}
+
+std::vector<std::uint8_t> TZipArchiveWriter::LocalHeader(const TZipRecordEntry& entry, bool zip64_sizes) const {
+    std::vector<std::uint8_t> header;
+    AppendLocalHeader(header, entry, zip64_sizes);
+    if (header_seed_) EncipherHeaderRecord(header.data(), header.size(), *header_seed_);
+    return header;
+}
+
 bool TZipArchiveWriter::AddEncoded(TZipRecordEntry entry, const std::vector<std::uint8_t>& packed) {
     entry.LocalOffset = static_cast<std::uint64_t>(position_);
-    std::vector<std::uint8_t> header;
-    AppendLocalHeader(header, entry, NeedsZip64Sizes(entry.UnpackedSize));
-    if (!Put(header) || !Put(packed)) return false;
+    if (!Put(LocalHeader(entry, NeedsZip64Sizes(entry.UnpackedSize))) || !Put(packed)) return false;
     entries_.push_back(std::move(entry));
     return true;
 }
 
-TStreamOutcome TZipArchiveWriter::StreamOnce(TZipRecordEntry& entry, bool deflate, bool zip64_sizes,
+TStreamOutcome TZipArchiveWriter::StreamOnce(TZipRecordEntry& entry, bool compress, bool zip64_sizes,
                                              TStream32& source, const TEntryEncoding& encoding,
                                              const TEncodeProgress& progress) {
     const TZipRecordEntry base = entry;
     // The header's length is fixed before the data: the cipher's fields and the flag are known in advance.
-    entry.Method = deflate ? kZipMethodDeflated : kZipMethodStored;
+    entry.Method = !compress                                     ? kZipMethodStored
+                   : encoding.Codec == TEntryCodec::ecBzip2 ? kZipMethodBzip2
+                                                            : kZipMethodDeflated;
     if (encoding.Cipher.Kind == TEntryCipherKind::ecZipCrypto) entry.Flags |= 0x0008;
     ApplyCipherFields(encoding.Cipher, entry);
     entry.LocalOffset = static_cast<std::uint64_t>(position_);
-    std::vector<std::uint8_t> header;
-    AppendLocalHeader(header, entry, zip64_sizes);
-    if (!Put(header)) return TStreamOutcome::soWriteError;
+    if (!Put(LocalHeader(entry, zip64_sizes))) return TStreamOutcome::soWriteError;
 
     TZipRecordEntry encoded = base;
     encoded.LocalOffset = entry.LocalOffset;
-    const TStreamOutcome outcome = EncodeStream(source, out_, encoding, deflate, encoded, zip64_sizes, progress);
+    const TStreamOutcome outcome = EncodeStream(source, out_, encoding, compress, encoded, zip64_sizes, progress);
     if (outcome != TStreamOutcome::soDone) {
         if (outcome == TStreamOutcome::soWriteError) last_error_ = out_.LastError() != 0 ? out_.LastError() : EIO;
         return outcome;
     }
     entry = std::move(encoded);
     position_ = out_.Position();
-    header.clear();
-    AppendLocalHeader(header, entry, zip64_sizes);
+    const std::vector<std::uint8_t> header = LocalHeader(entry, zip64_sizes);
     const auto local_offset = static_cast<std::int64_t>(entry.LocalOffset);
     if (!out_.SetPosition(local_offset) ||
         out_.WriteFull(header.data(), static_cast<std::int64_t>(header.size())) !=
@@ -110,10 +126,11 @@ TStreamOutcome TZipArchiveWriter::AddStreamed(const TZipRecordEntry& entry, std:
     const std::int64_t entry_start = position_;
     const std::int64_t source_start = source.Position();
     TZipRecordEntry written = entry;
-    const bool deflate = encoding.Level > 0;
-    TStreamOutcome outcome = StreamOnce(written, deflate, zip64_sizes, source, encoding, progress);
-    if (outcome == TStreamOutcome::soDone && deflate && written.PackedSize > written.UnpackedSize + CipherOverhead(encoding.Cipher)) {
-        // Deflating made it larger: start over at the same place and store it.
+    const bool compress = encoding.Level > 0;
+    TStreamOutcome outcome = StreamOnce(written, compress, zip64_sizes, source, encoding, progress);
+    if (outcome == TStreamOutcome::soDone && compress &&
+        written.PackedSize > written.UnpackedSize + CipherOverhead(encoding.Cipher)) {
+        // Compressing made it larger: start over at the same place and store it.
         if (!out_.SetPosition(entry_start) || !out_.SetSize(entry_start) || !source.SetPosition(source_start)) {
             last_error_ = EIO;
             return TStreamOutcome::soWriteError;
@@ -145,6 +162,11 @@ bool TZipArchiveWriter::Finish(const std::string& comment, const TWriteProgress&
         const std::size_t before = block.size();
         AppendCentralHeader(block, entry);
         const auto added = static_cast<std::int64_t>(block.size() - before);
+        // The entry comment stays readable: readers decipher only up to the end of the extra field.
+        if (header_seed_) {
+            const std::size_t comment = std::min<std::size_t>(entry.Comment.size(), kZip16Limit);
+            EncipherHeaderRecord(block.data() + before, static_cast<std::size_t>(added) - comment, *header_seed_);
+        }
         if (block.size() >= kCopyBufferSize) {
             if (!Put(block)) return false;
             block.clear();

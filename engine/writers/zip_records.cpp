@@ -150,6 +150,12 @@ void AppendEndRecords(std::vector<std::uint8_t>& out, std::uint64_t entry_count,
     PutBytes(out, comment.data(), comment_size);
 }
 
+void EncipherHeaderRecord(std::uint8_t* record, std::size_t size, const TSeedKeyRecord& seed) {
+    record[1] = 'L';
+    TZipKeys keys(seed);
+    keys.Encipher(record + 4, size - 4);
+}
+
 std::vector<std::uint8_t> WithoutZip64Field(const std::uint8_t* extra, std::size_t size) {
     std::vector<std::uint8_t> kept;
     std::size_t at = 0;

@@ -4,10 +4,13 @@
 #include <string>
 #include <vector>
 
+#include "engine/core/zip_cipher.h"
+
 namespace kv {
 
 inline constexpr std::uint16_t kZipMethodStored = 0;
 inline constexpr std::uint16_t kZipMethodDeflated = 8;
+inline constexpr std::uint16_t kZipMethodBzip2 = 12;
 inline constexpr std::uint16_t kZipHostUnix = 3;
 inline constexpr std::uint16_t kZipVersionDefault = 20;  // deflate, folders, the classic cipher
 inline constexpr std::uint16_t kZipVersionZip64 = 45;
@@ -51,6 +54,10 @@ std::size_t CentralHeaderSize(const TZipRecordEntry& entry);
 // them, then the end record with the archive comment (cut at 65 535 bytes).
 void AppendEndRecords(std::vector<std::uint8_t>& out, std::uint64_t entry_count, std::uint64_t central_offset,
                       std::uint64_t central_size, const std::string& comment);
+
+// Hides a local or central header (`size` bytes from its signature to the end of its extra field): the
+// signature becomes "PL" and the rest is enciphered with keys started from `seed`.
+void EncipherHeaderRecord(std::uint8_t* record, std::size_t size, const TSeedKeyRecord& seed);
 
 // Removes the ZIP64 field (0x0001) from extra data read from an archive; the writer adds its own.
 std::vector<std::uint8_t> WithoutZip64Field(const std::uint8_t* extra, std::size_t size);

@@ -14,6 +14,7 @@
 #include "engine/core/text_case.h"
 #include "engine/readers/zip_headers.h"
 #include "engine/writers/ordered_encoder.h"
+#include "engine/writers/whole_file.h"
 #include "engine/writers/zip_stored_name.h"
 #include "outside/zipeng/archive_rewrite.h"
 #include "outside/zipeng/job_settings.h"
@@ -33,29 +34,6 @@ struct TPlannedFile {
     const TKeptEntry* Replaces = nullptr;
     bool Streamed() const { return !Source.IsFolder && Source.Size > kWholeEntryBudget; }
 };
-
-// Reads a whole file into the encoder's input buffer; the bytes read, or the errno of the failure. A file
-// that changed size since it was listed is taken as far as it was listed, or as far as it goes now.
-struct TReadResult {
-    std::size_t Size = 0;
-    int Error = 0;
-};
-TReadResult ReadWholeFile(const std::string& path, std::int64_t expected, TBufferEncoder& encoder) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return {0, errno};
-    const auto size = static_cast<std::size_t>(expected);
-    std::uint8_t* data = encoder.Scratch(encoder.InputBuffer(), size);
-    TReadResult result;
-    while (result.Size < size) {
-        const ssize_t got = ::read(fd, data + result.Size, size - result.Size);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) result.Error = errno;
-        if (got <= 0) break;
-        result.Size += static_cast<std::size_t>(got);
-    }
-    ::close(fd);
-    return result;
-}
 
 class TAddJob {
 public:

@@ -300,6 +300,48 @@ TEST_F(KvCompOperations, TypesWithoutAnEngineSaySo) {
     }
 }
 
+// A JAR is written by the engine's writer: a new one is listed after its first add, a changed file replaces
+// its entry, and deleting takes entries out.
+TEST_F(KvCompOperations, AJarIsWrittenThroughTheWriter) {
+    const std::string jar = (dir_ / "made.jar").string();
+    ASSERT_TRUE(comp_.NewArchive(jar, atJar));
+    comp_.FileSpec = {src_.string()};
+    comp_.AddOptions = {facade::aoRecurse, facade::aoDirNames};
+    comp_.SimpleCompressionOptions = false;
+    comp_.EngCompressMethod = cmDeflate;
+    ASSERT_EQ(comp_.Add(), 0) << messages_;
+    EXPECT_FALSE(comp_.IsNewArchive());
+    EXPECT_EQ(comp_.ArcType(), atJar);
+    std::vector<std::string> names = test::EntryNames(comp_);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"src/a.txt", "src/data.txt", "src/sub/b.txt"})) << messages_;
+    ASSERT_FALSE(log_.empty());
+    EXPECT_EQ(log_.front(), "begin");
+    EXPECT_EQ(Count("end"), 1);
+    EXPECT_EQ(Count("begin"), 1);
+    EXPECT_EQ(comp_.Status(), facade::asReady);
+    if (test::HaveProgram("unzip")) {
+        EXPECT_EQ(test::RunCommand("unzip -tq '" + jar + "'"), 0);
+    }
+
+    // A newer file replaces its entry.
+    test::WriteFile(src_ / "a.txt", "alpha, changed");
+    fs::last_write_time(src_ / "a.txt", fs::last_write_time(src_ / "a.txt") + std::chrono::hours(1));
+    comp_.FileSpec = {src_.string()};
+    comp_.AddOptions = {facade::aoRecurse, facade::aoDirNames};
+    comp_.AddMode = facade::amUpdate;
+    ASSERT_EQ(comp_.Add(), 0) << messages_;
+    ExtractAll();
+    EXPECT_EQ(test::ReadFile(out_ / "src" / "a.txt"), "alpha, changed");
+
+    comp_.ActionMode = facade::amCustom;
+    comp_.FileSpec = {"src/data.txt"};
+    comp_.Delete();
+    names = test::EntryNames(comp_);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"src/a.txt", "src/sub/b.txt"})) << messages_;
+}
+
 // A JAR goes through the engine's reader: its events become the facade's, a failed check is told.
 TEST_F(KvCompOperations, AJarIsExtractedThroughTheReaderWithItsEvents) {
     std::vector<test::ZipMember> members{{.name = "META-INF/MANIFEST.MF", .data = "Manifest-Version: 1.0\n"},

@@ -1,0 +1,27 @@
+#include "engine/writers/whole_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace kv {
+
+TReadResult ReadWholeFile(const std::string& path, std::int64_t expected, TBufferEncoder& encoder) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return {0, errno};
+    TReadResult result;
+    const auto size = static_cast<std::size_t>(expected);
+    std::uint8_t* data = encoder.Scratch(encoder.InputBuffer(), size);
+    while (result.Size < size) {
+        const ssize_t got = ::read(fd, data + result.Size, size - result.Size);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) result.Error = errno;
+        if (got <= 0) break;
+        result.Size += static_cast<std::size_t>(got);
+    }
+    ::close(fd);
+    return result;
+}
+
+}  // namespace kv
