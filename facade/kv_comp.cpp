@@ -51,7 +51,7 @@ bool TkvComp::Open(const std::string& FileName) {
         arc_type_ = probe->ArcType();
         capabilities_ = CapabilitiesOf(arc_type_);
         type_name_ = std::string(ArcTypeDisplayName(arc_type_));
-        processed_files_.clear();
+        ClearProcessed();
         password_tries_left_ = PasswordReqCount;
         arc_open_ = true;
         is_new_archive_ = false;

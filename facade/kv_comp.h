@@ -5,6 +5,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/core/arc_detect.h"
@@ -216,6 +218,7 @@ private:
     void EndOperation();
     bool Silent() const;
     void NoteProcessed(const std::string& file_name);
+    void ClearProcessed();
 
     // --- the engines' events, translated ---
     void HandleZipEvents();
@@ -229,6 +232,10 @@ private:
     // The overwrite question of both paths: true to overwrite, false to skip, none for the engine's own
     // default. `cancel` tells that the user stopped the operation.
     std::optional<bool> AskOverwrite(const std::string& disk_path, bool& cancel);
+    // The entry a file below the extraction folder came from: the entry of that name (case ignored), or for
+    // a bare file name the first entry of that file name.
+    const TArcEntry* EntryForFile(const std::string& relative);
+    void ForgetEntryIndex();
     // A password for `file_name` from OnPassword; none when nobody may or can be asked.
     std::optional<std::string> AskPassword(const std::string& file_name, bool& cancel);
 
@@ -246,6 +253,10 @@ private:
     TArcEntry setup_entry_;
     std::deque<TArcEntry> entries_;
     std::vector<std::string> processed_files_;
+    std::unordered_set<std::string> processed_index_;  // the same names, for the duplicate check
+    // Entries by upper-cased name and by upper-cased file name (first one wins), while an operation asks.
+    std::unordered_map<std::string, const TArcEntry*> entry_index_;
+    std::unordered_map<std::string, const TArcEntry*> file_name_index_;
     bool is_new_archive_ = true;
     bool list_aborted_ = false;
     bool traversal_asked_ = false;

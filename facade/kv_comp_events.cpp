@@ -16,18 +16,6 @@
 namespace kv::facade {
 namespace {
 
-// The entry a file on disk was extracted from: the entry of that name, or for an extraction without
-// folders the first entry of that file name.
-const TArcEntry* EntryForFile(const std::deque<TArcEntry>& entries, const std::string& relative) {
-    for (const TArcEntry& entry : entries)
-        if (SameText(entry.FileName, relative)) return &entry;
-    const std::string tail = platform::kPathDelim + relative;
-    for (const TArcEntry& entry : entries)
-        if (entry.FileName.size() > tail.size() && SameText(std::string_view(entry.FileName).substr(entry.FileName.size() - tail.size()), tail))
-            return &entry;
-    return nullptr;
-}
-
 TArcEntry DiskFileEntry(const std::string& path) {
     TArcEntry entry;
     entry.FileName = path;
@@ -44,12 +32,39 @@ TArcEntry DiskFileEntry(const std::string& path) {
 bool TkvComp::Silent() const { return ExtOptions.Has(eoSilent); }
 
 void TkvComp::NoteProcessed(const std::string& file_name) {
-    for (const std::string& name : processed_files_)
-        if (name == file_name) return;
-    processed_files_.push_back(file_name);
+    if (processed_index_.insert(file_name).second) processed_files_.push_back(file_name);
+}
+
+void TkvComp::ClearProcessed() {
+    processed_files_.clear();
+    processed_index_.clear();
 }
 
 // ---- questions shared by both paths ----
+
+const TArcEntry* TkvComp::EntryForFile(const std::string& relative) {
+    if (entry_index_.empty()) {
+        // Built once per operation: a question per file must not walk every entry.
+        for (const TArcEntry& entry : entries_) {
+            entry_index_.emplace(UpperCaseText(entry.FileName), &entry);
+            const std::size_t cut = entry.FileName.rfind(platform::kPathDelim);
+            if (cut != std::string::npos && cut + 1 < entry.FileName.size())
+                file_name_index_.emplace(UpperCaseText(std::string_view(entry.FileName).substr(cut + 1)), &entry);
+        }
+    }
+    const std::string key = UpperCaseText(relative);
+    if (const auto found = entry_index_.find(key); found != entry_index_.end()) return found->second;
+    // Extracted without folders: the first entry of that file name.
+    if (relative.find(platform::kPathDelim) == std::string::npos) {
+        if (const auto found = file_name_index_.find(key); found != file_name_index_.end()) return found->second;
+    }
+    return nullptr;
+}
+
+void TkvComp::ForgetEntryIndex() {
+    entry_index_.clear();
+    file_name_index_.clear();
+}
 
 std::optional<bool> TkvComp::AskOverwrite(const std::string& disk_path, bool& cancel) {
     if (remembered_overwrite_ == komOverwriteAll) return true;
@@ -57,7 +72,7 @@ std::optional<bool> TkvComp::AskOverwrite(const std::string& disk_path, bool& ca
     // The name below the extraction folder, wherever the folder's delimiter is.
     std::string relative = disk_path;
     if (!extract_folder_.empty() && relative.starts_with(extract_folder_)) relative.erase(0, extract_folder_.size());
-    const TArcEntry* in_archive = EntryForFile(entries_, relative);
+    const TArcEntry* in_archive = EntryForFile(relative);
     if (!in_archive || !OnOverwrite) return std::nullopt;
     TkvOverwriteMode mode = komNotSet;
     OnOverwrite(this, DiskFileEntry(disk_path), *in_archive, mode);
@@ -155,7 +170,7 @@ void TkvComp::ZipProgress(int type, const std::string& file_name, std::int64_t s
             if (OnEnd) OnEnd(this);
             break;
         case TotalSize2Process:
-            processed_files_.clear();
+            ClearProcessed();
             progress_.TotalSize = size;
             progress_.TotalDone = 0;
             if (OnBegin) OnBegin(this);

@@ -9,6 +9,7 @@
 namespace kv::facade {
 
 void TkvComp::ClearEntries() {
+    ForgetEntryIndex();
     entries_.clear();
     is_installable_ = false;
 }
@@ -62,7 +63,7 @@ void TkvComp::BuildZipEntries() {
 void TkvComp::ListerActivated() {
     ClearEntries();
     arc_entry_count_ = 0;
-    processed_files_.clear();
+    ClearProcessed();
 }
 
 void TkvComp::AddListerEntry() {

@@ -314,6 +314,7 @@ void TkvComp::EndOperation() {
     remembered_overwrite_ = komNotSet;
     password_tries_left_ = PasswordReqCount;
     progress_ = {};
+    ForgetEntryIndex();
 }
 
 }  // namespace kv::facade

@@ -328,8 +328,9 @@ int TZipCore::Extract() {
 }
 
 void TZipCore::ExtractJob() {
-    if (spanned_) {
-        // Joining the volumes of a set into one archive comes with the spanning work.
+    if (spanned_ && !fixed_drive_) {
+        // Asking for the disks of a set on removable media comes with the spanning work. The volumes of a
+        // split set on a fixed disk lie beside each other, and the unzip engine follows them itself.
         ShowMessage(kSpannedReadUnavailable);
         return;
     }
