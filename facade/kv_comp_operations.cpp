@@ -171,7 +171,8 @@ int TkvComp::AddThroughWriter() {
     writer->Compress();
     running_engine_ = nullptr;
     writer.reset();
-    Reload();
+    // A first add that failed has made no file: the new archive stays attached as it was.
+    if (platform::FileExists(arc_filename_)) Reload();
     return 0;
 }
 

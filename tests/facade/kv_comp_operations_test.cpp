@@ -342,6 +342,19 @@ TEST_F(KvCompOperations, AJarIsWrittenThroughTheWriter) {
     EXPECT_EQ(names, (std::vector<std::string>{"src/a.txt", "src/sub/b.txt"})) << messages_;
 }
 
+// A first add that makes nothing leaves the new archive attached, still new.
+TEST_F(KvCompOperations, AFailedFirstAddKeepsTheNewArchive) {
+    const std::string jar = (dir_ / "never.jar").string();
+    ASSERT_TRUE(comp_.NewArchive(jar, atJar));
+    comp_.FileSpec = {(dir_ / "missing.txt").string()};
+    comp_.Add();
+    EXPECT_TRUE(comp_.ArcOpen());
+    EXPECT_TRUE(comp_.IsNewArchive());
+    EXPECT_EQ(comp_.ArcFilename(), jar);
+    EXPECT_EQ(Count("msg " + std::to_string(ecode::kFileNotFound)), 0) << messages_;
+    EXPECT_FALSE(fs::exists(jar));
+}
+
 // A JAR goes through the engine's reader: its events become the facade's, a failed check is told.
 TEST_F(KvCompOperations, AJarIsExtractedThroughTheReaderWithItsEvents) {
     std::vector<test::ZipMember> members{{.name = "META-INF/MANIFEST.MF", .data = "Manifest-Version: 1.0\n"},
