@@ -280,7 +280,8 @@ void TCompBase::GatherByScan(const std::vector<std::string>& lines) {
         Consider(folder ? directory : directory + record.Name, line_dir, record.Size, record.Time, record.Attributes);
         return true;
     };
-    scan.Scan();
+    // The scanner starts by clearing the flag it shares: a cancel given before it ran must stand.
+    if (!GetCancel()) scan.Scan();
 }
 
 void TCompBase::Consider(const std::string& disk_path, const std::string& line_dir, std::uint64_t size,

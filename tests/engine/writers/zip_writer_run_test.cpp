@@ -481,14 +481,16 @@ TEST_F(ZipWriterTest, CancelledOrFailedRunsLeaveTheArchiveAsItWas) {
     };
     const auto listing = Listing();
 
+    // Cancel: 0 never, 1 at the start of the run (before the files are gathered), 2 at the second file.
     struct Case {
         const char* Name;
         TCompressionMethod Where;
-        bool Cancel;
+        int Cancel;
         int Error;
     };
-    for (const Case& c : {Case{"cancel", cmTempFile, true, 25443}, Case{"cancel in memory", cmInMemory, true, 25443},
-                          Case{"rename fails", cmTempFile, false, 25350}, Case{"disk full", cmInMemory, false, 25160}}) {
+    for (const Case& c : {Case{"cancel", cmTempFile, 2, 25443}, Case{"cancel in memory", cmInMemory, 2, 25443},
+                          Case{"cancel at the start", cmTempFile, 1, 25443}, Case{"rename fails", cmTempFile, 0, 25350},
+                          Case{"disk full", cmInMemory, 0, 25160}}) {
         SCOPED_TRACE(c.Name);
         errors_.clear();
         auto writer = MakeWriter(archive);
@@ -496,9 +498,12 @@ TEST_F(ZipWriterTest, CancelledOrFailedRunsLeaveTheArchiveAsItWas) {
         writer->FileSpec = {(dir_ / "src" / "*.*").string()};
         bool activated = false;
         bool deactivated = false;
-        writer->OnActivate = [&](TObject*) { activated = true; };
+        writer->OnActivate = [&](TObject*) {
+            activated = true;
+            if (c.Cancel == 1) writer->SetCancel(true);
+        };
         writer->OnDeactivate = [&](TObject*) { deactivated = true; };
-        if (c.Cancel) {
+        if (c.Cancel == 2) {
             writer->OnBegin = [&](TObject*, const std::string&, int count, bool&) {
                 if (count == 2) writer->SetCancel(true);
             };
