@@ -100,14 +100,14 @@ TZipAddSpecs ZipAddSpecs(const std::vector<std::string>& given, bool recurse, bo
         while (!compare.starts_with(chain[link])) --link;
     }
     if (!full_path) result.RootDir = chain[link];
-    for (std::string& spec : result.Specs) {
+    for (std::string& line : result.Specs) {
         if (!result.RootDir.empty()) {
-            if (const std::size_t at = spec.find(result.RootDir); at != std::string::npos)
-                spec.erase(at, result.RootDir.size());
+            if (const std::size_t at = line.find(result.RootDir); at != std::string::npos)
+                line.erase(at, result.RootDir.size());
         }
         // Folder lines are searched recursively with full paths too: otherwise a recursive add of several
         // folders would take only their top files.
-        if (spec.find(kAllFiles) != std::string::npos) spec = R + spec;
+        if (line.find(kAllFiles) != std::string::npos) line = R + line;
     }
     return result;
 }
