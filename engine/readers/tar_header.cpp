@@ -10,6 +10,9 @@ namespace kv {
 namespace {
 
 constexpr std::size_t kNameSize = 100;
+constexpr std::size_t kModeAt = 100;
+constexpr std::size_t kModeSize = 8;
+constexpr std::size_t kLinkNameAt = 157;
 constexpr std::size_t kSizeAt = 124;
 constexpr std::size_t kTimeAt = 136;
 constexpr std::size_t kNumberSize = 12;
@@ -59,7 +62,9 @@ std::optional<TTarHeader> ParseTarHeader(const TTarBlock& block) {
     header.ModificationTime = ParseTarNumber(Field(block, kTimeAt, kNumberSize));
     header.Checksum = static_cast<std::uint32_t>(ParseOctal(Field(block, kChecksumAt, kChecksumSize)).value_or(0));
     header.TypeFlag = static_cast<char>(block[kTypeFlagAt]);
+    header.Mode = static_cast<std::uint32_t>(ParseTarNumber(Field(block, kModeAt, kModeSize)).value_or(0) & 07777);
     header.Name = UpToZero(Field(block, 0, kNameSize));
+    header.LinkName = UpToZero(Field(block, kLinkNameAt, kNameSize));
     if (Field(block, kMagicAt, kUstarMagic.size()) == kUstarMagic) {
         const std::string_view prefix = UpToZero(Field(block, kPrefixAt, kPrefixSize));
         if (!prefix.empty()) header.Name = std::string(prefix) + "/" + header.Name;
@@ -85,6 +90,8 @@ void ParsePaxRecords(std::string_view data, TPaxOverrides& into) {
         const std::string_view value = record.substr(equals + 1, record.size() - equals - 2);
         if (key == "path") {
             into.Path = std::string(value);
+        } else if (key == "linkpath") {
+            into.LinkPath = std::string(value);
         } else if (key == "size") {
             if (const auto size = ParseDecimal(value)) into.Size = size;
         } else if (key == "mtime") {

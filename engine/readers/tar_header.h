@@ -15,7 +15,9 @@ using TTarBlock = std::array<std::uint8_t, kTarBlockSize>;
 // The fields of a TAR header block the engine uses.
 struct TTarHeader {
     std::string Name;  // the name field to its first zero byte, behind the ustar prefix when there is one
+    std::string LinkName;  // the link field to its first zero byte
     std::int64_t Size = 0;
+    std::uint32_t Mode = 0;  // permission and type bits; 0 when the field is unusable
     std::optional<std::int64_t> ModificationTime;  // Unix seconds; none when the field is unusable
     std::uint32_t Checksum = 0;
     char TypeFlag = 0;
@@ -31,7 +33,8 @@ std::optional<std::int64_t> ParseTarNumber(std::string_view field);
 // Records of a pax extended header ("length key=value\n") that override the next entry's header
 // (type "x") or every following entry's (type "g").
 struct TPaxOverrides {
-    std::optional<std::string> Path;  // UTF-8
+    std::optional<std::string> Path;      // UTF-8
+    std::optional<std::string> LinkPath;  // UTF-8
     std::optional<std::int64_t> Size;
     std::optional<std::int64_t> ModificationTime;
 };

@@ -1,0 +1,100 @@
+// The TAR walk: header by header while the checksums hold, with GNU long names, pax extended headers
+// and ustar prefixes supplying names that do not fit the 100-byte name field.
+#include "engine/readers/tar_walk.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "engine/readers/tar_header.h"
+
+namespace kv {
+namespace {
+
+constexpr std::int64_t kBlock = static_cast<std::int64_t>(kTarBlockSize);
+// Bounds for the data of extension headers that the walk reads (names and pax records).
+constexpr std::int64_t kMaxLongName = 64 * 1024;
+constexpr std::int64_t kMaxPaxData = 1024 * 1024;
+
+// The data of an extension header (at most `bound` bytes of it), or nothing when it is not all in the file.
+std::optional<std::string> ExtensionData(THeaderReader& reader, std::int64_t data_start, std::int64_t size,
+                                         std::int64_t bound) {
+    const std::int64_t wanted = std::min(size, bound);
+    const std::uint8_t* p = reader.Fetch(data_start, static_cast<std::size_t>(wanted));
+    if (p == nullptr) return std::nullopt;
+    return std::string(reinterpret_cast<const char*>(p), static_cast<std::size_t>(wanted));
+}
+
+std::string UpToZero(const std::string& text) { return text.substr(0, text.find('\0')); }
+
+}  // namespace
+
+void WalkTar(THeaderReader& reader, std::int64_t start, const std::function<bool(const TTarMember&)>& visit) {
+    const std::int64_t limit = reader.Limit();
+    std::optional<std::string> long_name;  // GNU "L": the next member's name
+    std::optional<std::string> long_link;  // GNU "K": the next member's link target
+    TPaxOverrides next;                    // pax "x": the next member's records
+    TPaxOverrides global;                  // pax "g": every following member's records
+    std::int64_t member_start = start;
+    std::int64_t position = start;
+    while (true) {
+        const std::uint8_t* p = reader.Fetch(position, kTarBlockSize);
+        if (p == nullptr) return;
+        TTarBlock block;
+        std::memcpy(block.data(), p, block.size());
+        const auto header = ParseTarHeader(block);
+        if (!header) return;
+
+        const std::int64_t data_start = position + kBlock;
+        std::int64_t size = header->Size;
+        bool member = false;
+        switch (header->TypeFlag) {
+            case 'L':
+            case 'K': {
+                auto text = ExtensionData(reader, data_start, size, kMaxLongName);
+                if (!text) return;
+                (header->TypeFlag == 'L' ? long_name : long_link) = UpToZero(*text);
+                break;
+            }
+            case 'x':
+            case 'g': {
+                if (size > kMaxPaxData) break;  // no path is that long: skip it as data
+                const auto data = ExtensionData(reader, data_start, size, kMaxPaxData);
+                if (!data) return;
+                ParsePaxRecords(*data, header->TypeFlag == 'x' ? next : global);
+                break;
+            }
+            default: {
+                member = true;
+                size = next.Size ? *next.Size : global.Size ? *global.Size : size;
+                TTarMember found;
+                found.StartAt = member_start;
+                found.HeaderAt = position;
+                found.DataAt = data_start;
+                found.Size = size;
+                found.EndAt = data_start + (size + kBlock - 1) / kBlock * kBlock;
+                const std::string* pax_path = next.Path ? &*next.Path : global.Path ? &*global.Path : nullptr;
+                found.Name = pax_path != nullptr ? *pax_path : long_name ? *long_name : header->Name;
+                found.NameFromPax = pax_path != nullptr;
+                const std::string* pax_link = next.LinkPath ? &*next.LinkPath : global.LinkPath ? &*global.LinkPath : nullptr;
+                found.LinkName = pax_link != nullptr ? *pax_link : long_link ? *long_link : header->LinkName;
+                found.ModificationTime = next.ModificationTime     ? next.ModificationTime
+                                         : global.ModificationTime ? global.ModificationTime
+                                                                   : header->ModificationTime;
+                found.Mode = header->Mode;
+                found.Checksum = header->Checksum;
+                found.TypeFlag = header->TypeFlag;
+                if (!visit(found)) return;
+                long_name.reset();
+                long_link.reset();
+                next = {};
+                break;
+            }
+        }
+        // Past the data, rounded up to whole blocks; a size beyond the file ends the walk.
+        if (size > limit - data_start) return;
+        position = data_start + (size + kBlock - 1) / kBlock * kBlock;
+        if (member) member_start = position;
+    }
+}
+
+}  // namespace kv
