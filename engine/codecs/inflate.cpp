@@ -109,6 +109,12 @@ public:
     }
 
     TDecodeResult Run();
+    // The bytes read from the source but not used by the stream: the buffered input and the whole bytes
+    // still in the bit buffer, less those made up past the end.
+    std::size_t UnreadInput() const {
+        const std::size_t buffered = static_cast<std::size_t>(input_end_ - bits_.in) + bits_.count / 8;
+        return buffered > bits_.overrun ? buffered - bits_.overrun : 0;
+    }
 
 private:
     TDecodeResult Failed(TDecodeResult result) const {
@@ -454,8 +460,11 @@ TDecodeResult TInflater::Run() {
 
 }  // namespace
 
-TDecodeResult Inflate(TByteSource& source, TByteSink& sink, bool deflate64) {
-    return TInflater(source, sink, deflate64).Run();
+TDecodeResult Inflate(TByteSource& source, TByteSink& sink, bool deflate64, std::size_t* unread_input) {
+    TInflater inflater(source, sink, deflate64);
+    const TDecodeResult result = inflater.Run();
+    if (unread_input != nullptr) *unread_input = result == TDecodeResult::drOk ? inflater.UnreadInput() : 0;
+    return result;
 }
 
 }  // namespace kv

@@ -30,6 +30,7 @@ inline constexpr int kMaximumVolumes = 25251;
 inline constexpr int kOutOfMemory = 25253;
 inline constexpr int kOutOfMemoryExpandingStream = 25254;
 inline constexpr int kHeaderNotFound = 25259;
+inline constexpr int kMultiPartGzip = 25264;
 inline constexpr int kNothingToDo = 25268;
 inline constexpr int kRequiredEventNotAssigned = 25270;
 inline constexpr int kRequiredPropertyNotAssigned = 25271;

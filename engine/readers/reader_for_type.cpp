@@ -1,5 +1,7 @@
 #include "engine/readers/reader_for_type.h"
 
+#include "engine/readers/un_bzip2.h"
+#include "engine/readers/un_gzip.h"
 #include "engine/readers/un_zip.h"
 
 namespace kv {
@@ -11,6 +13,8 @@ std::unique_ptr<TUnBase> CreateReader(TArcType type) {
         case atZipMV: return std::make_unique<TUnZip>();
         case atJar:
         case atJarExe: return std::make_unique<TUnJar>();
+        case atGZip: return std::make_unique<TUnGZip>();
+        case atBz2: return std::make_unique<TUnBZip2>();
         default: return nullptr;
     }
 }

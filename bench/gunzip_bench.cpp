@@ -1,0 +1,23 @@
+// Extracts one GZIP, compress or BZIP2 file with the engine's reader into a folder (bench/gunzip.sh).
+#include <cstdio>
+#include <memory>
+
+#include "engine/readers/reader_for_type.h"
+
+int main(int argc, char** argv) {
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: gunzip_bench gz|bz2 ARCHIVE FOLDER\n");
+        return 2;
+    }
+    const bool bzip2 = argv[1][0] == 'b';
+    std::unique_ptr<kv::TUnBase> reader = kv::CreateReader(bzip2 ? kv::atBz2 : kv::atGZip);
+    int failures = 0;
+    reader->OnError = [&](kv::TObject*, const std::string&, const std::string&, const std::string&, int) { ++failures; };
+    reader->OnEnd = [&](kv::TObject*, const std::string&, bool pass) { failures += pass ? 0 : 1; };
+    reader->SetArchiveFile(argv[2]);
+    reader->FileSpec = {"*.*"};
+    reader->OverwriteMode = kv::omOverwrite;
+    reader->SetExtractDir(argv[3]);
+    const int extracted = reader->Extract();
+    return extracted == 1 && failures == 0 ? 0 : 1;
+}
