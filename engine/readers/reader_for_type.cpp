@@ -1,5 +1,6 @@
 #include "engine/readers/reader_for_type.h"
 
+#include "engine/readers/un_tar.h"
 #include "engine/readers/un_zip.h"
 
 namespace kv {
@@ -11,6 +12,7 @@ std::unique_ptr<TUnBase> CreateReader(TArcType type) {
         case atZipMV: return std::make_unique<TUnZip>();
         case atJar:
         case atJarExe: return std::make_unique<TUnJar>();
+        case atTar: return std::make_unique<TUnTar>();
         default: return nullptr;
     }
 }
