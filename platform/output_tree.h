@@ -18,6 +18,8 @@ public:
     void SetBase(const std::string& base);
     // Starts over below the same base: what was verified may have changed since.
     void Forget();
+    // The extraction folder, with its trailing delimiter.
+    const std::string& Base() const { return base_; }
 
     // Whether `path` lies below the base.
     bool Contains(const std::string& path) const;

@@ -81,7 +81,8 @@ bool SelectEntry(const std::string& name, std::vector<std::string>& FileSpec, co
         }
         if (SameText(line, name) || LineMatches(name, line, RecurseDirs)) return true;
 
-        const std::string dotted_name = HasDot(name) ? name : name + '.';
+        // A dot in a folder ("./README", "v1.2/README") does not give the file an extension.
+        const std::string dotted_name = HasDot(FilePart(name)) ? name : name + '.';
         const std::string dotted_line = HasDot(line) ? line : line + '.';
         // Storing a wildcard line back with "." would narrow it for later entries ("a*." no longer
         // matches "a.txt"); a plain name loses nothing by it.

@@ -2,6 +2,7 @@
 
 #include "engine/readers/un_bzip2.h"
 #include "engine/readers/un_gzip.h"
+#include "engine/readers/un_tar.h"
 #include "engine/readers/un_zip.h"
 
 namespace kv {
@@ -15,6 +16,7 @@ std::unique_ptr<TUnBase> CreateReader(TArcType type) {
         case atJarExe: return std::make_unique<TUnJar>();
         case atGZip: return std::make_unique<TUnGZip>();
         case atBz2: return std::make_unique<TUnBZip2>();
+        case atTar: return std::make_unique<TUnTar>();
         default: return nullptr;
     }
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "engine/readers/tar_header.h"
 
@@ -14,6 +15,7 @@ constexpr std::int64_t kBlock = static_cast<std::int64_t>(kTarBlockSize);
 // Bounds for the data of extension headers that the walk reads (names and pax records).
 constexpr std::int64_t kMaxLongName = 64 * 1024;
 constexpr std::int64_t kMaxPaxData = 1024 * 1024;
+constexpr std::int64_t kNoEnd = std::numeric_limits<std::int64_t>::max();
 
 // The data of an extension header (at most `bound` bytes of it), or nothing when it is not all in the file.
 std::optional<std::string> ExtensionData(THeaderReader& reader, std::int64_t data_start, std::int64_t size,
@@ -71,7 +73,9 @@ void WalkTar(THeaderReader& reader, std::int64_t start, const std::function<bool
                 found.HeaderAt = position;
                 found.DataAt = data_start;
                 found.Size = size;
-                found.EndAt = data_start + (size + kBlock - 1) / kBlock * kBlock;
+                // A size near the largest number would overflow; such a member runs past any file anyway.
+                found.EndAt = size <= kNoEnd - data_start - kBlock ? data_start + (size + kBlock - 1) / kBlock * kBlock
+                                                                   : kNoEnd;
                 const std::string* pax_path = next.Path ? &*next.Path : global.Path ? &*global.Path : nullptr;
                 found.Name = pax_path != nullptr ? *pax_path : long_name ? *long_name : header->Name;
                 found.NameFromPax = pax_path != nullptr;

@@ -41,6 +41,8 @@ TEST(EntrySelection, ReadersRuleTable) {
         {{"*"}, {"tmp/*.o"}, false, "a/tmp/x.o", false, true},
         {{"tmp/sub/*"}, {"tmp/*.o"}, false, "tmp/sub/x.o", true, false},  // without recursion: the entry's own directory
         {{"*"}, {" ", ""}, true, "x", true, false},
+        {{"*.*"}, {}, true, "./README", true, false},
+        {{"*.*"}, {}, true, "v1.2/README", true, false},
     };
     for (const auto& c : cases) {
         std::vector<std::string> file_spec = c.file_spec;

@@ -2,21 +2,17 @@
 // independent extractors wrote (size, CRC-32 and SHA-256 of each file), and every ZIP-family file, the
 // crafted and broken ones included, extracts without a crash and without writing outside its destination.
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
 
 #include <algorithm>
-#include <array>
-#include <cstdio>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <set>
-#include <zlib.h>
 
 #include "engine/core/text_case.h"
 #include "platform/output_tree.h"
 #include "platform/paths.h"
 #include "support/corpus_family.h"
+#include "support/file_digest.h"
 #include "support/reader_run.h"
 
 namespace kv {
@@ -26,37 +22,6 @@ namespace fs = std::filesystem;
 
 bool IsZipFamily(TArcType type) {
     return type == atZip || type == atZipExe || type == atZipMV || type == atJar || type == atJarExe;
-}
-
-struct FileDigest {
-    std::int64_t size = 0;
-    std::uint32_t crc32 = 0;
-    std::string sha256;
-};
-
-FileDigest DigestOf(const fs::path& path) {
-    FileDigest digest;
-    std::ifstream in(path, std::ios::binary);
-    const std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> sha(EVP_MD_CTX_new(), EVP_MD_CTX_free);
-    EVP_DigestInit_ex(sha.get(), EVP_sha256(), nullptr);
-    std::vector<char> buffer(1 << 16);
-    uLong crc = crc32(0, nullptr, 0);
-    while (in.read(buffer.data(), static_cast<std::streamsize>(buffer.size())) || in.gcount() > 0) {
-        const auto got = static_cast<std::size_t>(in.gcount());
-        crc = crc32(crc, reinterpret_cast<const Bytef*>(buffer.data()), static_cast<uInt>(got));
-        EVP_DigestUpdate(sha.get(), buffer.data(), got);
-        digest.size += static_cast<std::int64_t>(got);
-    }
-    std::array<unsigned char, EVP_MAX_MD_SIZE> hash{};
-    unsigned int length = 0;
-    EVP_DigestFinal_ex(sha.get(), hash.data(), &length);
-    for (unsigned int i = 0; i < length; ++i) {
-        std::array<char, 3> hex{};
-        std::snprintf(hex.data(), hex.size(), "%02x", hash[i]);
-        digest.sha256 += hex.data();
-    }
-    digest.crc32 = static_cast<std::uint32_t>(crc);
-    return digest;
 }
 
 // What differs between the extracted tree and the expected members ("" when nothing does). Names stored
@@ -90,7 +55,7 @@ std::string CompareTree(const fs::path& destination, const test::ExpectedContent
         } else if (!it->is_regular_file()) {
             differences += name + ": not a file\n";
         } else {
-            const FileDigest digest = DigestOf(it->path());
+            const test::FileDigest digest = test::DigestOf(it->path());
             if (digest.size != member.size) differences += name + ": size " + std::to_string(digest.size) + "\n";
             else if (digest.crc32 != member.crc32) differences += name + ": crc differs\n";
             else if (digest.sha256 != member.sha256) differences += name + ": sha-256 differs\n";

@@ -1,0 +1,198 @@
+#include "engine/readers/un_tar.h"
+
+#include <algorithm>
+#include <optional>
+
+#include "engine/core/dates.h"
+#include "engine/core/error_codes.h"
+#include "engine/core/oem_names.h"
+#include "engine/core/output_path.h"
+#include "engine/core/read_ahead_stream.h"
+#include "engine/readers/header_reader.h"
+#include "engine/readers/link_target.h"
+#include "platform/file_attributes_linux.h"
+#include "platform/links.h"
+#include "platform/paths.h"
+
+namespace kv {
+namespace {
+
+// Headers lie behind each member's data; small refills keep a walk over large members cheap.
+constexpr std::size_t kTarReadChunk = THeaderReader::kSmallChunk;
+// A size field may claim anything; only the last member of a file can claim more than the file holds.
+constexpr std::int64_t kMaxCountedSize = INT64_MAX / 4;
+constexpr std::int64_t kFileCopyChunk = 64 * 1024;
+
+std::int64_t CountedSize(const TTarMember& member) { return std::clamp<std::int64_t>(member.Size, 0, kMaxCountedSize); }
+
+TDateTime MemberDate(const TTarMember& member) {
+    return member.ModificationTime ? UnixTimeToDateTime(*member.ModificationTime) : kFallbackFileDate;
+}
+
+// The member's permissions go on to the output as a Unix ZIP writer's do: in the high half, without the
+// set-id and sticky bits, and no write permission at all reads as read-only.
+std::uint32_t OutputAttributes(const TTarMember& member) {
+    const std::uint32_t mode = member.Mode & 0777;
+    if (mode == 0) return platform::kFaArchive;
+    return (mode << 16) | platform::kFaArchive | ((mode & 0222) == 0 ? platform::kFaReadOnly : 0);
+}
+
+}  // namespace
+
+TUnTar::TKind TUnTar::KindOf(const TTarMember& member) {
+    switch (member.TypeFlag) {
+        case '\0':
+        case '0':
+        case '7':
+            // Old archives mark folders only by the trailing "/" of the name.
+            return !member.Name.empty() && member.Name.back() == '/' ? TKind::kFolder : TKind::kFile;
+        case '5': return TKind::kFolder;
+        case '1': return TKind::kHardLink;
+        case '2': return TKind::kSymbolicLink;
+        default: return TKind::kOther;  // devices, FIFOs, sparse files and the like
+    }
+}
+
+std::string TUnTar::MemberName(const TTarMember& member) const {
+    return ConvertStoredName(member.Name, TranslateOemChar, member.NameFromPax);
+}
+
+void TUnTar::ExtractIt(TStream32* archive, TObject*) {
+    if (archive == nullptr) return;
+    const std::int64_t size = archive->Size();
+    const std::int64_t start = std::max<std::int64_t>(Detection().ArcStartOffset, 0);
+    std::vector<std::int64_t> selected;  // the header offsets of the chosen members, in archive order
+    {
+        THeaderReader reader(*archive, size, kTarReadChunk);
+        WalkTar(reader, start, [&](const TTarMember& member) {
+            if (GetCancel()) return false;
+            const TKind kind = KindOf(member);
+            if (kind == TKind::kOther || !SelectEntry(MemberName(member))) return true;
+            if (kind == TKind::kFile) {
+                TotalPackedSize += CountedSize(member);
+                TotalUnpackedSize += CountedSize(member);
+            }
+            NewestFileDate = std::max(NewestFileDate, MemberDate(member));
+            selected.push_back(member.HeaderAt);
+            return true;
+        });
+    }
+    ArchiveTotalBytes = BytesToProcess = TotalUnpackedSize;
+    written_.clear();
+    if (selected.empty()) return;
+    // The extraction pass walks again rather than starting at each member: pax global records apply to
+    // every member behind them.
+    THeaderReader reader(*archive, size, kTarReadChunk);
+    TReadAheadStream data(*archive);
+    auto next = selected.begin();
+    WalkTar(reader, start, [&](const TTarMember& member) {
+        if (GetCancel()) return false;
+        if (member.HeaderAt != *next) return true;
+        ExtractMember(data, member, KindOf(member));
+        return ++next != selected.end();
+    });
+}
+
+void TUnTar::ExtractMember(TStream32& data, const TTarMember& member, TKind kind) {
+    const std::string name = MemberName(member);
+    SetOutputName(name);
+    switch (kind) {
+        case TKind::kFolder:
+            CreateStoredDirectory(name);
+            ++ProcessedCount;
+            ReportCheck(true);
+            return;
+        case TKind::kFile: ExtractFile(data, member); return;
+        case TKind::kHardLink:
+        case TKind::kSymbolicLink: ExtractLink(member, kind); return;
+        case TKind::kOther: return;
+    }
+}
+
+void TUnTar::ExtractFile(TStream32& data, const TTarMember& member) {
+    const std::string named = CurrentOutputPath;
+    TEntryRecord record;
+    record.FileName = CurrentStoredName;
+    record.PackedSize = record.UnpackedSize = CountedSize(member);
+    if (!BeginFile()) {
+        SkipEntry(record);
+        return;
+    }
+    if (!OpenOutput()) {
+        DoError(CurrentOutputPath, {}, "0", ecode::kErrorOpeningFile);
+        --ProcessedCount;
+        SkipEntry(record);
+        return;
+    }
+    data.Seek(member.DataAt, TSeekOrigin::soBeginning);
+    const std::int64_t missing = CopyStored(data, Output.get(), record, kNoCrc);
+    // Without a checksum, data cut short is the one fault the entry can show.
+    const bool complete = missing == 0 && !GetCancel();
+    if (!complete && !GetCancel()) DoError(CurrentStoredName, {}, "0", ecode::kErrorReadingFile);
+    CloseOutput(OutputAttributes(member), DateTimeToDosDateTime(MemberDate(member)));
+    if (complete && OutputMode == TOutputMode::omFiles) written_[named] = CurrentOutputPath;
+    else written_.erase(named);
+    ReportCheck(complete);
+}
+
+void TUnTar::ExtractLink(const TTarMember& member, TKind kind) {
+    const std::string named = CurrentOutputPath;
+    if (!BeginFile()) return;
+    if (OutputMode == TOutputMode::omFiles) {
+        written_.erase(named);
+        if (!MakeLink(member, kind)) {
+            --ProcessedCount;
+            return;
+        }
+        // A second name of a file can be linked to in turn.
+        if (kind == TKind::kHardLink) written_[named] = CurrentOutputPath;
+    }
+    ReportCheck(true);
+}
+
+bool TUnTar::MakeLink(const TTarMember& member, TKind kind) {
+    const std::string target = ConvertStoredName(member.LinkName, TranslateOemChar, member.NameFromPax);
+    const std::string folder = platform::ExtractFilePath(CurrentOutputPath);
+    const bool inside = OutputTree.Contains(CurrentOutputPath);
+    const std::string source = kind == TKind::kHardLink ? HardLinkSource(target) : std::string();
+    const bool allowed = inside && (kind == TKind::kHardLink
+                                        ? !source.empty()
+                                        : ResolveLinkTarget(folder.substr(OutputTree.Base().size()), target).has_value());
+    if (!allowed) {
+        // The link would lead out of the extraction folder, or to nothing this run wrote.
+        DoError(CurrentStoredName, target, "0", ecode::kInvalidFileName);
+        return false;
+    }
+    if (source == CurrentOutputPath) return true;  // the member names itself: the file is already there
+    const bool made = OutputTree.MakeFolder(folder) && (kind == TKind::kHardLink
+                                                            ? platform::MakeHardLink(source, CurrentOutputPath) ||
+                                                                  CopyExtractedFile(source, member)
+                                                            : platform::MakeSymbolicLink(target, CurrentOutputPath));
+    if (!made) DoError(CurrentOutputPath, {}, "0", ecode::kErrorOpeningFile);
+    return made;
+}
+
+bool TUnTar::CopyExtractedFile(const std::string& source, const TTarMember& member) {
+    TFileStream32 input(source, TFileOpenMode::fmOpenRead);
+    if (!input.IsValid() || !OpenOutput()) return false;
+    std::vector<std::uint8_t> buffer(kFileCopyChunk);
+    bool copied = true;
+    for (std::int64_t got; copied && (got = input.Read(buffer.data(), kFileCopyChunk)) > 0;)
+        copied = Output->Write(buffer.data(), got) == got;
+    CloseOutput(OutputAttributes(member), DateTimeToDosDateTime(MemberDate(member)));
+    return copied;
+}
+
+std::string TUnTar::HardLinkSource(const std::string& target) const {
+    const std::optional<std::string> inside = ResolveLinkTarget("", target);
+    if (!inside || inside->empty()) return {};
+    const std::optional<std::string> named = BuildOutputPath(OutputTree.Base(), *inside, UseStoredDirs);
+    if (!named) return {};
+    const auto found = written_.find(*named);
+    // Only a plain file inside the destination: a renamed output may lie anywhere, and a file may have
+    // been replaced by a link since.
+    if (found == written_.end() || OutputTree.Inspect(found->second) != platform::TOutputPathState::opsFile) return {};
+    return found->second;
+}
+
+}  // namespace kv
