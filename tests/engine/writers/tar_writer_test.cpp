@@ -294,6 +294,29 @@ TEST_F(TarWriterTest, ChangesKeepTheOtherMembersByteForByte) {
     }
 }
 
+TEST_F(TarWriterTest, ArchivesOfGnuTarKeepTheirMembers) {
+    if (!HaveProgram("tar")) GTEST_SKIP() << "no GNU tar";
+    // GNU long-name headers and a symbolic link: kept members come along with their extension headers.
+    const std::string long_name = std::string(130, 'g') + ".txt";
+    WriteFile(dir_ / "src" / long_name, TextBytes(900));
+    fs::create_symlink(long_name, dir_ / "src" / "link");
+    const fs::path archive = dir_ / "gnu.tar";
+    ASSERT_EQ(RunCommand("tar --format=gnu -cf " + Quote(archive) + " -C " + Quote(dir_ / "src") + " " + long_name + " link"), 0);
+    const auto before = RawMembers(ReadFile(archive));
+    ASSERT_EQ(before.size(), 2u);
+
+    WriteFile(dir_ / "add.txt", "added");
+    auto writer = MakeTar(archive);
+    writer->FileSpec = {(dir_ / "add.txt").string()};
+    ASSERT_EQ(writer->Compress(), 1);
+    const auto after = RawMembers(ReadFile(archive));
+    EXPECT_EQ(after.at(long_name), before.at(long_name));
+    EXPECT_EQ(after.at("link"), before.at("link"));
+    std::string listing;
+    ASSERT_EQ(RunCommand("tar -tf " + Quote(archive), &listing), 0);
+    EXPECT_EQ(listing, long_name + "\nlink\nadd.txt\n");
+}
+
 TEST_F(TarWriterTest, DamagedArchivesAreRefusedNotRewritten) {
     WriteFile(dir_ / "src" / "a.txt", TextBytes(3000));
     const fs::path archive = dir_ / "broken.tar";
