@@ -194,8 +194,12 @@ bool TCompBase::CheckStoredDirNames() {
     return true;
 }
 
+std::unique_ptr<THandleStream32> TCompBase::OpenArchiveForReading(const std::string& name) {
+    return std::make_unique<TFileStream32>(name, TFileOpenMode::fmOpenRead);
+}
+
 bool TCompBase::OpenOldArchive() {
-    old_archive_ = std::make_unique<TFileStream32>(ArchiveFile(), TFileOpenMode::fmOpenRead);
+    old_archive_ = OpenArchiveForReading(ArchiveFile());
     if (!old_archive_->IsValid()) {
         DoError(ArchiveFile(), {}, "0", ecode::kErrorOpeningFile);
         return false;
@@ -294,7 +298,8 @@ void TCompBase::Consider(const std::string& disk_path, const std::string& line_d
     if (old_archive_) {
         // The archive never goes into itself.
         struct stat archive{};
-        if (::fstat(old_archive_->Handle(), &archive) == 0 && SameFile(disk_path, archive)) return;
+        // By name: the stream read may be the unpacked contents of a compressed archive.
+        if (::stat(ArchiveFile().c_str(), &archive) == 0 && SameFile(disk_path, archive)) return;
     }
     if (IsExcludedEntry(disk_path, ExcludeSpec, RecurseDirs)) {
         if (OnExcludeFile) OnExcludeFile(this, disk_path);
@@ -482,8 +487,8 @@ bool TCompBase::PutInPlace(TTempArchive& temp) {
 void TCompBase::RemoveMovedFiles() {
     TCompressHeaderObj finished;
     if (VerifyBeforeDelete) {
-        TFileStream32 archive(ArchiveFile(), TFileOpenMode::fmOpenRead);
-        if (!archive.IsValid() || !ReadArchive(archive, finished)) {
+        const std::unique_ptr<THandleStream32> archive = OpenArchiveForReading(ArchiveFile());
+        if (!archive->IsValid() || !ReadArchive(*archive, finished)) {
             DoError(ArchiveFile(), {}, "0", ecode::kHeaderNotFound);
             return;
         }

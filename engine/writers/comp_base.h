@@ -103,11 +103,15 @@ protected:
     // Frees what the format held for the run, also after a failure.
     virtual void EndRun() = 0;
 
+    // The old archive as the format reads it (a compressed container hands over its unpacked contents);
+    // an invalid handle when it cannot be opened.
+    virtual std::unique_ptr<THandleStream32> OpenArchiveForReading(const std::string& name);
+
     // Counts bytes of the current file towards the progress; false when the run was cancelled.
     bool FileBytesDone(std::int64_t file_total, std::int64_t& file_done, std::int64_t bytes);
     // Moves the finished temporary archive over the archive file, with the move events; false (reported)
-    // when it could not be put in place.
-    bool PutInPlace(TTempArchive& temp);
+    // when it could not be put in place. A compressed container packs the new archive first.
+    virtual bool PutInPlace(TTempArchive& temp);
     // The password new entries are enciphered with (empty: none).
     const std::string& EntryPassword() const { return entry_password_; }
 
@@ -134,7 +138,7 @@ private:
     std::string base_default_ext_;
     bool is_new_archive_ = false;
     TCompressHeaderObj headers_;
-    std::unique_ptr<TFileStream32> old_archive_;
+    std::unique_ptr<THandleStream32> old_archive_;
     std::string entry_password_;
     std::string root_dir_;  // sdExplorer_Auto / sdExplorer_UserDefineDefaultDir
     std::vector<std::size_t> added_;  // items whose files went into the archive

@@ -1,0 +1,117 @@
+#include "engine/writers/gzip_member.h"
+
+#include <zlib.h>
+
+#include <new>
+#include <stdexcept>
+#include <vector>
+
+
+namespace kv {
+namespace {
+
+constexpr std::size_t kDeflateChunk = 256 * 1024;
+constexpr std::size_t kDeflateWindow = 32 * 1024;
+constexpr std::uint8_t kFlagName = 0x08;
+
+void PutLE32(std::uint8_t* at, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+// A raw deflate stream kept per thread and reset for every chunk, so that each chunk does not allocate
+// the compressor's tables afresh.
+class TChunkDeflater {
+public:
+    ~TChunkDeflater() {
+        if (level_ >= 0) ::deflateEnd(&stream_);
+    }
+
+    z_stream& For(int level) {
+        if (level_ == level) {
+            ::deflateReset(&stream_);
+            return stream_;
+        }
+        if (level_ >= 0) ::deflateEnd(&stream_);
+        level_ = -1;
+        stream_ = z_stream{};
+        if (::deflateInit2(&stream_, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) throw std::bad_alloc();
+        level_ = level;
+        return stream_;
+    }
+
+private:
+    z_stream stream_{};
+    int level_ = -1;
+};
+
+std::vector<std::uint8_t> DeflateChunk(int level, const std::uint8_t* history, std::size_t history_size,
+                                       const std::uint8_t* data, std::size_t size, bool last) {
+    thread_local TChunkDeflater deflater;
+    z_stream& stream = deflater.For(level);
+    if (history_size > kDeflateWindow) {
+        history += history_size - kDeflateWindow;
+        history_size = kDeflateWindow;
+    }
+    if (history_size > 0) ::deflateSetDictionary(&stream, history, static_cast<uInt>(history_size));
+    stream.next_in = const_cast<Bytef*>(data);
+    stream.avail_in = static_cast<uInt>(size);
+    // The bound leaves room for the flush marker; the loop grows the buffer should it not.
+    std::vector<std::uint8_t> packed(::deflateBound(&stream, static_cast<uLong>(size)) + 16);
+    std::size_t produced = 0;
+    const int flush = last ? Z_FINISH : Z_SYNC_FLUSH;
+    for (;;) {
+        if (produced == packed.size()) packed.resize(packed.size() * 2);
+        stream.next_out = packed.data() + produced;
+        stream.avail_out = static_cast<uInt>(packed.size() - produced);
+        const int rc = ::deflate(&stream, flush);
+        produced = packed.size() - stream.avail_out;
+        if (rc == Z_STREAM_ERROR) throw std::runtime_error("deflate failed");
+        if (last ? rc == Z_STREAM_END : stream.avail_out != 0) break;
+    }
+    packed.resize(produced);
+    return packed;
+}
+
+}  // namespace
+
+int DeflateLevelFor(TDeflateType type) {
+    switch (type) {
+        case dtDeflateS: return 0;
+        case dtDeflateF: return 1;
+        case dtDeflateX: return 9;
+        default: return 6;
+    }
+}
+
+TChunkResult WriteGzipMember(TStream32& input, std::int64_t size, const TGzipMemberInfo& info, TStream32& out,
+                             const TChunkProgress& progress) {
+    std::vector<std::uint8_t> header = {0x1F, 0x8B, 8, 0, 0, 0, 0, 0, 0, 0};
+    PutLE32(&header[4], info.ModificationTime);
+    if (!info.Name.empty()) {
+        header[3] = kFlagName;
+        header.insert(header.end(), info.Name.begin(), info.Name.end());
+        header.push_back(0);
+    }
+    TChunkResult result;
+    const auto header_size = static_cast<std::int64_t>(header.size());
+    if (out.WriteFull(header.data(), header_size) != header_size) {
+        result.Outcome = TChunkOutcome::coWriteError;
+        return result;
+    }
+    const int level = info.Level;
+    const TChunkCodec codec = [level](const std::uint8_t* history, std::size_t history_size, const std::uint8_t* data,
+                                      std::size_t data_size, bool last) {
+        return DeflateChunk(level, history, history_size, data, data_size, last);
+    };
+    result = CompressChunks(input, size, {kDeflateChunk, kDeflateWindow}, codec, out, progress);
+    if (result.Outcome != TChunkOutcome::coDone) return result;
+    std::uint8_t trailer[8];
+    PutLE32(&trailer[0], result.Crc);
+    PutLE32(&trailer[4], static_cast<std::uint32_t>(result.Size));
+    if (out.WriteFull(trailer, sizeof trailer) != static_cast<std::int64_t>(sizeof trailer)) {
+        result.Outcome = TChunkOutcome::coWriteError;
+    }
+    return result;
+}
+
+}  // namespace kv

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/core/entry_enums.h"
+#include "engine/writers/chunk_compressor.h"
+
+namespace kv {
+
+// What the header of a GZIP member says.
+struct TGzipMemberInfo {
+    std::string Name;  // of the packed file, without folders; none when empty
+    std::uint32_t ModificationTime = 0;  // Unix seconds
+    int Level = 6;  // deflate level, 0 to 9
+};
+
+// The deflate level a DeflateType asks for (dtDeflateS: stored deflate blocks).
+int DeflateLevelFor(TDeflateType type);
+
+// Writes `size` bytes of `input` as one GZIP member: header, deflate data, CRC-32 and size. The data is
+// deflated in parallel chunks that form a single deflate stream (each chunk primed with the 32 KiB before
+// it, ended on a byte boundary by a sync flush), so any GZIP reader takes it.
+TChunkResult WriteGzipMember(TStream32& input, std::int64_t size, const TGzipMemberInfo& info, TStream32& out,
+                             const TChunkProgress& progress);
+
+}  // namespace kv

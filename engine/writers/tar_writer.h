@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/writers/comp_base.h"
+
+namespace kv {
+
+// The TAR writer (cmTarred), and with cmTarGzip the TAR.GZ writer: the TAR is then built from the old
+// archive's unpacked contents in a temporary file and packed into the archive when it is complete.
+// Kept members are copied as raw bytes with their extension headers; new and renamed ones get pax
+// extended headers where a field does not fit.
+class TTar : public TCompBase {
+public:
+    TTar();
+
+    std::uint32_t UnixUID = 2;
+    std::uint32_t UnixGID = 2;
+    std::string UnixUName = "root";
+    std::string UnixGName = "root";
+
+protected:
+    bool AcceptsMethod(TCompressMethod method) const override { return method == cmTarred || method == cmTarGzip; }
+    TArcType WriterArcType() const override { return compress_method_ == cmTarGzip ? atTarGZip : atTar; }
+    bool ReadArchive(TStream32& archive, TCompressHeaderObj& headers) override;
+    bool BeginArchive(TStream32& out, TStream32* old_archive, const TCompressHeaderObj& headers) override;
+    TItemOutcome CompressItem(std::size_t index, const TCompressHeader& item) override;
+    bool CopyItem(const TCompressHeader& item) override;
+    bool FinishArchive() override;
+    void EndRun() override;
+    std::unique_ptr<THandleStream32> OpenArchiveForReading(const std::string& name) override;
+    bool PutInPlace(TTempArchive& temp) override;
+
+private:
+    // Where an old member lies and what a new header for it needs.
+    struct TOldMember {
+        std::int64_t StartAt = 0;
+        std::int64_t HeaderAt = 0;
+        std::int64_t DataAt = 0;
+        std::int64_t EndAt = 0;
+        std::int64_t Size = 0;
+        std::string LinkName;
+        std::optional<std::int64_t> ModificationTime;
+    };
+    bool Copy(std::int64_t from, std::int64_t count);
+    bool Write(const void* bytes, std::int64_t count);
+    bool PadToBlock();
+    TItemOutcome CopyFile(const TCompressHeader& item, TStream32& source, std::int64_t size);
+
+    std::vector<TOldMember> old_members_;
+    TStream32* out_ = nullptr;
+    TStream32* old_stream_ = nullptr;
+    std::vector<std::uint8_t> buffer_;
+};
+
+}  // namespace kv
