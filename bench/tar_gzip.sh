@@ -1,18 +1,50 @@
 #!/usr/bin/env bash
-# Creating a .tar.gz of a source tree (100 MB unless KV_BENCH_MB says otherwise) through the TAR writer
-# against `tar czf` (gzip level 6), in one run: times (best of 5) and the ratio kv/tar (target at most 1.0),
-# plus the packed sizes.
+# TAR.GZ, GZIP and BZIP2 through kv against the peers, in one run: creating a .tar.gz of a source tree of
+# about 300 MB (`kv a -r -mx 6` against GNU `tar czf`, which pipes to gzip -6, and `bsdtar czf`), extracting
+# it (`kv x` against `tar xzf` and `bsdtar xzf`), and decompressing one 300 MB .gz and .bz2 file (`kv x`
+# against `gzip -d` and `bzip2 -d`). Prints the best of 3 times, the peak memory of each run and the ratios
+# kv/peer (targets: at most 1.0 against GNU tar; the .gz decompression at least 0.9x the speed of gzip,
+# that is a time ratio of at most 1.11). KV_BENCH_DIR on a tmpfs (/dev/shm) keeps the disk out of the
+# figures; run it while nothing else (no build) runs.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-bench="$root/build/bench/tar_gzip_bench"
-[ -x "$bench" ] || "$root/scripts/build" release
-work="${KV_BENCH_DIR:-/tmp/kv-bench}/tgz"
-mkdir -p "$work"
+kv="$root/build/kv"
+[ -x "$kv" ] || "$root/scripts/build" release
+work="${KV_BENCH_DIR:-/tmp/kv-bench}"
+out="$work/tar-gzip-out"
+target=$((300 * 1024 * 1024))
 
 source "$root/bench/timing.sh"
-make_source_tree "$work" $(( ${KV_BENCH_MB:-100} * 1024 * 1024 ))
+mkdir -p "$work"
+make_source_tree "$work" "$target"
+[ -f "$work/tree.tar.gz" ] || { echo "making tree.tar.gz..." >&2; tar -czf "$work/tree.tar.gz" -C "$work" src; }
+if [ ! -f "$work/big.dat.gz" ] || [ ! -f "$work/big.dat.bz2" ]; then
+  echo "making big.gz and big.bz2..." >&2
+  { tar -cf - --ignore-failed-read /usr/share 2>/dev/null || true; } | head -c "$target" > "$work/big.dat"
+  gzip -6 -c "$work/big.dat" > "$work/big.dat.gz"
+  bzip2 -9 -c "$work/big.dat" > "$work/big.dat.bz2"
+  rm -f "$work/big.dat"
+fi
 
-kv=$(seconds "$bench" "$work/kv.tar.gz" "$work/src")
-tar=$(seconds tar -czf "$work/tar.tar.gz" -C "$work" src)
-printf 'TAR.GZ of %s: kv %.3f s, tar czf %.3f s, ratio %s\n' "$(du -sh "$work/src" | cut -f1)" "$kv" "$tar" "$(ratio "$kv" "$tar")"
-printf 'packed: kv %s bytes, tar czf %s bytes\n' "$(stat -c %s "$work/kv.tar.gz")" "$(stat -c %s "$work/tar.tar.gz")"
+# Prints "label: kv T s, R KiB; peer T s, R KiB; kv/peer RATIO" for a kv command line and a peer's
+# command line of the same job ($out is emptied before each run; both write into it).
+compare() {
+  local label="$1" kv_line="$2" peer="$3" peer_line="$4" kv_t kv_rss peer_t peer_rss
+  read -r kv_t kv_rss < <(measure sh -c "$kv_line")
+  read -r peer_t peer_rss < <(measure sh -c "$peer_line")
+  for t in "$kv_t" "$peer_t"; do
+    [ "$t" = failed ] && { echo "$label: a run failed" >&2; return 1; }
+  done
+  printf '%-34s kv %.3f s, %s KiB; %s %.3f s, %s KiB; kv/%s %s\n' \
+    "$label" "$kv_t" "$kv_rss" "$peer" "$peer_t" "$peer_rss" "$peer" "$(ratio "$kv_t" "$peer_t")"
+}
+
+echo "source tree: $(du -sm "$work/src" | cut -f1) MB, $(find "$work/src" -type f | wc -l) files; $(nproc) cores"
+compare "create .tar.gz, source tree" "cd $work && $kv a -r -mx 6 $out/kv.tar.gz src" \
+  "GNU-tar" "tar -czf $out/peer.tar.gz -C $work src"
+compare "create .tar.gz, source tree" "cd $work && $kv a -r -mx 6 $out/kv.tar.gz src" \
+  "bsdtar" "bsdtar -czf $out/peer.tar.gz -C $work src"
+compare "extract .tar.gz, source tree" "$kv x -y -o $out $work/tree.tar.gz" "GNU-tar" "tar -xzf $work/tree.tar.gz -C $out"
+compare "extract .tar.gz, source tree" "$kv x -y -o $out $work/tree.tar.gz" "bsdtar" "bsdtar -xzf $work/tree.tar.gz -C $out"
+compare "decompress .gz, 300 MB" "$kv x -y -o $out $work/big.dat.gz" "gzip" "gzip -dc $work/big.dat.gz > $out/big.dat"
+compare "decompress .bz2, 300 MB" "$kv x -y -o $out $work/big.dat.bz2" "bzip2" "bzip2 -dc $work/big.dat.bz2 > $out/big.dat"

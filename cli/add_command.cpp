@@ -5,6 +5,7 @@
 #include <iostream>
 #include <optional>
 
+#include "cli/archive_names.h"
 #include "cli/facade_run.h"
 #include "engine/core/error_codes.h"
 #include "engine/core/text_case.h"
@@ -16,14 +17,6 @@ namespace {
 // The ZIP manager writes WinZip AES; the other writers know the classic cipher only.
 constexpr TArcTypes kAesWritableTypes{atZip, atZipExe, atZipMV};
 
-// The type a new archive gets: -t, else its extension; none for a type kv cannot write.
-std::optional<TArcType> NewArchiveType(const AddOptions& options) {
-    if (options.type.empty()) return SameText(platform::ExtractFileExt(options.archive), ".jar") ? atJar : atZip;
-    if (SameText(options.type, "zip")) return atZip;
-    if (SameText(options.type, "jar")) return atJar;
-    return std::nullopt;
-}
-
 int Refuse(const std::string& text) {
     std::cerr << "kv: " << text << '\n';
     return 2;
@@ -32,8 +25,13 @@ int Refuse(const std::string& text) {
 void SetCompression(facade::TkvComp& comp, int level) {
     comp.SimpleCompressionOptions = false;
     comp.ZipAddCompLevel = level;
-    // The JAR writer knows methods and deflate strengths rather than levels.
-    comp.EngCompressMethod = level == 0 ? cmStore : cmDeflate;
+    // The other writers know methods and deflate strengths rather than levels.
+    const TArcType type = comp.ArcType();
+    comp.EngCompressMethod = type == atTar        ? cmTarred
+                             : type == atTarGZip  ? cmTarGzip
+                             : type == atBz2      ? cmBZip2
+                             : level == 0         ? cmStore
+                                                  : cmDeflate;
     comp.EngDeflateType = level <= 3 ? dtDeflateF : level <= 7 ? dtDeflateN : dtDeflateX;
 }
 
@@ -43,7 +41,9 @@ CLI::App* AddAddCommand(CLI::App& app, AddOptions& options) {
     CLI::App* add = app.add_subcommand("a", "Add files to an archive (made when it does not exist)");
     add->add_option("archive", options.archive, "The archive")->required();
     add->add_option("files", options.files, "Files and folders to add")->required();
-    add->add_option("-t,--type", options.type, "Type of a new archive: zip or jar (default: from the extension)");
+    add->add_option("-t,--type", options.type,
+                    "Type of a new archive: zip, jar, tar, tgz, gz or bz2 (default: from the extension). gz and bz2 "
+                    "compress each file on its own, into FILE.gz or FILE.bz2 in the archive's folder");
     add->add_option("--mx", options.level, "Compression level 0 (store) to 9 (best), also written -mx N; default 6")
         ->check(CLI::Range(0, 9));
     add->add_option("-p,--password", options.password, "Encipher the added files with this password");
@@ -77,13 +77,13 @@ int RunAddCommand(const AddOptions& options) {
     if (!options.encrypt.empty() && options.password.empty()) return Refuse("--encrypt needs a password (-p)");
     TFacadeRun run(options.archive, {.entry_subjects = false});
     facade::TkvComp& comp = run.Comp();
-    const std::optional<TArcType> new_type = NewArchiveType(options);
+    const std::optional<TArcType> new_type = NewArchiveType(options.archive, options.type);
     if (!new_type) {
         run.Fail(ecode::kUnsupportedArcTypeOperation);
         return 2;
     }
     if (platform::FileExists(options.archive)) {
-        if (!run.Open()) return 2;
+        if (!run.Open(TFacadeRun::TPurpose::Changing)) return 2;
     } else if (!comp.NewArchive(options.archive, *new_type)) {
         run.Fail(ecode::kErrorCreatingFile);
         return 2;

@@ -17,7 +17,7 @@ CLI::App* AddDeleteCommand(CLI::App& app, DeleteOptions& options) {
 
 int RunDeleteCommand(const DeleteOptions& options) {
     TFacadeRun run(options.archive, {.entry_subjects = false});
-    if (!run.Open()) return 2;
+    if (!run.Open(TFacadeRun::TPurpose::Changing)) return 2;
     facade::TkvComp& comp = run.Comp();
     // The facade leaves a type it cannot write alone without a word.
     if (!comp.IsArcCompressable()) {

@@ -67,7 +67,7 @@ CLI::App* AddExtractCommand(CLI::App& app, ExtractOptions& options, TExtractKind
 
 int RunExtractCommand(const ExtractOptions& options, TExtractKind kind) {
     TFacadeRun run(options.archive, {.keep_passed = options.json, .quiet = options.json, .entry_subjects = true});
-    if (!run.Open()) return 2;
+    if (!run.Open(TFacadeRun::TPurpose::Reading)) return 2;
     facade::TkvComp& comp = run.Comp();
     comp.OnOverwrite = [&](TObject*, const facade::TArcEntry& on_disk, const facade::TArcEntry&,
                            facade::TkvOverwriteMode& mode) { mode = AnswerOverwrite(options, on_disk.FileName, run); };

@@ -5,8 +5,10 @@
 #include <cstdio>
 #include <iostream>
 
+#include "cli/archive_names.h"
 #include "cli/terminal.h"
 #include "engine/core/error_codes.h"
+#include "facade/nested_tar.h"
 
 namespace kv::cli {
 namespace {
@@ -58,7 +60,7 @@ TFacadeRun::TFacadeRun(std::string archive, TStyle style)
     };
 }
 
-bool TFacadeRun::Open() {
+bool TFacadeRun::Open(TPurpose purpose) {
     if (!comp_.Open(archive_)) {
         if (!fatal_) Fail(ecode::kErrorOpeningFile);
         return false;
@@ -67,7 +69,15 @@ bool TFacadeRun::Open() {
         Fail(ecode::kUnknownFileType);
         return false;
     }
-    return true;
+    if (comp_.ArcType() != atGZip && comp_.ArcType() != atBz2) return true;
+    if (purpose == TPurpose::Changing) {
+        return !IsTarGzipName(archive_) || comp_.NewArchive(archive_, atTarGZip);
+    }
+    scratch_.emplace();
+    const int errors = errors_ + failed_entries_;
+    if (facade::OpenNestedTar(comp_, scratch_->Path())) return true;
+    // A damaged outer layer: what it holds is not worth reading.
+    return errors_ + failed_entries_ == errors;
 }
 
 void TFacadeRun::Fail(int code, const std::string& text) {

@@ -3,9 +3,11 @@
 #include <chrono>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "cli/scratch_folder.h"
 #include "facade/kv_comp.h"
 
 namespace kv::cli {
@@ -33,8 +35,11 @@ public:
 
     facade::TkvComp& Comp() { return comp_; }
 
+    // What the archive is opened for. A GZIP or BZIP2 file holding a TAR is read as that TAR (unpacked into
+    // a scratch folder first); a ".tar.gz" or ".tgz" file is changed as a TAR.GZ.
+    enum class TPurpose { Reading, Changing };
     // Attaches the archive, which must be of a known type; false (said why) when it cannot be read.
-    bool Open();
+    bool Open(TPurpose purpose);
     // Reports an error of the whole operation (no entry) and prints it.
     void Fail(int code, const std::string& text = {});
     // The answer to an overwrite question was to skip: the run did not do all it was asked.
@@ -62,6 +67,7 @@ private:
     std::string archive_;
     TStyle style_;
     facade::TkvComp comp_;
+    std::optional<TScratchFolder> scratch_;  // holds the TAR of a compressed TAR while it is read
 
     std::vector<TVerdict> verdicts_;
     std::map<std::string, std::size_t> verdict_index_;

@@ -8,11 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "cli/scratch_folder.h"
 #include "engine/core/date_time.h"
 #include "engine/core/error_codes.h"
 #include "engine/core/entry_selection.h"
 #include "engine/core/percent.h"
 #include "facade/kv_comp.h"
+#include "facade/nested_tar.h"
 #include "platform/file_attributes_linux.h"
 #include "platform/paths.h"
 
@@ -93,6 +95,14 @@ int RunListCommand(const ListOptions& options) {
         return 2;
     }
     if (failed && comp.Entries().empty()) return 2;
+    // A compressed TAR is listed as the TAR it holds, which is unpacked for that.
+    const TScratchFolder scratch;
+    comp.OnCRCError = [&](TObject*, const std::string& name, std::uint32_t, std::uint32_t, bool&) {
+        failed = true;
+        std::cerr << "kv: " << options.archive << ": " << name << ": " << LoadStr(ecode::kFileFailsCrcCheck) << '\n';
+    };
+    const bool failed_before = failed;
+    if (!facade::OpenNestedTar(comp, scratch.Path()) && failed != failed_before) return 2;
 
     std::vector<const facade::TArcEntry*> shown;
     TListTotals totals{comp.ArcSize(), comp.ArcPacked(), comp.ArcRatio(), comp.ArcEntryCount()};

@@ -22,6 +22,8 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
 
 }  // namespace
 
+bool IsWritableType(TArcType type) { return IsCompressableType(type) || type == atTarGZip; }
+
 TArcCapabilities CapabilitiesOf(TArcType type) {
     return {IsCompressableType(type), IsDecompressableType(type), kSelfExtractingTypes.Contains(type),
             kSpannableTypes.Contains(type)};

@@ -16,6 +16,10 @@ struct TArcCapabilities {
 
 TArcCapabilities CapabilitiesOf(TArcType type);
 
+// Whether entries can be added to and deleted from an archive of the type: the engine's writable types,
+// and TAR.GZ, which detection never gives (it finds GZIP) but the TAR writer writes.
+bool IsWritableType(TArcType type);
+
 // True for an entry in the archive's root that is a setup program ("setup.exe", "install.bat", ...):
 // such an archive can be installed.
 bool IsSetupProgramName(std::string_view name);

@@ -8,6 +8,7 @@
 #include "engine/core/error_codes.h"
 #include "engine/core/percent.h"
 #include "engine/core/text_case.h"
+#include "engine/readers/un_single_file.h"
 #include "engine/writers/comp_base.h"
 #include "facade/kv_comp.h"
 #include "platform/paths.h"
@@ -237,7 +238,8 @@ void TkvComp::ConnectWriter(TCompBase& writer) {
         replace = AddMode != amUpdate || new_date > date;
     };
     writer.OnRenameDupeFile = [](TObject*, const std::string&, std::string&, bool& rename) { rename = false; };
-    writer.OnFileExists = [](TObject*, const std::string&, TDateTime, TOverwriteMode&) {};
+    // A compressed single file (GZIP, BZIP2) that exists is replaced, as an entry of the same name is.
+    writer.OnFileExists = [](TObject*, const std::string&, TDateTime, TOverwriteMode& mode) { mode = omOverwrite; };
     writer.OnDeleteFile = [](TObject*, const std::string&, int, int) {};
     writer.OnRecurseDir = [](TObject*, const std::string&) {};
     writer.OnExcludeFile = [](TObject*, const std::string&) {};
@@ -265,6 +267,10 @@ void TkvComp::ConnectReader(TUnBase& reader) {
     reader.OnRenameFile = [](TObject*, const std::string&, std::string&) {};
     reader.OnExcludeFile = [](TObject*, const std::string&) {};
     reader.OnElapsedTime = [](TObject*, float) {};
+    // A TAR inside a GZIP or BZIP2 file is extracted as the file it is: whoever wants its entries opens
+    // it as an archive of its own.
+    if (auto* single = dynamic_cast<TUnSingleFile*>(&reader))
+        single->OnNestedTarFile = [](TObject*, const std::string&, bool& unpack) { unpack = false; };
 }
 
 void TkvComp::EngineDeactivated() {

@@ -10,6 +10,7 @@
 #include "engine/readers/reader_for_type.h"
 #include "engine/writers/writer_for_type.h"
 #include "facade/add_specs.h"
+#include "facade/arc_capabilities.h"
 #include "facade/kv_comp.h"
 #include "platform/paths.h"
 #include "zipmanager/zip_manager.h"
@@ -84,7 +85,7 @@ int TkvComp::Add() {
     const TCurrentFolderGuard folder;
     int result = 0;
     try {
-        if (!IsCompressableType(arc_type_))
+        if (!IsWritableType(arc_type_))
             result = 10;
         else if (zip_manager_)
             AddThroughZipManager();
@@ -165,6 +166,9 @@ int TkvComp::AddThroughWriter() {
     writer->Switch = AddMode == amMove ? swMove : AddMode == amFreshen ? swRefresh : swAdd;
     if (SimpleCompressionOptions) SetSimpleCompressionFactor(compression_factor_);
     writer->SetCompressMethod(EngCompressMethod);
+    // The file on disk decides between TAR and TAR.GZ: packing an open x.tar would leave it, the archive in
+    // view, as it was beside a new x.tar.gz, and a plain TAR must not be written into x.tar.gz.
+    if (arc_type_ == atTar || arc_type_ == atTarGZip) writer->SetCompressMethod(arc_type_ == atTar ? cmTarred : cmTarGzip);
     writer->DeflateType = EngDeflateType;
     writer->SetArchiveFile(arc_filename_);
     running_engine_ = writer.get();
@@ -263,7 +267,7 @@ void TkvComp::Delete() {
                 zip_manager_->FSpecArgs().Assign(FileSpec);
                 zip_manager_->FSpecArgsExcl().Assign(FileSpecExcl);
                 zip_manager_->Delete();
-            } else if (IsCompressableType(arc_type_)) {
+            } else if (IsWritableType(arc_type_)) {
                 std::unique_ptr<TCompBase> writer = CreateWriter(arc_type_);
                 if (!writer) {
                     ReportUnsupported();
