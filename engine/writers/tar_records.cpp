@@ -40,7 +40,7 @@ void PutBase256(TTarBlock& block, std::size_t at, std::size_t width, std::uint64
 
 void PutText(TTarBlock& block, std::size_t at, std::size_t width, std::string_view text) {
     std::fill_n(block.begin() + static_cast<std::ptrdiff_t>(at), width, 0);
-    std::memcpy(block.data() + at, text.data(), std::min(width, text.size()));
+    if (!text.empty()) std::memcpy(block.data() + at, text.data(), std::min(width, text.size()));
 }
 
 // The last part of a name, for naming its pax header (only readers without pax support ever show it).

@@ -8,6 +8,7 @@
 #include "engine/readers/tar_walk.h"
 #include "engine/writers/tar_records.h"
 #include "engine/writers/tar_writer.h"
+#include "engine/writers/writer_for_type.h"
 #include "writer_fixture.h"
 
 namespace kv::test {
@@ -315,6 +316,18 @@ TEST_F(TarWriterTest, ArchivesOfGnuTarKeepTheirMembers) {
     std::string listing;
     ASSERT_EQ(RunCommand("tar -tf " + Quote(archive), &listing), 0);
     EXPECT_EQ(listing, long_name + "\nlink\nadd.txt\n");
+}
+
+TEST_F(TarWriterTest, WritersForTheTypes) {
+    const auto tar = CreateWriter(atTar);
+    const auto tar_gz = CreateWriter(atTarGZip);
+    ASSERT_NE(dynamic_cast<TTar*>(tar.get()), nullptr);
+    ASSERT_NE(dynamic_cast<TTar*>(tar_gz.get()), nullptr);
+    EXPECT_EQ(tar->CompressMethod(), cmTarred);
+    EXPECT_EQ(tar_gz->CompressMethod(), cmTarGzip);
+    EXPECT_EQ(tar->DefaultExt(), ".tar");
+    tar->SetCompressMethod(cmDeflate);  // not a TAR method: ignored
+    EXPECT_EQ(tar->CompressMethod(), cmTarred);
 }
 
 TEST_F(TarWriterTest, DamagedArchivesAreRefusedNotRewritten) {

@@ -365,7 +365,7 @@ TEST_F(ZipWriterTest, DefaultExtAndMethodSetters) {
 
     EXPECT_NE(dynamic_cast<TJar*>(CreateWriter(atJarExe).get()), nullptr);
     EXPECT_NE(dynamic_cast<TZip*>(CreateWriter(atZip).get()), nullptr);
-    EXPECT_EQ(CreateWriter(atLha), nullptr);
+    EXPECT_EQ(CreateWriter(atRar), nullptr);
 }
 
 TEST_F(ZipWriterTest, StoredDirNames) {
