@@ -10,7 +10,6 @@
 #include "engine/readers/entry_data_io.h"
 #include "engine/readers/reader_for_type.h"
 #include "platform/file_attributes_linux.h"
-#include "platform/paths.h"
 #include "platform/trash.h"
 
 namespace kv {
@@ -85,7 +84,7 @@ void TUnSingleFile::ExtractIt(TStream32* archive, TObject*) {
     });
     const bool pass = DecodeMember(input, sink);
     const std::uint32_t date = start.DosDateTime != 0 ? start.DosDateTime : Detection().ArcDate;
-    // A TAR archive in the temporary folder is only a step: it keeps its plain attributes.
+    // The formats keep no attributes: the file gets plain ones.
     CloseOutput(platform::kFaArchive, date);
     const bool passed = ReportCheck(pass);
     const std::string output = CurrentOutputPath;

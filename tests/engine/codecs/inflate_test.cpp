@@ -184,6 +184,23 @@ TEST(Inflate, LargeStreamAndTrailingBytes) {
     EXPECT_TRUE(decoded.bytes == data);
 }
 
+// The bytes read behind the stream's end are counted, so that concatenated streams (GZIP members) can be
+// read one after another; a stored final block ends on a byte border, a Huffman one anywhere.
+TEST(Inflate, TellsTheInputReadBehindTheEnd) {
+    const std::string trailer = "next member";
+    for (const int level : {0, 6}) {
+        const std::string packed = test::RawDeflate(MixedData(200000, 3), level) + trailer;
+        for (const std::size_t chunk : kChunkSizes) {
+            SCOPED_TRACE(std::to_string(level) + ", chunk " + std::to_string(chunk));
+            TMemorySource source(std::span(reinterpret_cast<const std::uint8_t*>(packed.data()), packed.size()), chunk);
+            TStringSink sink;
+            std::size_t unread = 0;
+            ASSERT_EQ(Inflate(source, sink, false, &unread), TDecodeResult::drOk);
+            EXPECT_EQ(unread + source.Remaining(), trailer.size());
+        }
+    }
+}
+
 TEST(Inflate, HandMadeDeflate64Streams) {
     // 65539 bytes: a literal, then length code 285 with all 16 extra bits set at distance 1. Plain Deflate
     // reads the same bits as length 258 followed by distance code 31, which it does not have.

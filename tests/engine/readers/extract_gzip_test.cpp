@@ -142,6 +142,25 @@ TEST(ExtractGzip, HeaderFlagsAndMagics) {
     }
 }
 
+// The other magics of the family (pack, SCO LZH) and methods other than Deflate are not extracted.
+TEST(ExtractGzip, OtherMethodsAreRefused) {
+    test::TempDir dir;
+    std::string method9 = GzipMember(SomeText(100));
+    method9[2] = 9;
+    const std::pair<const char*, std::string> cases[] = {
+        {"pack", "\x1F\x1E" + SomeText(10)},
+        {"LZH", "\x1F\xA0" + SomeText(10)},
+        {"method 9", method9},
+    };
+    for (const auto& [name, bytes] : cases) {
+        SCOPED_TRACE(name);
+        test::WriteFile(dir / "in.gz", bytes);
+        const test::SingleFileResult run = test::RunSingleFile(dir / "in.gz", dir / "out");
+        EXPECT_EQ(run.errors, std::vector<int>{ecode::kUnsupportedMethod});
+        EXPECT_FALSE(fs::exists(dir / "out" / "in"));
+    }
+}
+
 // A damaged or cut-off member is reported and fails its check, also when it is not the first.
 TEST(ExtractGzip, DamagedMembersFail) {
     test::TempDir dir;
