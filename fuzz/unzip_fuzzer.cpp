@@ -1,6 +1,6 @@
-// Tests arbitrary bytes as a ZIP or JAR archive with the ZIP reader: the directory and local-header walks,
-// the data-descriptor search, the classic cipher and every decoder see hostile sizes, offsets and data.
-// Test mode writes nothing.
+// Tests arbitrary bytes as an archive with the reader of the type detection finds (ZIP, JAR, TAR, GZIP,
+// compress, BZIP2): the header walks, the ZIP data-descriptor search, the classic cipher and every decoder
+// see hostile sizes, offsets and data. Test mode writes nothing.
 #include <sys/mman.h>
 #include <unistd.h>
 

@@ -38,7 +38,8 @@ std::string TUnSingleFile::OutputName(const std::string& stored_name) const {
     if (!stored.empty() && stored != "." && stored != "..") return stored;
     std::string name = LastPart(ArchiveFile());
     const auto dot = name.rfind('.');
-    if (dot == std::string::npos || dot == 0) return name;
+    // Without an extension to drop, the archive's own name would have the output replace the archive.
+    if (dot == std::string::npos || dot == 0) return name + ".out";
     const bool tar = std::any_of(kTarExtensions.begin(), kTarExtensions.end(),
                                  [&](std::string_view extension) { return SameText(name.substr(dot), extension); });
     name.erase(dot);

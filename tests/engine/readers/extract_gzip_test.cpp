@@ -191,6 +191,18 @@ TEST(ExtractGzip, DamagedMembersFail) {
     }
 }
 
+// Without a stored name and without an extension to drop, the output must not take the archive's own
+// name: extracted beside it, it would replace the archive.
+TEST(ExtractGzip, ANamelessArchiveWithoutExtensionIsNotReplaced) {
+    test::TempDir dir;
+    const std::string archive = GzipMember("payload", {});
+    test::WriteFile(dir / "plain", archive);
+    const test::SingleFileResult run = test::RunSingleFile(dir / "plain", dir.Path());
+    EXPECT_EQ(run.reported, "");
+    EXPECT_EQ(test::ReadFile(dir / "plain.out"), "payload");
+    EXPECT_EQ(test::ReadFile(dir / "plain"), archive);
+}
+
 // A stored name names the file, never the folder it goes to.
 TEST(ExtractGzip, HostileStoredNamesStayInTheDestination) {
     test::TempDir dir;
