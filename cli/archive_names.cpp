@@ -8,10 +8,6 @@
 namespace kv::cli {
 namespace {
 
-bool EndsWithText(std::string_view name, std::string_view tail) {
-    return name.size() >= tail.size() && SameText(name.substr(name.size() - tail.size()), tail);
-}
-
 constexpr std::array<std::pair<std::string_view, TArcType>, 7> kTypeNames{{{"zip", atZip},
                                                                             {"jar", atJar},
                                                                             {"tar", atTar},

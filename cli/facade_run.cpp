@@ -69,10 +69,10 @@ bool TFacadeRun::Open(TPurpose purpose) {
         Fail(ecode::kUnknownFileType);
         return false;
     }
-    if (comp_.ArcType() != atGZip && comp_.ArcType() != atBz2) return true;
     if (purpose == TPurpose::Changing) {
-        return !IsTarGzipName(archive_) || comp_.NewArchive(archive_, atTarGZip);
+        return comp_.ArcType() != atGZip || !IsTarGzipName(archive_) || comp_.NewArchive(archive_, atTarGZip);
     }
+    if (!facade::MayHoldTar(comp_)) return true;
     scratch_.emplace();
     const int errors = errors_ + failed_entries_;
     if (facade::OpenNestedTar(comp_, scratch_->Path())) return true;

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -96,13 +97,16 @@ int RunListCommand(const ListOptions& options) {
     }
     if (failed && comp.Entries().empty()) return 2;
     // A compressed TAR is listed as the TAR it holds, which is unpacked for that.
-    const TScratchFolder scratch;
-    comp.OnCRCError = [&](TObject*, const std::string& name, std::uint32_t, std::uint32_t, bool&) {
-        failed = true;
-        std::cerr << "kv: " << options.archive << ": " << name << ": " << LoadStr(ecode::kFileFailsCrcCheck) << '\n';
-    };
-    const bool failed_before = failed;
-    if (!facade::OpenNestedTar(comp, scratch.Path()) && failed != failed_before) return 2;
+    std::optional<TScratchFolder> scratch;
+    if (facade::MayHoldTar(comp)) {
+        scratch.emplace();
+        comp.OnCRCError = [&](TObject*, const std::string& name, std::uint32_t, std::uint32_t, bool&) {
+            failed = true;
+            std::cerr << "kv: " << options.archive << ": " << name << ": " << LoadStr(ecode::kFileFailsCrcCheck) << '\n';
+        };
+        const bool failed_before = failed;
+        if (!facade::OpenNestedTar(comp, scratch->Path()) && failed != failed_before) return 2;
+    }
 
     std::vector<const facade::TArcEntry*> shown;
     TListTotals totals{comp.ArcSize(), comp.ArcPacked(), comp.ArcRatio(), comp.ArcEntryCount()};

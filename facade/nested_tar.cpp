@@ -12,13 +12,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool MayHoldTar(const TkvComp& comp) {
-    if (comp.ArcType() != atGZip && comp.ArcType() != atBz2) return false;
-    if (comp.Entries().size() != 1) return false;
-    const std::string ext = platform::ExtractFileExt(comp.Entries().front().FileName);
-    return ext.empty() || SameText(ext, ".tar");
-}
-
 // The one file the extraction left in the folder.
 std::optional<std::string> OnlyFileIn(const std::string& folder) {
     std::error_code error;
@@ -32,8 +25,15 @@ std::optional<std::string> OnlyFileIn(const std::string& folder) {
 
 }  // namespace
 
+bool MayHoldTar(const TkvComp& comp) {
+    if (comp.ArcType() != atGZip && comp.ArcType() != atBz2) return false;
+    if (comp.Entries().size() != 1) return false;
+    const std::string ext = platform::ExtractFileExt(comp.Entries().front().FileName);
+    return ext.empty() || SameText(ext, ".tar");
+}
+
 bool OpenNestedTar(TkvComp& comp, const std::string& temp_folder) {
-    if (!MayHoldTar(comp)) return false;
+    if (temp_folder.empty() || !MayHoldTar(comp)) return false;
     bool failed = false;
     const TkvCRCErrorEvent crc_error = comp.OnCRCError;
     const TkvMessageEvent message = comp.OnMessage;

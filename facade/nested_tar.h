@@ -6,10 +6,14 @@
 
 namespace kv::facade {
 
-// A GZIP or BZIP2 archive whose only entry is a TAR (named ".tar" or without extension) is worked on as
-// that TAR: the entry is extracted into `temp_folder`, which must be empty, and the TAR is opened in the
-// archive's place. False leaves the archive attached as it was: it holds no TAR, or the entry could not
-// be extracted whole (the facade's events have said why).
+// Whether the attached archive may be a TAR in a wrapper: a GZIP or BZIP2 archive whose only entry is
+// named ".tar" or has no extension.
+bool MayHoldTar(const TkvComp& comp);
+
+// Such an archive is worked on as the TAR it holds: the entry is extracted into `temp_folder`, which
+// must exist and be empty, and the TAR is opened in the archive's place. False leaves the archive
+// attached as it was: it holds no TAR, or the entry could not be extracted whole (the facade's events
+// have said why).
 bool OpenNestedTar(TkvComp& comp, const std::string& temp_folder);
 
 }  // namespace kv::facade

@@ -97,6 +97,10 @@ std::string UpperCaseText(std::string_view utf8) {
 
 bool SameText(std::string_view a, std::string_view b) { return CompareText(a, b) == 0; }
 
+bool EndsWithText(std::string_view name, std::string_view ending) {
+    return name.size() >= ending.size() && SameText(name.substr(name.size() - ending.size()), ending);
+}
+
 int CompareText(std::string_view a, std::string_view b) {
     std::size_t pa = 0;
     std::size_t pb = 0;

@@ -18,10 +18,6 @@ namespace {
 // Archive extensions that stand for a compressed TAR archive.
 constexpr std::array<std::string_view, 4> kTarExtensions = {".tgz", ".taz", ".tbz2", ".tbz"};
 
-bool EndsWithText(std::string_view text, std::string_view ending) {
-    return text.size() >= ending.size() && SameText(text.substr(text.size() - ending.size()), ending);
-}
-
 std::string LastPart(std::string_view name) {
     const auto slash = name.find_last_of("/\\");
     return std::string(slash == std::string_view::npos ? name : name.substr(slash + 1));
