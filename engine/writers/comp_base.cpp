@@ -254,17 +254,24 @@ void TCompBase::GatherDirect(const std::vector<std::string>& lines) {
     }
 }
 
-void TCompBase::GatherByScan(const std::vector<std::string>& lines) {
-    TArcFileScan scan;
+void TCompBase::SetUpScan(TArcFileScan& scan, const std::vector<std::string>& lines) {
     scan.SetFileSpec(lines);
     scan.Attributes = Attributes;
-    if (StoreEmptySubDirs) scan.Attributes.Include(fsDirectory);
     scan.AttributesEx = AttributesEx;
     scan.RecurseDirs = RecurseDirs;
     scan.IncludeHiddenDirs = IncludeHiddenDirs;
     scan.SetRootDir(platform::CurrentDirectory());
     scan.ProcessMessages = ProcessMessages;
     scan.SetCancelFlag(CancelFlag());
+    scan.OnRecurseDir = [this](TObject*, const std::string& dir) {
+        if (OnRecurseDir) OnRecurseDir(this, dir);
+    };
+}
+
+void TCompBase::GatherByScan(const std::vector<std::string>& lines) {
+    TArcFileScan scan;
+    SetUpScan(scan, lines);
+    if (StoreEmptySubDirs) scan.Attributes.Include(fsDirectory);
     // The scanner names the directory it walks for a line; the stored names need the line's as written.
     std::map<std::string, std::string> written;
     for (const std::string& line : lines) {
@@ -275,9 +282,6 @@ void TCompBase::GatherByScan(const std::vector<std::string>& lines) {
     scan.OnRootDirChange = [&](TObject*, const std::string& dir) {
         const auto found = written.find(dir);
         line_dir = found != written.end() ? found->second : dir;
-    };
-    scan.OnRecurseDir = [this](TObject*, const std::string& dir) {
-        if (OnRecurseDir) OnRecurseDir(this, dir);
     };
     scan.AddHandler = [&](TObject*, const std::string& directory, TFilesList*, const TFindRecord& record) {
         const bool folder = (record.Attributes & platform::kFaDirectory) != 0;

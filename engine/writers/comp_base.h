@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/core/file_scan.h"
 #include "engine/core/temp_archive.h"
 #include "engine/core/zip_common.h"
 #include "engine/writers/compress_header_obj.h"
@@ -114,6 +115,9 @@ protected:
     virtual bool PutInPlace(TTempArchive& temp);
     // The password new entries are enciphered with (empty: none).
     const std::string& EntryPassword() const { return entry_password_; }
+    // Gives a scanner of files on disk the writer's selection: the lines, attributes, recursion, hidden
+    // folders, the current directory as root, the cancel flag and the folder event.
+    void SetUpScan(TArcFileScan& scan, const std::vector<std::string>& lines);
 
     TCompressMethod compress_method_;
 

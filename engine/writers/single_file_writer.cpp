@@ -87,17 +87,7 @@ std::vector<std::string> TSingleFileWriter::FindFiles(const std::vector<std::str
             continue;
         }
         TArcFileScan scan;
-        scan.SetFileSpec({line});
-        scan.Attributes = Attributes;
-        scan.AttributesEx = AttributesEx;
-        scan.RecurseDirs = RecurseDirs;
-        scan.IncludeHiddenDirs = IncludeHiddenDirs;
-        scan.SetRootDir(platform::CurrentDirectory());
-        scan.ProcessMessages = ProcessMessages;
-        scan.SetCancelFlag(CancelFlag());
-        scan.OnRecurseDir = [this](TObject*, const std::string& dir) {
-            if (OnRecurseDir) OnRecurseDir(this, dir);
-        };
+        SetUpScan(scan, {line});
         scan.AddHandler = [&](TObject*, const std::string& directory, TFilesList*, const TFindRecord& record) {
             if ((record.Attributes & platform::kFaDirectory) == 0) files.push_back(directory + record.Name);
             return true;
