@@ -163,8 +163,9 @@ TRegHiveText TRegHiveText::Parse(std::string_view text, std::string_view hiveNam
             continue;
         }
         std::string logical(line);
-        // Long hex lists go on over several lines, each but the last ending with "\".
-        while (logical.back() == '\\' && logical.find("=hex") != std::string::npos && i + 1 < lines.size()) {
+        // Long hex lists go on over several lines, each but the last ending with "\" (a string ends with
+        // its quote, a DWORD with a digit).
+        while (logical.back() == '\\' && i + 1 < lines.size()) {
             logical.pop_back();
             logical += TrimBlanks(lines[++i]);
         }

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/config_dirs.h"
 #include "platform/ini_file.h"
 #include "platform/registry.h"
 
@@ -38,7 +39,7 @@ public:
     void SetRoot(platform::HKEY root);
     // Opens the INI file of a location word: "appdir" or "" (the program folder), "appdata" (the user's
     // configuration folder + name), or an absolute folder, created when missing. A folder that cannot be
-    // had, or a relative one, gives the program folder.
+    // created, or a relative one, gives the program folder.
     void SetIniLocation(const std::string& location);
     // An existing file is writable when the file and its folder may be written (it is replaced through its
     // folder); a missing one when it can be created, which it then is, empty.
@@ -46,7 +47,7 @@ public:
 
     // Records the program's full path as the value "App" under the root, key "Software\" + name; the shell
     // extension starts the program from there.
-    bool RecordProgramPath(const std::string& programFile) const;
+    bool RecordProgramPath(const std::string& programFile = platform::RunningProgramFile()) const;
 
     bool UsesRegistry() const { return registry_; }
     platform::HKEY Root() const { return root_; }
