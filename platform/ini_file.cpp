@@ -7,11 +7,11 @@ namespace kv::platform {
 TIniFile::TIniFile(std::string fileName) : fileName_(std::move(fileName)) {}
 
 const TIniText& TIniFile::Current() const {
+    // Stamped before reading: a change that comes in between is then seen by the next call.
     const TFileStamp stamp = FileStampOf(fileName_);
     if (!loaded_ || stamp != stamp_) {
-        const TSmallFile file = ReadSmallFile(fileName_);
-        text_ = TIniText::Parse(file.Bytes);
-        stamp_ = file.Stamp;
+        text_ = TIniText::Parse(ReadSmallFile(fileName_).Bytes);
+        stamp_ = stamp;
         loaded_ = true;
     }
     return text_;

@@ -11,19 +11,11 @@
 #include "platform/replace_file.h"
 
 namespace kv::platform {
-namespace {
-
-TFileStamp StampOf(const struct stat& info) {
-    return {true, info.st_dev, info.st_ino, static_cast<std::int64_t>(info.st_size),
-            static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec};
-}
-
-}  // namespace
-
 TFileStamp FileStampOf(const std::string& fileName) {
     struct stat info {};
     if (::stat(fileName.c_str(), &info) != 0) return {};
-    return StampOf(info);
+    return {true, info.st_dev, info.st_ino, static_cast<std::int64_t>(info.st_size),
+            static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec};
 }
 
 TSmallFile ReadSmallFile(const std::string& fileName) {
@@ -36,7 +28,6 @@ TSmallFile ReadSmallFile(const std::string& fileName) {
     result.Status = TSmallFileStatus::sfUnreadable;
     struct stat info {};
     if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= kMaxSmallFileSize) {
-        result.Stamp = StampOf(info);
         result.Bytes.resize(static_cast<std::size_t>(info.st_size));
         std::size_t done = 0;
         for (;;) {

@@ -27,7 +27,6 @@ enum class TSmallFileStatus { sfRead, sfMissing, sfUnreadable };
 struct TSmallFile {
     TSmallFileStatus Status = TSmallFileStatus::sfMissing;
     std::string Bytes;
-    TFileStamp Stamp;
 };
 
 // Settings files are small; anything larger than this is not one of ours and is not read.

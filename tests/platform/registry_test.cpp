@@ -153,7 +153,7 @@ TEST_F(RegistryTest, HandWrittenFilesAreReadAndDamagedLinesSkipped) {
     EXPECT_EQ(RegReadDWORD(HKEY_CURRENT_USER, key, "Num"), 0xffff);
 }
 
-TEST_F(RegistryTest, BinaryGarbageReadsAsEmptyAndAnUnreadableHiveIsNeverOverwritten) {
+TEST_F(RegistryTest, BinaryGarbageReadsAsEmptyAndAnUnreadableOrHugeHiveIsNeverOverwritten) {
     fs::create_directories(UserHive().parent_path());
     std::string garbage;
     for (int i = 0; i < 4096; ++i) garbage += static_cast<char>((i * 7919) & 0xff);
@@ -168,6 +168,14 @@ TEST_F(RegistryTest, BinaryGarbageReadsAsEmptyAndAnUnreadableHiveIsNeverOverwrit
     EXPECT_EQ(RegReadDWORD(HKEY_LOCAL_MACHINE, kKey, "Any"), -1);
     EXPECT_FALSE(RegWriteDWORD(HKEY_LOCAL_MACHINE, kKey, "Any", 1));
     EXPECT_TRUE(fs::is_directory(machine));
+
+    // A hive far larger than settings ever grow is not ours: not read, not replaced.
+    const std::string classes = HiveFileName(HKEY_CLASSES_ROOT);
+    test::WriteFile(classes, "REGEDIT4\n\n[HKEY_CLASSES_ROOT\\.zip]\n@=\"kavrel.zip\"\n");
+    fs::resize_file(classes, 17 * 1024 * 1024);
+    EXPECT_EQ(RegReadString(HKEY_CLASSES_ROOT, ".zip", ""), "");
+    EXPECT_FALSE(RegWriteString(HKEY_CLASSES_ROOT, ".zip", "", "other"));
+    EXPECT_EQ(fs::file_size(classes), 17u * 1024 * 1024);
 }
 
 TEST_F(RegistryTest, TwoProcessesWritingAtOnceLoseNothing) {
