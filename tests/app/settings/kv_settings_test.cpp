@@ -159,6 +159,11 @@ TEST_F(SettingsTest, IniModeReadsTheUsersFileThenTheDefaultsBesideTheProgram) {
     EXPECT_EQ(test::ReadFile(ProgramIni()), defaults);  // the defaults are only read
     EXPECT_NE(test::ReadFile(userIni).find("[Settings]\nSysTemp=1\n"), std::string::npos);
     EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, "Software\\kavrel\\Config\\Visual", "GridLines"), "");
+
+    // The shell extension's spelling of the name reaches the same files.
+    const auto shellExtension = Create("Kavrel");
+    EXPECT_EQ(shellExtension->IniFileName(), userIni.string());
+    EXPECT_EQ(shellExtension->ReadInteger("Compression", "cabCR", 0), -1);
 }
 
 TEST_F(SettingsTest, TheStoreChoiceIsKeptWhenTheStoreIsDestroyed) {
