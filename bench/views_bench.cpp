@@ -40,7 +40,7 @@ std::string ManyEntriesZip() {
         name += "file" + std::to_string(i) + kExtensions[i % 7];
         members.push_back({.name = std::move(name), .data = std::string(static_cast<std::size_t>(i % 97), 'x')});
     }
-    return kv::test::BuildZip(members);
+    return kv::test::BuildZip(members, {.zip64_end = true});  // more entries than the plain end record counts
 }
 
 }  // namespace
