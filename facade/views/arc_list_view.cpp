@@ -40,7 +40,8 @@ TArcListView::TArcListView(QWidget* parent) : QTreeView(parent), model_(new TArc
     connect(header(), &QHeaderView::sectionClicked, this, &TArcListView::ColumnClick);
 }
 
-TArcListView::~TArcListView() = default;
+// The model reads the rows, which go before the Qt base class does; the view lets go of it first.
+TArcListView::~TArcListView() { setModel(nullptr); }
 
 void TArcListView::Refill() {
     model_->Reset([this] { rows_ = kvComp() ? BuildListRows(*kvComp()) : TListRows(); });
