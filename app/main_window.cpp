@@ -1,0 +1,666 @@
+#include "app/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QDockWidget>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QUrl>
+
+#include <cmath>
+#include <filesystem>
+
+#include "app/dialogs/status_window.h"
+#include "app/form_translator.h"
+#include "app/format_text.h"
+#include "app/lang_engine.h"
+#include "app/settings/arc_list_columns.h"
+#include "app/settings/kv_settings.h"
+#include "app/settings/window_placement.h"
+#include "app/user_dialogs.h"
+#include "engine/core/text_case.h"
+#include "facade/views/arc_list_view.h"
+#include "facade/views/arc_tree_view.h"
+#include "platform/paths.h"
+
+namespace kv::app {
+namespace {
+
+namespace fs = std::filesystem;
+
+QString Str(const std::string& text) { return QString::fromStdString(text); }
+
+std::string WithDelimiter(std::string folder) {
+    if (!folder.empty() && folder.back() != platform::kPathDelim) folder += platform::kPathDelim;
+    return folder;
+}
+
+qint64 Kilobytes(std::int64_t bytes) { return std::llround(static_cast<double>(bytes) / 1024.0); }
+
+// The types a dropped file may be opened as.
+constexpr const char* kArchiveExtensions =
+    ".ace,.arc,.arj,.bh,.cab,.gz,.tgz,.kea,.kvs,.lha,.lzh,.jar,.pak,.pk3,.rar,.tar,.uue,.uu,.enc,.xxe,.z,.zoo,.zip";
+
+// The archive types of the new-archive dialog's filters, in order.
+constexpr std::array<TArcType, 6> kNewArchiveTypes = {atZip, atBh, atCab, atLha, atJar, atTar};
+
+}  // namespace
+
+TfrmKavrelMain::TfrmKavrelMain(TkvSettings& settings, TLangEngine& lang, std::string program_folder,
+                               std::unique_ptr<TUserDialogs> dialogs)
+    : settings_(settings), lang_(lang), program_folder_(std::move(program_folder)), dialogs_(std::move(dialogs)) {
+    setObjectName("frmKavrelMain");
+    setWindowTitle("Kavrel");
+    setAcceptDrops(true);
+    CreateActions();
+    CreateViews();
+    CreateMenus();
+    CreateToolBar();
+    SetStatusPanels(1);
+    ConnectFacade();
+    LoadSettings();
+    panels_[0]->setText(Msg("msgSBWelcome"));
+    TranslateForm(lang_, *this);
+    EnableItems();
+}
+
+TfrmKavrelMain::~TfrmKavrelMain() {
+    // The facade closes as it goes and the views tell of it as they go, while the window's parts are
+    // being taken down.
+    kvList_->OnSelInfo = nullptr;
+    kvList_->OnMsgString = nullptr;
+    kvList_->SetkvComp(nullptr);
+    kvTree_->SetkvComp(nullptr);
+}
+
+QString TfrmKavrelMain::Msg(const std::string& key) const { return Str(lang_.GetMessage(key)); }
+
+QAction* TfrmKavrelMain::Action(const std::string& name) const {
+    const auto found = actions_.find(name);
+    return found == actions_.end() ? nullptr : found->second;
+}
+
+QString TfrmKavrelMain::LogText() const { return log_->toPlainText(); }
+
+QString TfrmKavrelMain::StatusPanelText(int panel) const {
+    return panel < static_cast<int>(panels_.size()) && panels_[panel]->isVisible() ? panels_[panel]->text() : QString();
+}
+
+void TfrmKavrelMain::CreateActions() {
+    for (const TActionDef& def : MainWindowActions()) {
+        auto* action = new QAction(Str(std::string(def.Name)), this);
+        action->setObjectName(Str(std::string(def.Name)));
+        if (!def.Shortcut.empty()) action->setShortcut(QKeySequence(Str(std::string(def.Shortcut))));
+        actions_[std::string(def.Name)] = action;
+        categories_[std::string(def.Name)] = def.Category;
+    }
+    // Two pairs share a shortcut; only one of each is ever enabled, but Qt wants it said.
+    for (const char* name : {"aEdDeSelAll", "aExtUUEnc", "aActExe", "aActZip"})
+        Action(name)->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    const auto on = [this](const char* name, auto handler) {
+        connect(Action(name), &QAction::triggered, this, handler);
+    };
+    on("aArcNew", [this] { aArcNewExecute(); });
+    on("aArcOpen", [this] { aArcOpenExecute(); });
+    on("aArcClose", [this] { CloseArchive(); });
+    on("aExit", [this] { close(); });
+    on("aActAdd", [this] { aActAddExecute(); });
+    on("aActExt", [this] { aActExtExecute(); });
+    on("aExtFName", [this] {
+        const fs::path archive(kvArcMain_.ArcFilename());
+        ExtractTo(WithDelimiter((archive.parent_path() / archive.stem()).string()), facade::amAll);
+    });
+    on("aExtSame", [this] {
+        ExtractTo(WithDelimiter(fs::path(kvArcMain_.ArcFilename()).parent_path().string()), facade::amAll);
+    });
+    on("aActDel", [this] { aActDelExecute(); });
+    on("aActTest", [this] { aActTestExecute(); });
+    on("aActOpen", [this] { aActOpenExecute(); });
+    on("aEdSelAll", [this] { SelectRows(0); });
+    on("aEdDeSelAll", [this] { SelectRows(1); });
+    on("aEdInvert", [this] { SelectRows(2); });
+    for (const char* name : {"aOptTool", "aOptStatus", "aOptLog", "aOptReuse", "aOptExplorer"})
+        Action(name)->setCheckable(true);
+    on("aOptTool", [this](bool shown) { toolbar_->setVisible(shown); });
+    on("aOptStatus", [this](bool shown) { statusBar()->setVisible(shown); });
+    on("aOptLog", [this](bool shown) { log_dock_->setVisible(shown); });
+    on("aOptExplorer", [this] { aOptExplorerExecute(); });
+}
+
+void TfrmKavrelMain::CreateMenus() {
+    const auto menu = [this](const char* name, std::initializer_list<const char*> items) {
+        QMenu* created = menuBar()->addMenu(Str(name));
+        created->setObjectName(Str(name));
+        for (const char* item : items) {
+            if (*item == '-') created->addSeparator();
+            else created->addAction(Action(item));
+        }
+    };
+    menu("mnuFile", {"aArcNew", "aArcOpen", "aArcClose", "-", "aExit"});
+    menu("mnuActions", {"aActAdd", "aActExt", "aExtFName", "aExtSame", "aActDel", "-", "aActOpen", "aActTest"});
+    menu("mnuEdit", {"aEdSelAll", "aEdDeSelAll", "aEdInvert"});
+    menu("mnuOptions", {"aOptTool", "aOptStatus", "aOptLog", "aOptReuse", "aOptExplorer"});
+}
+
+void TfrmKavrelMain::CreateToolBar() {
+    toolbar_ = addToolBar("tbMain");
+    toolbar_->setObjectName("tbMain");
+    for (const char* name : {"aArcNew", "aArcOpen", "aActAdd", "aActExt", "aActDel", "aActTest"})
+        toolbar_->addAction(Action(name));
+}
+
+void TfrmKavrelMain::CreateViews() {
+    splitter_ = new QSplitter(this);
+    splitter_->setObjectName("splTree");
+    kvTree_ = new facade::TArcTreeView(splitter_);
+    kvTree_->setObjectName("kvTree");
+    kvList_ = new facade::TArcListView(splitter_);
+    kvList_->setObjectName("kvList");
+    splitter_->addWidget(kvTree_);
+    splitter_->addWidget(kvList_);
+    splitter_->setStretchFactor(1, 1);
+    setCentralWidget(splitter_);
+    kvList_->SetkvComp(&kvArcMain_);
+    kvTree_->SetkvComp(&kvArcMain_);
+    kvList_->OnMsgString = [this](QObject*, const QString& key, QString& text) {
+        const std::string translated = lang_.GetText("kvList", key.toStdString());
+        if (!translated.empty() && translated != TLangEngine::kMissing) text = Str(translated);
+    };
+    kvList_->OnSelInfo = [this](QObject*) { ShowSelectionInfo(); };
+    connect(kvList_, &QAbstractItemView::doubleClicked, this, [this] { ListDoubleClicked(); });
+
+    log_dock_ = new QDockWidget("Log", this);
+    log_dock_->setObjectName("pnlLog");
+    log_ = new QPlainTextEdit(log_dock_);
+    log_->setObjectName("memLog");
+    log_->setReadOnly(true);
+    log_dock_->setWidget(log_);
+    addDockWidget(Qt::BottomDockWidgetArea, log_dock_);
+}
+
+void TfrmKavrelMain::ConnectFacade() {
+    kvArcMain_.OnBegin = [this](TObject*) { kvArcMainBegin(); };
+    kvArcMain_.OnEnd = [this](TObject*) { kvArcMainEnd(); };
+    kvArcMain_.OnProgress = [this](TObject*, std::uint8_t by_file, std::uint8_t by_archive, const std::string& name) {
+        kvArcMainProgress(by_file, by_archive, name);
+    };
+    kvArcMain_.OnOverwrite = [this](TObject*, const facade::TArcEntry& on_disk, const facade::TArcEntry& in_archive,
+                                    facade::TkvOverwriteMode& mode) { kvArcMainOverwrite(on_disk, in_archive, mode); };
+    kvArcMain_.OnPassword = [this](TObject*, const std::string& file, std::string& password, bool& cancel) {
+        const std::optional<QString> answer = dialogs_->AskPassword(this, Msg("msgPassword"), Str(file));
+        if (answer) password = answer->toStdString();
+        cancel = !answer;
+    };
+    kvArcMain_.OnCRCError = [this](TObject*, const std::string& file, std::uint32_t, std::uint32_t, bool& cancel) {
+        ++operation_errors_;
+        cancel = MessageDialog(FormatText(Msg("msgCRCError"), {Str(file)}), 3, QMessageBox::Yes | QMessageBox::No) !=
+                 QMessageBox::Yes;
+        crc_cancel_ = cancel;
+    };
+    kvArcMain_.OnNextVolume = [this](TObject*, int number, int total, const std::string& drive, bool& abort) {
+        const QString text = FormatText(Msg("msgNextDisk"), {QString::number(number), QString::number(total), Str(drive)});
+        abort = MessageDialog(text, 2, QMessageBox::Ok | QMessageBox::Cancel) != QMessageBox::Ok;
+    };
+    kvArcMain_.OnSecurityIssue = [this](TObject*, const facade::TkvSecurityIssue& issue, bool& cancel) {
+        if (dynamic_cast<const facade::TkvDirectoryTraversalIssue*>(&issue) == nullptr) return;
+        cancel = MessageDialog(Msg("msgDirTraversalIssue"), 0, QMessageBox::Yes | QMessageBox::No) == QMessageBox::No;
+    };
+    kvArcMain_.OnMessage = [this](TObject*, int code, const std::string& message) {
+        if (code != 0) ++operation_errors_;
+        Log(Str(message));
+    };
+    kvArcMain_.OnDirUpdate = [this](TObject*) { ShowTotals(); };
+}
+
+void TfrmKavrelMain::LoadSettings() {
+    open_folder_ = settings_.ReadString("Directories", "Open", QDir::homePath().toStdString());
+    extract_folder_ = settings_.ReadString("Directories", "Extract", QDir::homePath().toStdString());
+    temp_folder_ = WithDelimiter(settings_.ReadString("Directories", "Temp", QDir::tempPath().toStdString()));
+    if (settings_.ReadBool("Settings", "SysTemp", true)) temp_folder_ = WithDelimiter(QDir::tempPath().toStdString());
+    opt_zip_dirs_ = settings_.ReadBool("Settings", "optZipDirs", false);
+    opt_overwrite_ = settings_.ReadBool("Settings", "optOverwrite", true);
+    opt_update_ = settings_.ReadBool("Settings", "optUpdate", false);
+    if (!fs::is_directory(extract_folder_)) extract_folder_ = QDir::homePath().toStdString();
+    if (!fs::is_directory(open_folder_)) open_folder_ = QDir::homePath().toStdString();
+    kvArcMain_.SetTempDir(temp_folder_);
+    kvArcMain_.SetDllDirectory(program_folder_);
+    kvArcMain_.SetDisplayDirs(settings_.ReadBool("kvList", "ShowDirEntry", false));
+    kvArcMain_.ASCIITranslation = settings_.ReadBool("Settings", "AsciiTranslation", false);
+    const bool explorer = settings_.ReadBool("Visual", "ExplorerStyle", true);
+    Action("aOptExplorer")->setChecked(explorer);
+    kvTree_->setVisible(explorer);
+    kvArcMain_.SetExplorerStyle(explorer);
+    kvArcMain_.SetListFiles(true);
+    splitter_->setSizes({settings_.ReadInteger("Position", "TreeWidth", 150), 600});
+    for (int column = 0; column < kArcListColumnCount; ++column)
+        kvList_->setColumnWidth(column, ReadArcListColumnWidth(settings_, column));
+    Action("aOptReuse")->setChecked(settings_.ReadBool("Settings", "ReuseWindow", true));
+    const bool toolbar = settings_.ReadBool("Toolbar", "tbVisible", true);
+    Action("aOptTool")->setChecked(toolbar);
+    toolbar_->setVisible(toolbar);
+    const bool status = settings_.ReadBool("Toolbar", "sbVisible", true);
+    Action("aOptStatus")->setChecked(status);
+    statusBar()->setVisible(status);
+    const int log = settings_.ReadInteger("Log", "tbLogVisible", 1);
+    Action("aOptLog")->setChecked(log == 1 || log == 3);
+    log_dock_->setVisible(log == 1 || log == 3);
+    log_dock_->setFloating(log >= 2);
+    menuBar()->setVisible(settings_.ReadBool("Toolbar", "kvMainMenu", true));
+    if (!settings_.ReadBool("Settings", "Hotkeys", true))
+        for (auto& [name, action] : actions_) action->setShortcut({});
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const TWindowPlacement placement =
+        ReadWindowPlacement(settings_, "Position", x(), y(), screen.width(), screen.height());
+    resize(placement.Width, placement.Height);
+    move(placement.X, placement.Y);
+    if (placement.Maximized) setWindowState(Qt::WindowMaximized);
+}
+
+void TfrmKavrelMain::SaveSettings() {
+    settings_.WriteBool("Visual", "ExplorerStyle", Action("aOptExplorer")->isChecked());
+    settings_.WriteString("Directories", "Open", open_folder_);
+    settings_.WriteString("Directories", "Extract", extract_folder_);
+    settings_.WriteBool("Settings", "ReuseWindow", Action("aOptReuse")->isChecked());
+    settings_.WriteBool("Toolbar", "tbVisible", toolbar_->isVisible());
+    settings_.WriteBool("Toolbar", "sbVisible", statusBar()->isVisible());
+    settings_.WriteBool("Toolbar", "LogVisible", log_dock_->isVisible());
+    settings_.WriteInteger("Log", "tbLogVisible", (log_dock_->isFloating() ? 2 : 0) + (log_dock_->isVisible() ? 1 : 0));
+    for (int column = 0; column < kArcListColumnCount; ++column)
+        WriteArcListColumn(settings_, column, kvList_->columnWidth(column), kvList_->header()->visualIndex(column));
+    if (kvTree_->isVisible()) settings_.WriteInteger("Position", "TreeWidth", splitter_->sizes().front());
+    const QRect bounds = normalGeometry();
+    SaveWindowPlacement(settings_, "Position", {bounds.x(), bounds.y(), bounds.width(), bounds.height(), isMaximized()});
+}
+
+void TfrmKavrelMain::closeEvent(QCloseEvent* event) {
+    SaveSettings();
+    CloseArchive();
+    event->accept();
+}
+
+void TfrmKavrelMain::SetStatusPanels(int count) {
+    while (static_cast<int>(panels_.size()) < 3) {
+        auto* panel = new QLabel(this);
+        panel->setObjectName(QString("sbPanel%1").arg(panels_.size()));
+        statusBar()->addWidget(panel, panels_.empty() ? 0 : 1);
+        panels_.push_back(panel);
+    }
+    panels_[0]->setMinimumWidth(count > 1 ? 210 : 0);
+    panels_[1]->setMinimumWidth(163);
+    panels_[1]->setAlignment(Qt::AlignCenter);
+    for (int i = 1; i < 3; ++i) panels_[i]->setVisible(i < count);
+}
+
+void TfrmKavrelMain::Log(const QString& text) { log_->appendPlainText(text); }
+
+QMessageBox::StandardButton TfrmKavrelMain::MessageDialog(const QString& text, int kind,
+                                                          QMessageBox::StandardButtons buttons) {
+    static constexpr std::array<const char*, 4> kCaptions = {"cptnWarning", "cptnError", "cptnInformation",
+                                                             "cptnConfirmaton"};
+    static constexpr std::array<QMessageBox::Icon, 4> kIcons = {QMessageBox::Warning, QMessageBox::Critical,
+                                                                QMessageBox::Information, QMessageBox::Question};
+    const int shown = kind >= 0 && kind < 4 ? kind : 2;
+    QMessageBox box(kIcons[shown], Str(lang_.GetText("Common", kCaptions[shown])), text, buttons, this);
+    box.setObjectName("MessageDialog");
+    static const std::array<std::pair<QMessageBox::StandardButton, const char*>, 9> kButtons = {{
+        {QMessageBox::Yes, "Yes"}, {QMessageBox::No, "No"}, {QMessageBox::Ok, "OK"},
+        {QMessageBox::Cancel, "Cancel"}, {QMessageBox::Abort, "Abort"}, {QMessageBox::Retry, "Retry"},
+        {QMessageBox::Ignore, "Ignore"}, {QMessageBox::NoToAll, "NotoAll"}, {QMessageBox::YesToAll, "YesToAll"},
+    }};
+    for (const auto& [button, name] : kButtons) {
+        if (QAbstractButton* shown_button = box.button(button)) {
+            shown_button->setObjectName(name);
+            shown_button->setText(Msg(std::string("msgDlg") + name));
+        }
+    }
+    return dialogs_->Ask(box);
+}
+
+// --- archives ---
+
+bool TfrmKavrelMain::OpenArchive(const std::string& file_name) {
+    if (!kvArcMain_.Open(file_name)) {
+        CloseArchive();
+        return false;
+    }
+    DisableAll();
+    SetStatusPanels(3);
+    Action("aActView")->setEnabled(false);
+    archive_name_ = fs::path(file_name).filename().string();
+    setWindowTitle("Kavrel - " + Str(archive_name_));
+    panels_[0]->setText(fontMetrics().elidedText(Str(file_name), Qt::ElideMiddle, 205));
+    panels_[0]->setToolTip(Str(file_name));
+    open_folder_ = fs::path(file_name).parent_path().string();
+    const TArcType type = kvArcMain_.ArcType();
+    const bool gzip = type == atGZip || type == atBz2;
+    if (gzip && settings_.ReadBool("Settings", "OpenNestedTar", true) && kvArcMain_.Entries().size() == 1) {
+        const std::string ext = platform::ExtractFileExt(kvArcMain_.Entries().front().FileName);
+        if (ext.empty() || SameText(ext, ".tar")) ExtractFirstToTemp();
+    }
+    EnableAll();
+    Action("aActInstall")->setEnabled(kvArcMain_.IsArcInstallable());
+    return true;
+}
+
+void TfrmKavrelMain::ExtractFirstToTemp() {
+    if (kvArcMain_.Entries().empty()) return;
+    const std::string entry = kvArcMain_.Entries().front().FileName;
+    kvArcMain_.ExtOptions = {facade::eoOverWrite};
+    kvArcMain_.ActionMode = facade::amCustom;
+    kvArcMain_.FileSpec = {"*.*"};
+    kvArcMain_.ExtDir = temp_folder_;
+    panels_[0]->setText(FormatText(Msg("msgExtracting"), {Str(entry)}));
+    kvArcMain_.Extract();
+    // The reader names the file it wrote: a TAR's name keeps or gains ".tar".
+    for (const std::string& written : kvArcMain_.ProcessedFiles()) {
+        const std::string path = temp_folder_ + fs::path(written).filename().string();
+        if (fs::is_regular_file(path) && kvArcMain_.DetectArcType(path) == atTar) {
+            temp_files_.push_back(path);
+            OpenArchive(path);
+            return;
+        }
+    }
+}
+
+bool TfrmKavrelMain::CreateArchive(const std::string& file_name, TArcType type) {
+    static const std::map<TArcType, std::string> kExtensions = {{atBh, ".bh"}, {atCab, ".cab"}, {atJar, ".jar"},
+                                                                {atLha, ".lha"}, {atLzh, ".lha"}, {atTar, ".tar"},
+                                                                {atZip, ".zip"}};
+    const auto extension = kExtensions.find(type);
+    if (extension == kExtensions.end()) return false;
+    SetStatusPanels(3);
+    const std::string name = fs::path(file_name).replace_extension(extension->second).string();
+    if (!kvArcMain_.NewArchive(name, type == atLzh ? atLha : type)) return false;
+    EnableItems();
+    Action("aActInstall")->setEnabled(false);
+    open_folder_ = fs::path(name).parent_path().string();
+    archive_name_ = fs::path(name).filename().string();
+    setWindowTitle("Kavrel - " + Str(archive_name_));
+    panels_[0]->setText(Str(name));
+    return true;
+}
+
+void TfrmKavrelMain::CloseArchive() {
+    for (const std::string& file : temp_files_) {
+        std::error_code error;
+        fs::remove(file, error);
+    }
+    temp_files_.clear();
+    SetStatusPanels(1);
+    kvArcMain_.Close();
+    EnableItems();
+    Action("aActInstall")->setEnabled(false);
+    panels_[0]->setText(Msg("msgKavrelReady"));
+    setWindowTitle("Kavrel");
+}
+
+void TfrmKavrelMain::EnableItems() {
+    TArchiveAbilities archive;
+    archive.Attached = kvArcMain_.ArcOpen();
+    archive.Readable = kvArcMain_.IsArcDecompressable();
+    archive.Writeable = kvArcMain_.IsArcCompressable() || kvArcMain_.ArcType() == atTarGZip;
+    archive.SelfExtracting = kvArcMain_.IsArcSFX();
+    archive.Spannable = kvArcMain_.IsArcSpannable();
+    archive.Empty = kvArcMain_.Entries().empty();
+    archive.Type = kvArcMain_.ArcType();
+    for (auto& [name, action] : actions_) {
+        const TActionCategory category = categories_[name];
+        if (category == acInstall) continue;
+        action->setEnabled(CategoryEnabled(category, archive) || (name == "aActAdd" && AddEnabledAlone(archive)));
+    }
+}
+
+void TfrmKavrelMain::DisableAll() {
+    menuBar()->setEnabled(false);
+    toolbar_->setEnabled(false);
+    kvList_->setEnabled(false);
+    kvTree_->setEnabled(false);
+}
+
+void TfrmKavrelMain::EnableAll() {
+    menuBar()->setEnabled(true);
+    toolbar_->setEnabled(true);
+    EnableItems();
+    kvList_->setEnabled(true);
+    kvTree_->setEnabled(true);
+}
+
+// --- commands ---
+
+void TfrmKavrelMain::aArcOpenExecute() {
+    QString filter = Msg("msgAllArchivesFilter") + ";;" + Msg("msgFAllExe");
+    for (const char* type : {"Zip", "Arj", "Ace", "Arc", "Bh", "Cab", "GZip", "Jar", "Lha", "Rar", "Tar", "Zoo"})
+        filter += ";;" + Msg(std::string("msgF") + type);
+    filter += ";;" + Msg("msgFAllFiles");
+    const QString folder = settings_.ReadBool("Settings", "OpenLast", true) ? Str(open_folder_) : QString();
+    const QStringList chosen = dialogs_->ChooseArchives(this, Msg("msgodOpen"), folder, filter);
+    if (!chosen.isEmpty()) OpenArchive(chosen.front().toStdString());
+}
+
+void TfrmKavrelMain::aArcNewExecute() {
+    QStringList filters;
+    for (const char* key : {"msgFCZip", "msgFCBh", "msgFCCab", "msgFCLha", "msgFCJar", "msgFCTar"}) filters << Msg(key);
+    int filter = 0;
+    const QString chosen = dialogs_->ChooseNewArchive(this, Msg("msgodNew"), Str(open_folder_), filters, filter);
+    if (chosen.isEmpty()) return;
+    if (QFileInfo::exists(chosen)) {
+        if (MessageDialog(FormatText(Msg("msgArcOverwrite"), {chosen}), 3, QMessageBox::Yes | QMessageBox::No) !=
+            QMessageBox::Yes)
+            return;
+        QFile::remove(chosen);
+    }
+    CreateArchive(chosen.toStdString(), kNewArchiveTypes[std::clamp(filter, 0, 5)]);
+}
+
+void TfrmKavrelMain::aActAddExecute() {
+    AddFiles(dialogs_->ChooseFiles(this, Msg("msgAddFiles"), Str(open_folder_)));
+}
+
+void TfrmKavrelMain::AddFiles(const QStringList& files) {
+    if (files.isEmpty()) return;
+    kvArcMain_.AddMode = facade::amAdd;
+    kvArcMain_.SimpleCompressionOptions = true;
+    kvArcMain_.SetSimpleCompressionFactor(facade::cfNormal);
+    kvArcMain_.AddOptions = {facade::aoRecurse, facade::aoDirNames};
+    kvArcMain_.FileSpec.clear();
+    for (const QString& file : files) {
+        std::string path = file.toStdString();
+        if (fs::is_directory(path)) path = WithDelimiter(path);
+        kvArcMain_.FileSpec.push_back(path);
+    }
+    kvArcMain_.Add();
+}
+
+void TfrmKavrelMain::aActExtExecute() {
+    const QString folder = settings_.ReadBool("Settings", "ExtractLast", true) ? Str(extract_folder_) : QString();
+    const QString chosen = dialogs_->ChooseFolder(this, Msg("msgExtractTo"), folder);
+    if (chosen.isEmpty()) return;
+    extract_folder_ = chosen.toStdString();
+    ExtractTo(WithDelimiter(extract_folder_),
+              kvList_->selectionModel()->hasSelection() ? facade::amSelected : facade::amAll);
+}
+
+void TfrmKavrelMain::ExtractTo(const std::string& folder, facade::TActionMode mode) {
+    std::error_code error;
+    fs::create_directories(folder, error);
+    kvArcMain_.ExtDir = folder;
+    kvArcMain_.ExtOptions = {};
+    if (opt_zip_dirs_) kvArcMain_.ExtOptions.Include(facade::eoDirNames);
+    if (opt_overwrite_) kvArcMain_.ExtOptions.Include(facade::eoOverWrite);
+    if (opt_update_) kvArcMain_.ExtOptions.Include(facade::eoUpdate);
+    kvArcMain_.ActionMode = mode;
+    kvArcMain_.Extract();
+}
+
+void TfrmKavrelMain::aActDelExecute() {
+    const bool selected = kvList_->selectionModel()->hasSelection();
+    const QString text = Msg(selected ? "msgDeleteSelected" : "msgDeleteAll");
+    if (MessageDialog(text, 3, QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) return;
+    kvArcMain_.ActionMode = selected ? facade::amSelected : facade::amAll;
+    kvArcMain_.Delete();
+}
+
+void TfrmKavrelMain::aActTestExecute() {
+    kvArcMain_.ActionMode = facade::amAll;
+    operation_errors_ = 0;
+    // The facade reports each failure as it happens; its result only tells an unusable folder.
+    const bool passed = !kvArcMain_.Test() && operation_errors_ == 0;
+    Log(FormatText(Msg(passed ? "msgTestPassed" : "msgTestFailed"), {Str(archive_name_)}));
+}
+
+void TfrmKavrelMain::aActOpenExecute() {
+    const std::vector<std::int64_t> rows = kvList_->SelectedEntryIndexes();
+    if (rows.empty()) return;
+    kvArcMain_.ActionMode = facade::amSelected;
+    kvArcMain_.ExtOptions = {facade::eoOverWrite};
+    kvArcMain_.ExtDir = temp_folder_;
+    crc_cancel_ = false;
+    kvArcMain_.Extract();
+    if (crc_cancel_) return;
+    const std::string name = fs::path(kvArcMain_.Entries()[rows.front()].FileName).filename().string();
+    QDesktopServices::openUrl(QUrl::fromLocalFile(Str(temp_folder_ + name)));
+}
+
+void TfrmKavrelMain::SelectRows(int how) {
+    QItemSelectionModel* selection = kvList_->selectionModel();
+    const QAbstractItemModel* model = kvList_->model();
+    const QItemSelection all(model->index(0, 0), model->index(model->rowCount() - 1, model->columnCount() - 1));
+    static constexpr std::array<QItemSelectionModel::SelectionFlags, 3> kFlags = {
+        QItemSelectionModel::Select, QItemSelectionModel::Deselect, QItemSelectionModel::Toggle};
+    selection->select(all, kFlags[how] | QItemSelectionModel::Rows);
+}
+
+void TfrmKavrelMain::aOptExplorerExecute() {
+    const bool explorer = Action("aOptExplorer")->isChecked();
+    kvTree_->setVisible(explorer);
+    kvArcMain_.SetExplorerStyle(explorer);
+}
+
+void TfrmKavrelMain::ListDoubleClicked() {
+    const std::vector<std::int64_t> rows = kvList_->SelectedItemIndexes();
+    if (rows.empty()) return;
+    const facade::TArcEntry& row = *kvList_->ArcItems()[rows.front()].Entry;
+    if (kvArcMain_.ExplorerStyle() && row.Comment == "spUpDir") {
+        kvList_->FolderUp();
+    } else if (kvArcMain_.ExplorerStyle() && row.Comment == "spDir") {
+        kvArcMain_.SetDirFilter(kvArcMain_.DirFilter() + row.FileName + platform::kPathDelim);
+    } else {
+        aActOpenExecute();
+    }
+}
+
+void TfrmKavrelMain::ShowSelectionInfo() {
+    if (!kvArcMain_.ArcOpen()) {
+        panels_[1]->clear();
+        return;
+    }
+    const QString text = FormatText(Msg("msgsbFileSelected"), {QString::number(kvList_->SelectedItemIndexes().size()),
+                                                               QString::number(Kilobytes(kvList_->SelSize()))});
+    panels_[1]->setText(text);
+}
+
+void TfrmKavrelMain::ShowTotals() {
+    EnableItems();
+    panels_[2]->setText(FormatText(Msg("msgsbFileInfo"),
+                                   {QString::number(kvArcMain_.ArcEntryCount()),
+                                    QString::number(Kilobytes(kvArcMain_.ArcSize())),
+                                    QString::number(Kilobytes(kvArcMain_.ArcPacked()))}));
+}
+
+// --- the facade's events ---
+
+void TfrmKavrelMain::kvArcMainBegin() {
+    DisableAll();
+    crc_cancel_ = false;
+    status_window_ = std::make_unique<TfrmStatus>(this, [this] { kvArcMain_.Cancel(); });
+    TranslateForm(lang_, *status_window_);
+    status_window_->show();
+}
+
+void TfrmKavrelMain::kvArcMainProgress(int by_file, int by_archive, const std::string& file_name) {
+    if (status_window_) {
+        static constexpr std::array<const char*, 4> kHeaders = {"cptnExtracting", "cptnExtracting", "cptnAdding",
+                                                                "cptnDeleting"};
+        status_window_->SetHeader(Str(lang_.GetText("frmStatus", kHeaders[kvArcMain_.Status()])));
+        status_window_->SetProgress(by_file, by_archive, Str(file_name));
+    }
+    // The operation runs on this thread: the window is redrawn and Cancel heard here.
+    QApplication::processEvents();
+}
+
+void TfrmKavrelMain::kvArcMainEnd() {
+    status_window_.reset();
+    if (settings_.ReadBool("Settings", "RemoveTempFiles", true) && kvArcMain_.ExtDir.find(temp_folder_) != std::string::npos) {
+        for (const std::string& file : kvArcMain_.ProcessedFiles()) {
+            const std::string path = temp_folder_ + file;
+            if (std::find(temp_files_.begin(), temp_files_.end(), path) == temp_files_.end()) temp_files_.push_back(path);
+        }
+    }
+    EnableAll();
+}
+
+void TfrmKavrelMain::kvArcMainOverwrite(const facade::TArcEntry& on_disk, const facade::TArcEntry& in_archive,
+                                        facade::TkvOverwriteMode& mode) {
+    if (settings_.ReadBool("Settings", "OverwriteTempFiles", false) &&
+        QString::fromStdString(on_disk.FileName).toLower().contains(Str(temp_folder_).toLower()))
+        return;
+    const auto when = [](TDateTime date) {
+        return QLocale().toString(ToQDateTime(date), QLocale::ShortFormat);
+    };
+    const QString text = FormatText(Msg("msgOverwriteFile"),
+                                    {Str(on_disk.FileName), DottedNumber(on_disk.Size), when(on_disk.DateTime),
+                                     Str(in_archive.FileName), DottedNumber(in_archive.Size), when(in_archive.DateTime)});
+    switch (MessageDialog(text, 3, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel | QMessageBox::NoToAll |
+                                       QMessageBox::YesToAll)) {
+        case QMessageBox::Yes: mode = facade::komOverwrite; break;
+        case QMessageBox::No: mode = facade::komSkip; break;
+        case QMessageBox::NoToAll: mode = facade::komSkipAll; break;
+        case QMessageBox::YesToAll: mode = facade::komOverwriteAll; break;
+        default: mode = facade::komCancel; break;
+    }
+}
+
+// --- command line and drops ---
+
+void TfrmKavrelMain::HandleParams(const std::vector<std::string>& params) {
+    if (params.empty()) return;
+    // Paths begin with "/" here: a first parameter naming an existing file is an archive to open.
+    if (fs::is_regular_file(params.front())) OpenArchive(fs::absolute(params.front()).string());
+}
+
+void TfrmKavrelMain::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void TfrmKavrelMain::dropEvent(QDropEvent* event) {
+    QStringList files;
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile()) files << url.toLocalFile();
+    if (files.isEmpty()) return;
+    event->acceptProposedAction();
+    const QString extension = "." + QFileInfo(files.front()).suffix().toLower();
+    if (files.size() == 1 && QString(kArchiveExtensions).split(',').contains(extension)) {
+        if (MessageDialog(Msg("msgOpenDroppedArchive"), 3, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes) {
+            OpenArchive(files.front().toStdString());
+            return;
+        }
+    }
+    if (kvArcMain_.ArcOpen()) AddFiles(files);
+}
+
+}  // namespace kv::app

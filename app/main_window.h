@@ -1,0 +1,140 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QMessageBox>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/action_table.h"
+#include "facade/kv_comp.h"
+
+class QAction;
+class QLabel;
+class QPlainTextEdit;
+class QDockWidget;
+class QSplitter;
+class QToolBar;
+
+namespace kv::facade {
+class TArcListView;
+class TArcTreeView;
+}  // namespace kv::facade
+
+namespace kv {
+class TkvSettings;
+}
+
+namespace kv::app {
+
+class TLangEngine;
+class TUserDialogs;
+class TfrmStatus;
+
+// The program's main window: the open archive in a folder tree and a list, the commands on it, and what
+// the user sees and answers while they run.
+class TfrmKavrelMain : public QMainWindow {
+    Q_OBJECT
+public:
+    TfrmKavrelMain(TkvSettings& settings, TLangEngine& lang, std::string program_folder,
+                   std::unique_ptr<TUserDialogs> dialogs);
+    ~TfrmKavrelMain() override;
+
+    // The one entry point for a command line, the program's own or one a second start handed over.
+    void HandleParams(const std::vector<std::string>& params);
+    void SetReusedWindow(bool reused) { reused_window_ = reused; }
+
+    bool OpenArchive(const std::string& file_name);
+    bool CreateArchive(const std::string& file_name, TArcType type);
+    void CloseArchive();
+    void EnableItems();
+    void DisableAll();
+    void EnableAll();
+    // A message box with the caption of its kind (0 warning, 1 error, 2 information, 3 confirmation) and
+    // translated buttons; the button pressed.
+    QMessageBox::StandardButton MessageDialog(const QString& text, int kind, QMessageBox::StandardButtons buttons);
+
+    facade::TkvComp& kvArcMain() { return kvArcMain_; }
+    facade::TArcListView& kvList() { return *kvList_; }
+    facade::TArcTreeView& kvTree() { return *kvTree_; }
+    QAction* Action(const std::string& name) const;
+    QString LogText() const;
+    QString StatusPanelText(int panel) const;
+
+    // The language's text of a message key, as shown.
+    QString Msg(const std::string& key) const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void CreateActions();
+    void CreateMenus();
+    void CreateToolBar();
+    void CreateViews();
+    void ConnectFacade();
+    void LoadSettings();
+    void SaveSettings();
+    void SetStatusPanels(int count);
+    void Log(const QString& text);
+
+    // Commands.
+    void aArcNewExecute();
+    void aArcOpenExecute();
+    void aActAddExecute();
+    void aActExtExecute();
+    // Extracts with the extract options of the settings.
+    void ExtractTo(const std::string& folder, facade::TActionMode mode);
+    void aActDelExecute();
+    void aActTestExecute();
+    void aActOpenExecute();
+    void SelectRows(int how);
+    void aOptExplorerExecute();
+    void AddFiles(const QStringList& files);
+    void ExtractFirstToTemp();
+    void ShowSelectionInfo();
+    void ShowTotals();
+    void ListDoubleClicked();
+
+    // The facade's events.
+    void kvArcMainBegin();
+    void kvArcMainEnd();
+    void kvArcMainProgress(int by_file, int by_archive, const std::string& file_name);
+    void kvArcMainOverwrite(const facade::TArcEntry& on_disk, const facade::TArcEntry& in_archive,
+                            facade::TkvOverwriteMode& mode);
+
+    TkvSettings& settings_;
+    TLangEngine& lang_;
+    std::string program_folder_;
+    std::unique_ptr<TUserDialogs> dialogs_;
+
+    facade::TkvComp kvArcMain_;
+    facade::TArcListView* kvList_ = nullptr;
+    facade::TArcTreeView* kvTree_ = nullptr;
+    QSplitter* splitter_ = nullptr;
+    QToolBar* toolbar_ = nullptr;
+    QDockWidget* log_dock_ = nullptr;
+    QPlainTextEdit* log_ = nullptr;
+    std::vector<QLabel*> panels_;
+    std::map<std::string, QAction*> actions_;
+    std::map<std::string, TActionCategory> categories_;
+    std::unique_ptr<TfrmStatus> status_window_;
+
+    std::string temp_folder_;
+    std::string open_folder_;
+    std::string extract_folder_;
+    std::string archive_name_;
+    std::vector<std::string> temp_files_;
+    bool opt_zip_dirs_ = false;
+    bool opt_overwrite_ = true;
+    bool opt_update_ = false;
+    bool crc_cancel_ = false;
+    int operation_errors_ = 0;  // CRC errors and error messages of the running operation
+    bool reused_window_ = false;
+};
+
+}  // namespace kv::app

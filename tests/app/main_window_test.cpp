@@ -1,0 +1,185 @@
+// The main window over real archives, with a script in the user's place: opening fills the list and the
+// tree, and extract, add, delete and test run with their questions; another language re-translates it;
+// a second start of the real program hands its command line over.
+#include <QAction>
+#include <QMenuBar>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <filesystem>
+#include <fstream>
+
+#include "app/command_line.h"
+#include "app/form_translator.h"
+#include "app/lang_engine.h"
+#include "app/main_window.h"
+#include "app/run_once.h"
+#include "app/settings/kv_settings.h"
+#include "facade/views/arc_list_view.h"
+#include "facade/views/arc_tree_view.h"
+#include "tests/app/app_test_registry.h"
+#include "tests/app/scripted_dialogs.h"
+
+namespace kv::app {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kProgramFolder = std::string(KV_BINARY_DIR) + "/";
+
+void WriteText(const fs::path& path, const std::string& text) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path) << text;
+}
+
+std::string ReadText(const fs::path& path) {
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir work_;
+    fs::path Work() const { return work_.path().toStdString(); }
+
+    // A ZIP made by the zip tool: two files at the top, two in docs/ (no folder entries).
+    fs::path MakeZip() {
+        const fs::path source = Work() / "src";
+        WriteText(source / "a.txt", "alpha\n");
+        WriteText(source / "b.txt", "bravo\n");
+        WriteText(source / "docs" / "c.txt", "charlie\n");
+        WriteText(source / "docs" / "d.txt", "delta\n");
+        const fs::path archive = Work() / "sample.zip";
+        fs::remove(archive);
+        QProcess zip;
+        zip.setWorkingDirectory(QString::fromStdString(source.string()));
+        zip.start("zip", {"-qrD", QString::fromStdString(archive.string()), "."});
+        zip.waitForFinished();
+        return archive;
+    }
+
+    struct TWindow {
+        TkvSettings settings{"kavrel"};
+        std::unique_ptr<TLangEngine> lang;
+        test::TScriptedDialogs* dialogs = nullptr;
+        std::unique_ptr<TfrmKavrelMain> window;
+    };
+
+    std::unique_ptr<TWindow> Open(const std::string& language = "english.ini") {
+        auto made = std::make_unique<TWindow>();
+        made->settings.WriteString("Settings", "Language-Ini", kProgramFolder + "languages/" + language);
+        made->settings.WriteBool("Settings", "optOverwrite", false);
+        made->settings.WriteBool("Settings", "optZipDirs", true);
+        std::string error;
+        made->lang = TLangEngine::Create(kProgramFolder, made->settings, error);
+        if (!made->lang) return nullptr;
+        auto dialogs = std::make_unique<test::TScriptedDialogs>();
+        made->dialogs = dialogs.get();
+        made->window = std::make_unique<TfrmKavrelMain>(made->settings, *made->lang, kProgramFolder, std::move(dialogs));
+        made->window->show();
+        return made;
+    }
+
+private slots:
+    void OpeningFillsTheListAndTheTree() {
+        if (QStandardPaths::findExecutable("zip").isEmpty()) QSKIP("zip is not installed");
+        const auto ui = Open();
+        QVERIFY(ui);
+        TfrmKavrelMain& window = *ui->window;
+        QVERIFY(window.OpenArchive(MakeZip().string()));
+        QCOMPARE(window.windowTitle(), QString("Kavrel - sample.zip"));
+        // Explorer style: the docs folder row and the two top-level files.
+        QCOMPARE(window.kvList().model()->rowCount(), 3);
+        QCOMPARE(window.kvTree().model()->rowCount(), 1);  // the archive's node
+        QVERIFY(window.Action("aActExt")->isEnabled());
+        QVERIFY(window.Action("aActDel")->isEnabled());
+        QVERIFY(window.StatusPanelText(2).contains("4"));
+        window.kvArcMain().SetDirFilter("docs/");
+        QCOMPARE(window.kvList().model()->rowCount(), 3);  // ".." and two files
+        const QString shot = QString(KV_BINARY_DIR) + "/kavrel-main-window.png";
+        QVERIFY(window.grab().save(shot));
+        window.CloseArchive();
+        QVERIFY(!window.Action("aActExt")->isEnabled());
+        QVERIFY(window.Action("aArcOpen")->isEnabled());
+    }
+
+    void ExtractAddDeleteAndTestThroughTheWindow() {
+        if (QStandardPaths::findExecutable("zip").isEmpty()) QSKIP("zip is not installed");
+        const auto ui = Open();
+        QVERIFY(ui);
+        TfrmKavrelMain& window = *ui->window;
+        test::TScriptedDialogs& dialogs = *ui->dialogs;
+        const fs::path archive = MakeZip();
+        QVERIFY(window.OpenArchive(archive.string()));
+
+        const fs::path out = Work() / "out";
+        fs::create_directories(out);
+        dialogs.folder = QString::fromStdString(out.string());
+        window.Action("aActExt")->trigger();
+        QCOMPARE(ReadText(out / "docs" / "c.txt"), std::string("charlie\n"));
+
+        // Again over what is there: the overwrite question, answered "No to all", leaves the files alone.
+        WriteText(out / "a.txt", "changed\n");
+        dialogs.answers = {QMessageBox::NoToAll};
+        window.Action("aActExt")->trigger();
+        QCOMPARE(dialogs.asked.size(), 1);
+        QVERIFY2(dialogs.asked.front().contains(QString::fromStdString(out.string())), qPrintable(dialogs.asked.front()));
+        QCOMPARE(ReadText(out / "a.txt"), std::string("changed\n"));
+
+        const fs::path extra = Work() / "extra.txt";
+        WriteText(extra, "echo\n");
+        dialogs.files = {QString::fromStdString(extra.string())};
+        window.Action("aActAdd")->trigger();
+        QCOMPARE(window.kvArcMain().ArcEntryCount(), 5);
+
+        // Row 0 is the docs folder; row 1 a file at the top.
+        dialogs.answers = {QMessageBox::Yes};
+        window.kvList().selectionModel()->select(window.kvList().model()->index(1, 0),
+                                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        window.Action("aActDel")->trigger();
+        QCOMPARE(window.kvArcMain().ArcEntryCount(), 4);
+
+        window.Action("aActTest")->trigger();
+        QVERIFY2(window.LogText().contains("the test passed"), qPrintable(window.LogText()));
+    }
+
+    void AnotherLanguageTranslatesTheOpenWindow() {
+        const auto ui = Open();
+        QVERIFY(ui);
+        TfrmKavrelMain& window = *ui->window;
+        QCOMPARE(window.Action("aActAdd")->text(), QString("&Add..."));
+        ui->settings.WriteString("Settings", "Language-Ini", kProgramFolder + "languages/german.ini");
+        std::string error;
+        const std::unique_ptr<TLangEngine> german = TLangEngine::Create(kProgramFolder, ui->settings, error);
+        QVERIFY(german);
+        TranslateForm(*german, window);
+        QCOMPARE(window.Action("aActAdd")->text(), QString("&Hinzufügen..."));
+        QCOMPARE(window.menuBar()->actions().front()->text(), QString("&Datei"));
+    }
+
+    void ASecondStartHandsItsCommandLineOver() {
+        TRunOnce first;
+        std::string received;
+        QVERIFY(first.Listen([&](const std::string& line) { received = line; }));
+        const QString archive = QString::fromStdString((Work() / "with blank.zip").string());
+        QProcess second;
+        second.start(QString(KV_BINARY_DIR) + "/kavrel", {archive});
+        QTRY_VERIFY_WITH_TIMEOUT(!received.empty(), 20000);
+        // The answer goes out through this program's event loop, which the wait keeps running.
+        QTRY_VERIFY_WITH_TIMEOUT(second.state() == QProcess::NotRunning, 20000);
+        QCOMPARE(second.exitCode(), 0);
+        const std::vector<std::string> params =
+            SplitHandedOverLine(received, fs::canonical(std::string(KV_BINARY_DIR) + "/kavrel").string());
+        QCOMPARE(params, std::vector<std::string>{archive.toStdString()});
+    }
+};
+
+KV_APP_TEST(MainWindowTest);
+
+}  // namespace
+}  // namespace kv::app
+
+#include "main_window_test.moc"
