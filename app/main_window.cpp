@@ -109,9 +109,6 @@ void TfrmKavrelMain::CreateActions() {
         actions_[std::string(def.Name)] = action;
         categories_[std::string(def.Name)] = def.Category;
     }
-    // Two pairs share a shortcut; only one of each is ever enabled, but Qt wants it said.
-    for (const char* name : {"aEdDeSelAll", "aExtUUEnc", "aActExe", "aActZip"})
-        Action(name)->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     const auto on = [this](const char* name, auto handler) {
         connect(Action(name), &QAction::triggered, this, handler);
     };
