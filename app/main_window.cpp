@@ -45,11 +45,6 @@ namespace fs = std::filesystem;
 
 QString Str(const std::string& text) { return QString::fromStdString(text); }
 
-std::string WithDelimiter(std::string folder) {
-    if (!folder.empty() && folder.back() != platform::kPathDelim) folder += platform::kPathDelim;
-    return folder;
-}
-
 qint64 Kilobytes(std::int64_t bytes) { return std::llround(static_cast<double>(bytes) / 1024.0); }
 
 // The types a dropped file may be opened as.
@@ -120,10 +115,10 @@ void TfrmKavrelMain::CreateActions() {
     on("aActExt", [this] { aActExtExecute(); });
     on("aExtFName", [this] {
         const fs::path archive(kvArcMain_.ArcFilename());
-        ExtractTo(WithDelimiter((archive.parent_path() / archive.stem()).string()), facade::amAll);
+        ExtractTo(platform::IncludeTrailingDelimiter((archive.parent_path() / archive.stem()).string()), facade::amAll);
     });
     on("aExtSame", [this] {
-        ExtractTo(WithDelimiter(fs::path(kvArcMain_.ArcFilename()).parent_path().string()), facade::amAll);
+        ExtractTo(platform::IncludeTrailingDelimiter(fs::path(kvArcMain_.ArcFilename()).parent_path().string()), facade::amAll);
     });
     on("aActDel", [this] { aActDelExecute(); });
     on("aActTest", [this] { aActTestExecute(); });
@@ -227,8 +222,8 @@ void TfrmKavrelMain::ConnectFacade() {
 void TfrmKavrelMain::LoadSettings() {
     open_folder_ = settings_.ReadString("Directories", "Open", QDir::homePath().toStdString());
     extract_folder_ = settings_.ReadString("Directories", "Extract", QDir::homePath().toStdString());
-    temp_folder_ = WithDelimiter(settings_.ReadString("Directories", "Temp", QDir::tempPath().toStdString()));
-    if (settings_.ReadBool("Settings", "SysTemp", true)) temp_folder_ = WithDelimiter(QDir::tempPath().toStdString());
+    temp_folder_ = platform::IncludeTrailingDelimiter(settings_.ReadString("Directories", "Temp", QDir::tempPath().toStdString()));
+    if (settings_.ReadBool("Settings", "SysTemp", true)) temp_folder_ = platform::IncludeTrailingDelimiter(QDir::tempPath().toStdString());
     opt_zip_dirs_ = settings_.ReadBool("Settings", "optZipDirs", false);
     opt_overwrite_ = settings_.ReadBool("Settings", "optOverwrite", true);
     opt_update_ = settings_.ReadBool("Settings", "optUpdate", false);
@@ -477,7 +472,7 @@ void TfrmKavrelMain::AddFiles(const QStringList& files) {
     kvArcMain_.FileSpec.clear();
     for (const QString& file : files) {
         std::string path = file.toStdString();
-        if (fs::is_directory(path)) path = WithDelimiter(path);
+        if (fs::is_directory(path)) path = platform::IncludeTrailingDelimiter(path);
         kvArcMain_.FileSpec.push_back(path);
     }
     kvArcMain_.Add();
@@ -488,7 +483,7 @@ void TfrmKavrelMain::aActExtExecute() {
     const QString chosen = dialogs_->ChooseFolder(this, Msg("msgExtractTo"), folder);
     if (chosen.isEmpty()) return;
     extract_folder_ = chosen.toStdString();
-    ExtractTo(WithDelimiter(extract_folder_),
+    ExtractTo(platform::IncludeTrailingDelimiter(extract_folder_),
               kvList_->selectionModel()->hasSelection() ? facade::amSelected : facade::amAll);
 }
 

@@ -50,7 +50,7 @@ bool OpenNestedTar(TkvComp& comp, const std::string& temp_folder) {
     const TExtOpts options = comp.ExtOptions;
     const TActionMode mode = comp.ActionMode;
     const std::string folder = comp.ExtDir;
-    const auto spec = comp.FileSpec;
+    const auto file_masks = comp.FileSpec;
     comp.ExtOptions = {eoOverWrite};
     comp.ActionMode = amCustom;
     // The only entry, whatever the reader names it (a listing names bsd.tgz's entry "bsd", extraction
@@ -63,7 +63,7 @@ bool OpenNestedTar(TkvComp& comp, const std::string& temp_folder) {
     comp.ExtOptions = options;
     comp.ActionMode = mode;
     comp.ExtDir = folder;
-    comp.FileSpec = spec;
+    comp.FileSpec = file_masks;
     if (unusable_folder || failed) return false;
     const std::optional<std::string> tar = OnlyFileIn(temp_folder);
     return tar && comp.DetectArcType(*tar) == atTar && comp.Open(*tar);
