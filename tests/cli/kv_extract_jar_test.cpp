@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "cli/kv_program.h"
 #include "support/test_support.h"
 
 namespace kv {
@@ -39,7 +40,7 @@ TEST(KvExtractJar, StreamedEntriesOfTheJarToolTestAndExtract) {
     EXPECT_NE(Load16(bytes, 6) & 0x0008, 0);
     EXPECT_EQ(bytes.substr(14, 12), std::string(12, '\0'));
 
-    const std::string kv = (test::BinaryDir() / "kv").string();
+    const std::string kv = test::Kv();
     std::string output;
     EXPECT_EQ(test::RunCommand(kv + " t '" + jar + "' </dev/null", &output), 0) << output;
     const fs::path out = dir / "out";

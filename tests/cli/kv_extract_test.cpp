@@ -10,12 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "cli/kv_program.h"
 #include "support/test_support.h"
 
 namespace kv {
 namespace {
-
-std::string Kv() { return (test::BinaryDir() / "kv").string(); }
 
 class KvExtract : public ::testing::Test {
 protected:
@@ -30,7 +29,7 @@ protected:
     }
     std::filesystem::path src() const { return dir_ / "src"; }
     int Run(const std::string& args, std::string* out = nullptr) {
-        return test::RunCommand("cd '" + dir_.Path().string() + "' && " + Kv() + " " + args + " 2>&1 </dev/null", out);
+        return test::RunCommand("cd '" + dir_.Path().string() + "' && " + test::Kv() + " " + args + " 2>&1 </dev/null", out);
     }
     int Make(const std::string& command) { return test::RunCommand("cd '" + src().string() + "' && " + command); }
     // Every file of the source tree has the same bytes under `out`.

@@ -5,19 +5,18 @@
 #include <sstream>
 #include <string>
 
+#include "cli/kv_program.h"
 #include "support/test_support.h"
 
 namespace kv {
 namespace {
-
-std::string Kv() { return (test::BinaryDir() / "kv").string(); }
 
 TEST(KvInfo, JsonNamesTypeOffsetFlagsAndVolume) {
     test::TempDir dir;
     test::WriteFile(dir / "data.rar", "Rar!\x1a\x07" + std::string(40, '\0'));
     test::WriteFile(dir / "plain.txt", "nothing to see here, just some text\n");
     std::string out;
-    const std::string cmd = Kv() + " i --json '" + (dir / "data.rar").string() + "' '" + (dir / "plain.txt").string() + "'";
+    const std::string cmd = test::Kv() + " i --json '" + (dir / "data.rar").string() + "' '" + (dir / "plain.txt").string() + "'";
     ASSERT_EQ(test::RunCommand(cmd, &out), 0) << out;
 
     std::istringstream lines(out);
@@ -46,7 +45,7 @@ TEST(KvInfo, TextOutputAndMissingFile) {
     test::TempDir dir;
     test::WriteFile(dir / "a.lzh", std::string("\x20\x00-lh5-", 7) + std::string(40, '\0'));
     std::string out;
-    const int status = test::RunCommand(Kv() + " i '" + (dir / "a.lzh").string() + "' '" + (dir / "missing.zip").string() + "'", &out);
+    const int status = test::RunCommand(test::Kv() + " i '" + (dir / "a.lzh").string() + "' '" + (dir / "missing.zip").string() + "'", &out);
     EXPECT_EQ(status, 2);
     EXPECT_NE(out.find("LHA "), std::string::npos) << out;
     EXPECT_NE(out.find(" ax-- "), std::string::npos) << out;
@@ -55,7 +54,7 @@ TEST(KvInfo, TextOutputAndMissingFile) {
 
 TEST(KvInfo, HelpDescribesTheCommand) {
     std::string out;
-    EXPECT_EQ(test::RunCommand(Kv() + " --help", &out), 0);
+    EXPECT_EQ(test::RunCommand(test::Kv() + " --help", &out), 0);
     EXPECT_NE(out.find("archive type"), std::string::npos) << out;
 }
 

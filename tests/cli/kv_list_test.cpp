@@ -4,13 +4,12 @@
 
 #include <string>
 
+#include "cli/kv_program.h"
 #include "support/test_support.h"
 #include "support/zip_builder.h"
 
 namespace kv {
 namespace {
-
-std::string Kv() { return (test::BinaryDir() / "kv").string(); }
 
 class KvList : public ::testing::Test {
 protected:
@@ -26,7 +25,7 @@ protected:
 
 TEST_F(KvList, JsonListsEntriesAndTotals) {
     std::string out;
-    ASSERT_EQ(test::RunCommand(Kv() + " l --json '" + (dir_ / "t.zip").string() + "' 2>/dev/null", &out), 0) << out;
+    ASSERT_EQ(test::RunCommand(test::Kv() + " l --json '" + (dir_ / "t.zip").string() + "' 2>/dev/null", &out), 0) << out;
     const auto listing = nlohmann::json::parse(out);
     EXPECT_EQ(listing["type"], "atZip");
     ASSERT_EQ(listing["entries"].size(), 3u);
@@ -48,7 +47,7 @@ TEST_F(KvList, JsonListsEntriesAndTotals) {
 
 TEST_F(KvList, MasksSelectEntries) {
     std::string out;
-    ASSERT_EQ(test::RunCommand(Kv() + " l --json '" + (dir_ / "t.zip").string() + "' '*.md'", &out), 0) << out;
+    ASSERT_EQ(test::RunCommand(test::Kv() + " l --json '" + (dir_ / "t.zip").string() + "' '*.md'", &out), 0) << out;
     const auto listing = nlohmann::json::parse(out);
     ASSERT_EQ(listing["entries"].size(), 1u);
     EXPECT_EQ(listing["entries"][0]["name"], "docs/b.md");
@@ -56,7 +55,7 @@ TEST_F(KvList, MasksSelectEntries) {
 
 TEST_F(KvList, TextHasOneLinePerEntryAndATotalsLine) {
     std::string out;
-    ASSERT_EQ(test::RunCommand(Kv() + " l '" + (dir_ / "t.zip").string() + "'", &out), 0) << out;
+    ASSERT_EQ(test::RunCommand(test::Kv() + " l '" + (dir_ / "t.zip").string() + "'", &out), 0) << out;
     EXPECT_NE(out.find(" a.txt\n"), std::string::npos) << out;
     EXPECT_NE(out.find(" docs/b.md\n"), std::string::npos) << out;
     EXPECT_NE(out.find("3 files"), std::string::npos) << out;
@@ -68,12 +67,12 @@ TEST_F(KvList, WarnsAboutEveryUnsafeName) {
     test::WriteFile(dir_ / "evil.zip", test::BuildZip({{.name = "ok.txt"}, {.name = "../evil"}, {.name = "/abs"},
                                                        {.name = "a..b.txt"}}));
     std::string out;
-    ASSERT_EQ(test::RunCommand("{ " + Kv() + " l '" + (dir_ / "evil.zip").string() + "' >/dev/null; }", &out), 0) << out;
+    ASSERT_EQ(test::RunCommand("{ " + test::Kv() + " l '" + (dir_ / "evil.zip").string() + "' >/dev/null; }", &out), 0) << out;
     EXPECT_NE(out.find("../evil: unsafe name"), std::string::npos) << out;
     EXPECT_NE(out.find("/abs: unsafe name"), std::string::npos) << out;
     EXPECT_EQ(out.find("ok.txt"), std::string::npos) << out;
     EXPECT_EQ(out.find("a..b.txt"), std::string::npos) << out;
-    ASSERT_EQ(test::RunCommand("{ " + Kv() + " l --json '" + (dir_ / "evil.zip").string() + "' 2>/dev/null; }", &out), 0);
+    ASSERT_EQ(test::RunCommand("{ " + test::Kv() + " l --json '" + (dir_ / "evil.zip").string() + "' 2>/dev/null; }", &out), 0);
     EXPECT_EQ(nlohmann::json::parse(out)["entries"].size(), 4u);
 }
 
@@ -86,7 +85,7 @@ TEST_F(KvList, UnreadableArchivesExitWithTwo) {
                  {(dir_ / "plain.txt").string(), "Unknown file type"}};
     for (const auto& c : cases) {
         std::string out;
-        EXPECT_EQ(test::RunCommand(Kv() + " l '" + c.path + "'", &out), 2) << out;
+        EXPECT_EQ(test::RunCommand(test::Kv() + " l '" + c.path + "'", &out), 2) << out;
         EXPECT_NE(out.find(c.message), std::string::npos) << out;
     }
 }

@@ -8,13 +8,12 @@
 #include <set>
 #include <string>
 
+#include "cli/kv_program.h"
 #include "support/test_support.h"
 
 namespace kv::test {
 
 namespace fs = std::filesystem;
-
-inline std::string Kv() { return (BinaryDir() / "kv").string(); }
 
 // A source tree to add (text, binary, empty and hidden files in nested folders), kv run in a folder of
 // the test's own, and the checks on what comes back.

@@ -136,8 +136,6 @@ inline std::map<std::string, std::string> TreeContents(const std::filesystem::pa
     return tree;
 }
 
-inline std::string Quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
-
 // The archive's central directory: each entry's stored name and general-purpose flags (an archive
 // without a comment whose directory starts below 4 GiB).
 inline std::map<std::string, std::uint16_t> CentralNames(const std::filesystem::path& archive) {

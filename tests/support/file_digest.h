@@ -10,9 +10,15 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kv::test {
+
+inline std::uint32_t Crc32(std::string_view bytes) {
+    return static_cast<std::uint32_t>(
+        crc32(0, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
+}
 
 // What the corpus's expected contents record of a file.
 struct FileDigest {

@@ -68,6 +68,8 @@ int RunCommand(const std::string& command_line, std::string* output) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+std::string Quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
+
 bool HaveProgram(const std::string& name) { return RunCommand("command -v " + name + " >/dev/null") == 0; }
 
 }  // namespace kv::test

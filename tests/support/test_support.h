@@ -32,6 +32,8 @@ std::filesystem::path BinaryDir();
 
 // Runs a shell command line; returns its exit status and fills `output` with what it printed.
 int RunCommand(const std::string& command_line, std::string* output = nullptr);
+// A path in single quotes for a shell command line (the tests' paths hold no quotes).
+std::string Quoted(const std::filesystem::path& path);
 // True when a program of that name is on PATH.
 bool HaveProgram(const std::string& name);
 

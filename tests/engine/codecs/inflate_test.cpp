@@ -11,6 +11,7 @@
 #include "engine/codecs/memory_byte_io.h"
 #include "support/raw_deflate.h"
 #include "support/corpus_manifest.h"
+#include "support/file_digest.h"
 #include "support/test_support.h"
 #include "support/zip_entry_bytes.h"
 
@@ -21,11 +22,6 @@ constexpr std::size_t kChunkSizes[] = {1, 7, 65536};
 
 std::span<const std::uint8_t> Bytes(const std::string& text) {
     return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
-}
-
-std::uint32_t Crc32(const std::string& bytes) {
-    return static_cast<std::uint32_t>(::crc32(0, reinterpret_cast<const Bytef*>(bytes.data()),
-                                               static_cast<uInt>(bytes.size())));
 }
 
 // Keeps what it is given and the size of every write.
@@ -277,7 +273,7 @@ TEST(Inflate, CorpusEntriesMatchTheirChecksums) {
             if (member == expected->members.end()) continue;
             EXPECT_EQ(decoded.result, TDecodeResult::drOk);
             EXPECT_EQ(static_cast<std::int64_t>(decoded.bytes.size()), member->size);
-            EXPECT_EQ(Crc32(decoded.bytes), member->crc32);
+            EXPECT_EQ(test::Crc32(decoded.bytes), member->crc32);
             ++checked[entry.method == 9];
         }
     }

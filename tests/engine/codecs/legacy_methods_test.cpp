@@ -14,6 +14,7 @@
 #include "engine/codecs/unreduce.h"
 #include "engine/codecs/unshrink.h"
 #include "support/corpus_manifest.h"
+#include "support/file_digest.h"
 #include "support/test_support.h"
 #include "support/zip_entry_bytes.h"
 
@@ -30,11 +31,6 @@ TDecodeResult DecodeZipMethod(std::uint16_t method, std::uint16_t flags, TByteSo
     if (method == 1) return Unshrink(source, sink, unpacked_size);
     if (method <= 5) return Unreduce(source, sink, unpacked_size, method - 1);
     return Explode(source, sink, unpacked_size, (flags & 2) != 0, (flags & 4) != 0);
-}
-
-std::uint32_t Crc32(const std::string& bytes) {
-    return static_cast<std::uint32_t>(
-        crc32(0, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
 }
 
 std::vector<ZipEntryBytes> CorpusZipEntries(const std::string& corpus_path) {
@@ -70,7 +66,7 @@ constexpr CorpusSample kCorpusSamples[] = {
     {"zip2/legacy/implode.zip", "zip2/legacy/implode.zip"},
 };
 
-constexpr std::size_t kChunkSizes[] = {1, 7, SIZE_MAX};
+constexpr std::size_t kInputChunkSizes[] = {1, 7, SIZE_MAX};
 
 // Every shrunk, reduced and imploded entry decodes, in any input chunking, to the size and CRC-32 of its
 // central header, and a trusted member list holds a file of that size and CRC-32.
@@ -93,14 +89,14 @@ TEST(LegacyMethods, CorpusEntriesDecodeToTheExpectedFiles) {
                 return m.size == static_cast<std::int64_t>(entry.unpacked_size) && m.crc32 == entry.crc32;
             });
             EXPECT_TRUE(listed);
-            for (const std::size_t chunk : kChunkSizes) {
+            for (const std::size_t chunk : kInputChunkSizes) {
                 SCOPED_TRACE(chunk);
                 TMemorySource source(entry.PackedBytes(), chunk);
                 TStringSink sink;
                 ASSERT_EQ(DecodeZipMethod(entry.method, entry.flags, source, sink, entry.unpacked_size),
                           TDecodeResult::drOk);
                 EXPECT_EQ(sink.Bytes.size(), entry.unpacked_size);
-                EXPECT_EQ(Crc32(sink.Bytes), entry.crc32);
+                EXPECT_EQ(test::Crc32(sink.Bytes), entry.crc32);
             }
         }
     }
@@ -117,7 +113,7 @@ TEST(LegacyMethods, BareStreamsDecodeToTheirTexts) {
     const auto hamlet_256 = CorpusBytes("zip2/legacy/implode_hamlet_256.out");
     const auto hamlet_2048 = CorpusBytes("zip2/legacy/implode_hamlet_2048.out");
     ASSERT_EQ(hamlet_2048.size(), 2048u);
-    for (const std::size_t chunk : kChunkSizes) {
+    for (const std::size_t chunk : kInputChunkSizes) {
         SCOPED_TRACE(chunk);
         {
             const auto packed = CorpusBytes("zip2/legacy/implode_hamlet_256.bin");

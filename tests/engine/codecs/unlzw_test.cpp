@@ -67,7 +67,7 @@ TEST(UnLzw, HandMadeCodeSequences) {
     }
 }
 
-std::string Decode(const std::string& file, TDecodeResult* result = nullptr) {
+std::string DecodeCompressFile(const std::string& file, TDecodeResult* result = nullptr) {
     if (file.size() < 3) return "<no header>";
     const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(file.data()), file.size());
     TMemorySource source(bytes.subspan(3), 100000);
@@ -78,7 +78,7 @@ std::string Decode(const std::string& file, TDecodeResult* result = nullptr) {
 }
 
 // Text, then random bytes that spoil the ratio (compress then clears its table), then text again.
-std::string MixedData(std::size_t size) {
+std::string TextNoiseText(std::size_t size) {
     std::mt19937 random(7);
     std::string data;
     for (int i = 0; data.size() < size / 3; ++i) data += "line " + std::to_string(i * 37 % 1000) + " of the text\n";
@@ -94,11 +94,11 @@ TEST(UnLzw, DecodesWhatCompressWrote) {
     std::string noise(70000, '\0');
     for (char& byte : noise) byte = static_cast<char>(random());
     const std::pair<const char*, std::string> inputs[] = {
-        {"text", MixedData(3000).substr(0, 900)},
+        {"text", TextNoiseText(3000).substr(0, 900)},
         {"random", noise},
         {"empty", ""},
         {"runs", std::string(200000, 'x') + std::string(5000, 'y')},
-        {"mixed, large", MixedData(600000)},
+        {"mixed, large", TextNoiseText(600000)},
     };
     for (const auto& [name, data] : inputs) {
         test::WriteFile(dir / "in", data);
@@ -111,7 +111,7 @@ TEST(UnLzw, DecodesWhatCompressWrote) {
             const std::string command = "compress -f -b " + std::to_string(bits) + " -c " + (dir / "in").string() +
                                         " > " + (dir / "in.Z").string();
             ASSERT_EQ(test::RunCommand(command), 0);
-            EXPECT_TRUE(Decode(test::ReadFile(dir / "in.Z")) == data);
+            EXPECT_TRUE(DecodeCompressFile(test::ReadFile(dir / "in.Z")) == data);
         }
     }
 }
@@ -121,7 +121,7 @@ TEST(UnLzw, DecodesWhatCompressWrote) {
 TEST(UnLzw, DamagedStreamsEndCleanly) {
     if (!test::HaveProgram("compress")) GTEST_SKIP() << "compress is not installed";
     test::TempDir dir;
-    test::WriteFile(dir / "in", MixedData(100000));
+    test::WriteFile(dir / "in", TextNoiseText(100000));
     ASSERT_EQ(test::RunCommand("compress -b 12 -c " + (dir / "in").string() + " > " + (dir / "in.Z").string()), 0);
     const std::string good = test::ReadFile(dir / "in.Z");
     std::mt19937 random(11);
@@ -130,7 +130,7 @@ TEST(UnLzw, DamagedStreamsEndCleanly) {
         std::string bad = good;
         for (int flip = 0; flip < 4; ++flip) bad[3 + random() % (bad.size() - 3)] ^= static_cast<char>(1 << (random() % 8));
         TDecodeResult result = TDecodeResult::drOk;
-        Decode(bad, &result);
+        DecodeCompressFile(bad, &result);
         if (result == TDecodeResult::drDataError) ++errors;
     }
     EXPECT_GT(errors, 0);

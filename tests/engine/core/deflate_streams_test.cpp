@@ -17,7 +17,7 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 // Text-like data that compresses, with some noise so that the deflate stream spans many blocks.
-Bytes SampleData(std::size_t size) {
+Bytes TextWithNoise(std::size_t size) {
     std::mt19937 random(42);
     const char* words[] = {"archive ", "stream ", "deflate ", "kavrel ", "\n", "entry ", "0123 "};
     Bytes data;
@@ -67,7 +67,7 @@ void PrintTo(const ChunkCase& c, std::ostream* os) { *os << "chunk " << c.chunk_
 class DeflateRoundTrip : public ::testing::TestWithParam<ChunkCase> {};
 
 TEST_P(DeflateRoundTrip, InflatesAndLeavesTheSourceRightAfterTheData) {
-    const Bytes data = SampleData(300'000);
+    const Bytes data = TextWithNoise(300'000);
     const Bytes packed = Deflate(data);
     const std::string trailer = "TRAILER-BYTES";
     Bytes archive = {'H', 'E', 'A', 'D'};
@@ -110,7 +110,7 @@ INSTANTIATE_TEST_SUITE_P(ChunkSizes, DeflateRoundTrip,
 TEST(DeflateStreams, EmptyInputAndAllLevelsRoundTrip) {
     for (int level : {0, 1, 6, 9}) {
         for (std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{70'000}}) {
-            const Bytes data = SampleData(size);
+            const Bytes data = TextWithNoise(size);
             const Bytes packed = Deflate(data, level);
             TCustomMemoryStream32 source(packed.data(), static_cast<std::int64_t>(packed.size()));
             TDecompressStream inflate(source, 65536);
@@ -121,7 +121,7 @@ TEST(DeflateStreams, EmptyInputAndAllLevelsRoundTrip) {
 }
 
 TEST(DeflateStreams, CorruptDataEndsWithAnErrorState) {
-    const Bytes data = SampleData(100'000);
+    const Bytes data = TextWithNoise(100'000);
     const Bytes packed = Deflate(data);
 
     // A block of the reserved type 3 is invalid at once.
@@ -149,7 +149,7 @@ TEST(DeflateStreams, CorruptDataEndsWithAnErrorState) {
 }
 
 TEST(DeflateStreams, MissingEndIsTruncatedAlsoAtTheInputLimit) {
-    const Bytes data = SampleData(100'000);
+    const Bytes data = TextWithNoise(100'000);
     Bytes packed = Deflate(data);
     const auto packed_size = static_cast<std::int64_t>(packed.size());
     packed.push_back(0);  // the next entry's first byte
@@ -213,9 +213,9 @@ TEST(DeflateStreams, OutputPendingAfterTheLastInputIsDelivered) {
 TEST(DeflateStreams, RestartServesTheNextStreamAfterAnEndedOrFailedOne) {
     // Three streams back to back as a ZIP holds entries, with headers between them: a good one, a damaged
     // one cut short by its input limit, and another good one.
-    const Bytes first = SampleData(70'000);
-    const Bytes third = SampleData(5'000);
-    Bytes damaged = Deflate(SampleData(40'000));
+    const Bytes first = TextWithNoise(70'000);
+    const Bytes third = TextWithNoise(5'000);
+    Bytes damaged = Deflate(TextWithNoise(40'000));
     damaged[damaged.size() / 2] ^= 0x5A;
     const Bytes header(30, 'H');
     Bytes archive = header;
@@ -250,7 +250,7 @@ TEST(DeflateStreams, RestartServesTheNextStreamAfterAnEndedOrFailedOne) {
 }
 
 TEST(DeflateStreams, EncipheredDataIsDecipheredWhileInflating) {
-    const Bytes data = SampleData(150'000);
+    const Bytes data = TextWithNoise(150'000);
     const std::uint32_t crc = Crc32Of(data.data(), data.size());
     Bytes packed = Deflate(data);
 
@@ -285,7 +285,7 @@ TEST(DeflateStreams, EncipheredDataIsDecipheredWhileInflating) {
 }
 
 TEST(DeflateStreams, CompressStreamEnciphersItsOutput) {
-    const Bytes data = SampleData(200'000);
+    const Bytes data = TextWithNoise(200'000);
     const Bytes plain = Deflate(data, 9);
 
     InitPasswordKeys("pw");
@@ -302,7 +302,7 @@ TEST(DeflateStreams, CompressStreamEnciphersItsOutput) {
 TEST(DeflateStreams, CompressReportsAFailingTarget) {
     TMemoryStream32 small;
     small.SetSizeLimit(1000);
-    const Bytes data = SampleData(1'000'000);
+    const Bytes data = TextWithNoise(1'000'000);
     TCompressStream compress(small, 0);
     EXPECT_LT(compress.Write(data.data(), static_cast<std::int64_t>(data.size())),
               static_cast<std::int64_t>(data.size()));

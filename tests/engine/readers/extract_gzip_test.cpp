@@ -11,6 +11,7 @@
 #include "support/lsb_bit_writer.h"
 #include "support/raw_deflate.h"
 #include "support/single_file_run.h"
+#include "support/file_digest.h"
 #include "support/test_support.h"
 
 namespace kv {
@@ -24,11 +25,6 @@ constexpr std::uint8_t kFlagEncrypted = 0x20;
 
 void PutLE32(std::string& out, std::uint32_t value) {
     for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>(value >> (8 * i)));
-}
-
-std::uint32_t Crc32(const std::string& bytes) {
-    return static_cast<std::uint32_t>(
-        crc32(0, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
 }
 
 struct MemberLayout {
@@ -45,11 +41,11 @@ std::string GzipMember(const std::string& data, const MemberLayout& layout = {})
     member += {'\0', '\x03'};
     if ((layout.flags & kFlagName) != 0) member += layout.name + '\0';
     if ((layout.flags & kFlagHeaderCrc) != 0) {
-        const std::uint32_t crc = Crc32(member) ^ (layout.header_crc_right ? 0 : 0x5A5A);
+        const std::uint32_t crc = test::Crc32(member) ^ (layout.header_crc_right ? 0 : 0x5A5A);
         member += {static_cast<char>(crc), static_cast<char>(crc >> 8)};
     }
     member += test::RawDeflate(data);
-    PutLE32(member, Crc32(data));
+    PutLE32(member, test::Crc32(data));
     PutLE32(member, static_cast<std::uint32_t>(data.size()));
     return member;
 }

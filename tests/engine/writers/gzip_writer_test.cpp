@@ -7,8 +7,6 @@
 namespace kv::test {
 namespace {
 
-std::string Quote(const fs::path& path) { return "'" + path.string() + "'"; }
-
 class SingleFileWriterTest : public WriterTest {
 protected:
     template <class Writer>
@@ -58,8 +56,8 @@ TEST_F(SingleFileWriterTest, PeerToolsUnpackWhatWeWrite) {
         for (const auto& [name, bytes] : inputs) {
             const fs::path packed = dir_ / "out" / (name + (gzip ? ".gz" : ".bz2"));
             std::string output;
-            EXPECT_EQ(RunCommand(std::string(c.Tool) + " -t " + Quote(packed) + " 2>&1", &output), 0) << name << output;
-            ASSERT_EQ(RunCommand(std::string(c.Tool) + " -dc " + Quote(packed), &output), 0) << name;
+            EXPECT_EQ(RunCommand(std::string(c.Tool) + " -t " + Quoted(packed) + " 2>&1", &output), 0) << name << output;
+            ASSERT_EQ(RunCommand(std::string(c.Tool) + " -dc " + Quoted(packed), &output), 0) << name;
             EXPECT_TRUE(output == bytes) << name;
             EXPECT_EQ(fs::last_write_time(packed), fs::last_write_time(dir_ / "src" / name));
             // A GZIP header names the packed file.
@@ -150,7 +148,7 @@ TEST_F(SingleFileWriterTest, MoveDeletesTheInputsWritten) {
     EXPECT_FALSE(fs::exists(dir_ / "src" / "m.txt"));
     if (HaveProgram("gzip")) {
         std::string output;
-        ASSERT_EQ(RunCommand("gzip -dc " + Quote(dir_ / "out" / "m.txt.gz"), &output), 0);
+        ASSERT_EQ(RunCommand("gzip -dc " + Quoted(dir_ / "out" / "m.txt.gz"), &output), 0);
         EXPECT_EQ(output, TextBytes(1000));
     }
 }

@@ -14,8 +14,6 @@
 namespace kv::test {
 namespace {
 
-std::string Quote(const fs::path& path) { return "'" + path.string() + "'"; }
-
 std::vector<TTarMember> Members(const std::string& bytes) {
     TMemoryStream32 stream;
     stream.WriteFull(bytes.data(), static_cast<std::int64_t>(bytes.size()));
@@ -56,7 +54,7 @@ protected:
 
     std::string Gunzip(const fs::path& archive) {
         std::string tar;
-        EXPECT_EQ(RunCommand("gzip -dc " + Quote(archive), &tar), 0);
+        EXPECT_EQ(RunCommand("gzip -dc " + Quoted(archive), &tar), 0);
         return tar;
     }
 };
@@ -213,11 +211,11 @@ TEST_F(TarWriterTest, PeerToolsExtractWhatWeWrite) {
             if (!HaveProgram(tool)) continue;
             SCOPED_TRACE(tool);
             std::string output;
-            ASSERT_EQ(RunCommand(std::string(tool) + (gzip ? " -tzvf " : " -tvf ") + Quote(archive) + " 2>&1", &output), 0)
+            ASSERT_EQ(RunCommand(std::string(tool) + (gzip ? " -tzvf " : " -tvf ") + Quoted(archive) + " 2>&1", &output), 0)
                 << output;
             const fs::path out = dir_ / (std::string(tool) + (gzip ? "-gz" : ""));
             fs::create_directories(out);
-            ASSERT_EQ(RunCommand(std::string(tool) + " -xf " + Quote(archive) + " -C " + Quote(out) + " 2>&1", &output), 0)
+            ASSERT_EQ(RunCommand(std::string(tool) + " -xf " + Quoted(archive) + " -C " + Quoted(out) + " 2>&1", &output), 0)
                 << output;
             for (const auto& [name, bytes] : files) {
                 EXPECT_EQ(ReadFile(out / name), bytes) << name;
@@ -230,7 +228,7 @@ TEST_F(TarWriterTest, PeerToolsExtractWhatWeWrite) {
     }
     if (HaveProgram("gzip")) {
         std::string output;
-        EXPECT_EQ(RunCommand("gzip -t " + Quote(dir_ / "peer.tar.gz") + " 2>&1", &output), 0) << output;
+        EXPECT_EQ(RunCommand("gzip -t " + Quoted(dir_ / "peer.tar.gz") + " 2>&1", &output), 0) << output;
         EXPECT_EQ(Gunzip(dir_ / "peer.tar.gz").size() % 10240, 0u);
     }
 }
@@ -290,7 +288,7 @@ TEST_F(TarWriterTest, ChangesKeepTheOtherMembersByteForByte) {
     EXPECT_EQ(Field(bytes, new_c->DataAt, 7), "newer c");
     if (HaveProgram("tar")) {
         std::string listing;
-        EXPECT_EQ(RunCommand("tar -tf " + Quote(archive), &listing), 0);
+        EXPECT_EQ(RunCommand("tar -tf " + Quoted(archive), &listing), 0);
         EXPECT_NE(listing.find(renamed + "\n"), std::string::npos) << listing;
     }
 }
@@ -302,7 +300,7 @@ TEST_F(TarWriterTest, ArchivesOfGnuTarKeepTheirMembers) {
     WriteFile(dir_ / "src" / long_name, TextBytes(900));
     fs::create_symlink(long_name, dir_ / "src" / "link");
     const fs::path archive = dir_ / "gnu.tar";
-    ASSERT_EQ(RunCommand("tar --format=gnu -cf " + Quote(archive) + " -C " + Quote(dir_ / "src") + " " + long_name + " link"), 0);
+    ASSERT_EQ(RunCommand("tar --format=gnu -cf " + Quoted(archive) + " -C " + Quoted(dir_ / "src") + " " + long_name + " link"), 0);
     const auto before = RawMembers(ReadFile(archive));
     ASSERT_EQ(before.size(), 2u);
 
@@ -314,7 +312,7 @@ TEST_F(TarWriterTest, ArchivesOfGnuTarKeepTheirMembers) {
     EXPECT_EQ(after.at(long_name), before.at(long_name));
     EXPECT_EQ(after.at("link"), before.at("link"));
     std::string listing;
-    ASSERT_EQ(RunCommand("tar -tf " + Quote(archive), &listing), 0);
+    ASSERT_EQ(RunCommand("tar -tf " + Quoted(archive), &listing), 0);
     EXPECT_EQ(listing, long_name + "\nlink\nadd.txt\n");
 }
 

@@ -14,8 +14,6 @@
 namespace kv::test {
 namespace {
 
-std::string Quote(const fs::path& path) { return "'" + path.string() + "'"; }
-
 class ZipWriterTest : public WriterTest {
 protected:
     // Sources: compressible text, noise, a small file, an empty one and one in a subfolder.
@@ -80,11 +78,11 @@ TEST_F(ZipWriterTest, EveryConfigurationPassesPeerToolsAndReadsBack) {
         std::string output;
         const std::string password = *c.Password != '\0' ? std::string(" -P ") + c.Password : "";
         if (HaveProgram("unzip")) {
-            EXPECT_EQ(RunCommand("unzip -t" + password + " " + Quote(archive) + " 2>&1", &output), 0) << output;
+            EXPECT_EQ(RunCommand("unzip -t" + password + " " + Quoted(archive) + " 2>&1", &output), 0) << output;
         }
         if (HaveProgram("7z")) {
             const std::string seven_password = *c.Password != '\0' ? std::string(" -p") + c.Password : "";
-            EXPECT_EQ(RunCommand("7z t" + seven_password + " " + Quote(archive) + " 2>&1", &output), 0) << output;
+            EXPECT_EQ(RunCommand("7z t" + seven_password + " " + Quoted(archive) + " 2>&1", &output), 0) << output;
         }
     }
 }
@@ -114,7 +112,7 @@ TEST_F(ZipWriterTest, ArchivesWithHiddenHeadersCanBeChangedLater) {
     EXPECT_EQ(ExtractAll(archive), expected);
     if (HaveProgram("unzip")) {
         std::string output;
-        EXPECT_EQ(RunCommand("unzip -t " + Quote(archive) + " 2>&1", &output), 0) << output;
+        EXPECT_EQ(RunCommand("unzip -t " + Quoted(archive) + " 2>&1", &output), 0) << output;
     }
 }
 
@@ -199,7 +197,7 @@ TEST_F(ZipWriterTest, ExistingEntriesAreKeptReplacedOrRenamedAsAnswered) {
         }
         if (HaveProgram("unzip")) {
             std::string output;
-            EXPECT_EQ(RunCommand("unzip -t " + Quote(archive) + " 2>&1", &output), 0) << output;
+            EXPECT_EQ(RunCommand("unzip -t " + Quoted(archive) + " 2>&1", &output), 0) << output;
         }
         fs::remove(dir_ / "src" / "a.txt");
     }
@@ -326,7 +324,7 @@ TEST_F(ZipWriterTest, KeptEntriesAndTheStubAreCopiedByteForByte) {
     }
     if (HaveProgram("unzip")) {
         std::string output;
-        EXPECT_EQ(RunCommand("unzip -t " + Quote(archive) + " 2>&1", &output), 0) << output;
+        EXPECT_EQ(RunCommand("unzip -t " + Quoted(archive) + " 2>&1", &output), 0) << output;
     }
 }
 
@@ -559,7 +557,7 @@ TEST_F(ZipWriterTest, CommentsChangeWithoutTouchingTheEntries) {
     }
     if (HaveProgram("unzip")) {
         std::string output;
-        EXPECT_EQ(RunCommand("unzip -t " + Quote(archive) + " 2>&1", &output), 0) << output;
+        EXPECT_EQ(RunCommand("unzip -t " + Quoted(archive) + " 2>&1", &output), 0) << output;
     }
     EXPECT_TRUE(TempFolderEmpty());
 }
@@ -588,7 +586,7 @@ TEST_F(ZipWriterTest, LargeFilesStreamWithEveryMethod) {
         EXPECT_EQ(ArchiveEntries(archive).front().Central.Method, method == cmBZip2 ? 12 : 8);
         if (HaveProgram("unzip")) {
             std::string output;
-            EXPECT_EQ(RunCommand("unzip -t -P pw " + Quote(archive) + " 2>&1", &output), 0) << output;
+            EXPECT_EQ(RunCommand("unzip -t -P pw " + Quoted(archive) + " 2>&1", &output), 0) << output;
         }
     }
 }
