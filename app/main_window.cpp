@@ -12,6 +12,7 @@
 #include <QHeaderView>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QShortcut>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
@@ -24,6 +25,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <set>
 
 #include "app/dialogs/status_window.h"
 #include "app/form_translator.h"
@@ -34,6 +36,7 @@
 #include "app/settings/window_placement.h"
 #include "app/user_dialogs.h"
 #include "engine/core/text_case.h"
+#include "facade/views/arc_list_item.h"
 #include "facade/views/arc_list_view.h"
 #include "facade/views/arc_tree_view.h"
 #include "platform/paths.h"
@@ -100,7 +103,6 @@ void TfrmKavrelMain::CreateActions() {
     for (const TActionDef& def : MainWindowActions()) {
         auto* action = new QAction(Str(std::string(def.Name)), this);
         action->setObjectName(Str(std::string(def.Name)));
-        if (!def.Shortcut.empty()) action->setShortcut(QKeySequence(Str(std::string(def.Shortcut))));
         actions_[std::string(def.Name)] = action;
         categories_[std::string(def.Name)] = def.Category;
     }
@@ -173,8 +175,24 @@ void TfrmKavrelMain::CreateViews() {
         const std::string translated = lang_.GetText("kvList", key.toStdString());
         if (!translated.empty() && translated != TLangEngine::kMissing) text = Str(translated);
     };
-    kvList_->OnSelInfo = [this](QObject*) { ShowSelectionInfo(); };
+    kvList_->OnSelInfo = [this](QObject*) {
+        if (!selecting_rows_) ShowSelectionInfo();
+    };
     connect(kvList_, &QAbstractItemView::doubleClicked, this, [this] { ListDoubleClicked(); });
+    connect(kvList_, &QAbstractItemView::clicked, this, [this] {
+        if (single_click_) ListDoubleClicked();
+    });
+    connect(kvList_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (!selecting_rows_) EnableEntryActions();
+    });
+    // Enter opens like a double click; Delete deletes the selection.
+    for (const QKeySequence& key : {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)})
+        connect(new QShortcut(key, kvList_, nullptr, nullptr, Qt::WidgetShortcut), &QShortcut::activated, this,
+                [this] { ListDoubleClicked(); });
+    connect(new QShortcut(QKeySequence::Delete, kvList_, nullptr, nullptr, Qt::WidgetShortcut), &QShortcut::activated,
+            this, [this] {
+                if (Action("aActDel")->isEnabled()) aActDelExecute();
+            });
 
     log_dock_ = new QDockWidget("Log", this);
     log_dock_->setObjectName("pnlLog");
@@ -223,6 +241,7 @@ void TfrmKavrelMain::LoadSettings() {
     open_folder_ = settings_.ReadString("Directories", "Open", QDir::homePath().toStdString());
     extract_folder_ = settings_.ReadString("Directories", "Extract", QDir::homePath().toStdString());
     temp_folder_ = platform::IncludeTrailingDelimiter(settings_.ReadString("Directories", "Temp", QDir::tempPath().toStdString()));
+    single_click_ = settings_.ReadBool("Visual", "SingleClick", false);
     if (settings_.ReadBool("Settings", "SysTemp", true)) temp_folder_ = platform::IncludeTrailingDelimiter(QDir::tempPath().toStdString());
     opt_zip_dirs_ = settings_.ReadBool("Settings", "optZipDirs", false);
     opt_overwrite_ = settings_.ReadBool("Settings", "optOverwrite", true);
@@ -253,8 +272,8 @@ void TfrmKavrelMain::LoadSettings() {
     log_dock_->setVisible(log == 1 || log == 3);
     log_dock_->setFloating(log >= 2);
     menuBar()->setVisible(settings_.ReadBool("Toolbar", "kvMainMenu", true));
-    if (!settings_.ReadBool("Settings", "Hotkeys", true))
-        for (auto& [name, action] : actions_) action->setShortcut({});
+    hotkeys_ = settings_.ReadBool("Settings", "Hotkeys", true);
+    AssignShortcuts();
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     const TWindowPlacement placement =
         ReadWindowPlacement(settings_, "Position", x(), y(), screen.width(), screen.height());
@@ -401,7 +420,7 @@ void TfrmKavrelMain::CloseArchive() {
     setWindowTitle("Kavrel");
 }
 
-void TfrmKavrelMain::EnableItems() {
+TArchiveAbilities TfrmKavrelMain::Abilities() const {
     TArchiveAbilities archive;
     archive.Attached = kvArcMain_.ArcOpen();
     archive.Readable = kvArcMain_.IsArcDecompressable();
@@ -410,10 +429,41 @@ void TfrmKavrelMain::EnableItems() {
     archive.Spannable = kvArcMain_.IsArcSpannable();
     archive.Empty = kvArcMain_.Entries().empty();
     archive.Type = kvArcMain_.ArcType();
+    return archive;
+}
+
+void TfrmKavrelMain::EnableItems() {
+    const TArchiveAbilities archive = Abilities();
     for (auto& [name, action] : actions_) {
         const TActionCategory category = categories_[name];
         if (category == acInstall) continue;
         action->setEnabled(CategoryEnabled(category, archive) || (name == "aActAdd" && AddEnabledAlone(archive)));
+    }
+    EnableEntryActions();
+    AssignShortcuts();
+}
+
+void TfrmKavrelMain::EnableEntryActions() {
+    bool real_entry = false;
+    for (const std::int64_t row : kvList_->SelectedItemIndexes()) {
+        const facade::TRowKind kind = facade::RowKindOf(kvList_->ArcItems()[static_cast<std::size_t>(row)]);
+        if (kind == facade::TRowKind::File || kind == facade::TRowKind::FolderEntry) {
+            real_entry = true;
+            break;
+        }
+    }
+    const bool readable = CategoryEnabled(acReadable, Abilities());
+    for (const char* name : {"aActRen", "aActView", "aActOpen"}) Action(name)->setEnabled(readable && real_entry);
+}
+
+void TfrmKavrelMain::AssignShortcuts() {
+    std::set<QString> taken;
+    for (const TActionDef& def : MainWindowActions()) {
+        QAction* action = Action(std::string(def.Name));
+        const QString key = Str(std::string(def.Shortcut));
+        const bool free = !taken.contains(key);
+        if (action->isEnabled() && !key.isEmpty()) taken.insert(key);
+        action->setShortcut(hotkeys_ && (free || !action->isEnabled()) ? QKeySequence(key) : QKeySequence());
     }
 }
 
@@ -534,7 +584,11 @@ void TfrmKavrelMain::SelectRows(int how) {
     const QItemSelection all(model->index(0, 0), model->index(model->rowCount() - 1, model->columnCount() - 1));
     static constexpr std::array<QItemSelectionModel::SelectionFlags, 3> kFlags = {
         QItemSelectionModel::Select, QItemSelectionModel::Deselect, QItemSelectionModel::Toggle};
+    selecting_rows_ = true;
     selection->select(all, kFlags[how] | QItemSelectionModel::Rows);
+    selecting_rows_ = false;
+    EnableEntryActions();
+    ShowSelectionInfo();
 }
 
 void TfrmKavrelMain::aOptExplorerExecute() {
@@ -546,13 +600,14 @@ void TfrmKavrelMain::aOptExplorerExecute() {
 void TfrmKavrelMain::ListDoubleClicked() {
     const std::vector<std::int64_t> rows = kvList_->SelectedItemIndexes();
     if (rows.empty()) return;
-    const facade::TArcEntry& row = *kvList_->ArcItems()[rows.front()].Entry;
-    if (kvArcMain_.ExplorerStyle() && row.Comment == "spUpDir") {
-        kvList_->FolderUp();
-    } else if (kvArcMain_.ExplorerStyle() && row.Comment == "spDir") {
-        kvArcMain_.SetDirFilter(kvArcMain_.DirFilter() + row.FileName + platform::kPathDelim);
-    } else {
-        aActOpenExecute();
+    const facade::TArcListItem& row = kvList_->ArcItems()[static_cast<std::size_t>(rows.front())];
+    switch (facade::RowKindOf(row)) {
+        case facade::TRowKind::UpDir: kvList_->FolderUp(); break;
+        case facade::TRowKind::SubDir:
+            kvArcMain_.SetDirFilter(kvArcMain_.DirFilter() + row.Entry->FileName + platform::kPathDelim);
+            break;
+        default:
+            if (Action("aActOpen")->isEnabled()) aActOpenExecute();
     }
 }
 

@@ -80,6 +80,11 @@ private:
     void LoadSettings();
     void SaveSettings();
     void SetStatusPanels(int count);
+    // Each shortcut goes to the first enabled action that has it, as actions sharing one take turns.
+    void AssignShortcuts();
+    // Open, view and rename need a real entry among the selected rows.
+    void EnableEntryActions();
+    TArchiveAbilities Abilities() const;
     void Log(const QString& text);
 
     // Commands.
@@ -135,6 +140,9 @@ private:
     bool crc_cancel_ = false;
     int operation_errors_ = 0;  // CRC errors and error messages of the running operation
     bool reused_window_ = false;
+    bool hotkeys_ = true;
+    bool single_click_ = false;  // a click in the list acts as a double click
+    bool selecting_rows_ = false;  // the select-all commands mute the selection handlers
 };
 
 }  // namespace kv::app

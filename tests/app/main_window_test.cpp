@@ -146,6 +146,56 @@ private slots:
         QVERIFY2(window.LogText().contains("the test passed"), qPrintable(window.LogText()));
     }
 
+    // The list's keys, the actions that need a real entry, and Ctrl+U, which deselects with an archive open
+    // and is the UU-encode command's without one.
+    void KeysAndSelectionDriveTheList() {
+        if (QStandardPaths::findExecutable("zip").isEmpty()) QSKIP("zip is not installed");
+        const auto ui = Open();
+        QVERIFY(ui);
+        TfrmKavrelMain& window = *ui->window;
+        QCOMPARE(window.Action("aExtUUEnc")->shortcut(), QKeySequence("Ctrl+U"));
+        QVERIFY(window.OpenArchive(MakeZip().string()));
+        QVERIFY(window.Action("aExtUUEnc")->shortcut().isEmpty());
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        facade::TArcListView& list = window.kvList();
+        const auto select = [&](int row) {
+            list.setCurrentIndex(list.model()->index(row, 0));
+            list.selectionModel()->select(list.model()->index(row, 0),
+                                          QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        };
+        QVERIFY(!window.Action("aActOpen")->isEnabled());
+
+        window.Action("aEdSelAll")->trigger();
+        QCOMPARE(list.SelectedItemIndexes().size(), std::size_t{3});
+        QVERIFY(window.Action("aActOpen")->isEnabled());
+        QTest::keyClick(&window, Qt::Key_U, Qt::ControlModifier);
+        QVERIFY(list.SelectedItemIndexes().empty());
+        QVERIFY(!window.Action("aActOpen")->isEnabled());
+
+        select(0);  // the docs folder: no entry of its own
+        QVERIFY(!window.Action("aActOpen")->isEnabled());
+        list.setFocus();
+        QTest::keyClick(&list, Qt::Key_Return);
+        QCOMPARE(window.kvArcMain().DirFilter(), std::string("docs/"));
+        QCOMPARE(list.model()->rowCount(), 3);  // ".." and two files
+        select(1);
+        QVERIFY(window.Action("aActOpen")->isEnabled());
+        select(0);  // ".."
+        QVERIFY(!window.Action("aActOpen")->isEnabled());
+        QTest::keyClick(&list, Qt::Key_Return);
+        QCOMPARE(window.kvArcMain().DirFilter(), std::string());
+
+        ui->dialogs->answers = {QMessageBox::Yes};
+        select(1);
+        QTest::keyClick(&list, Qt::Key_Delete);
+        QCOMPARE(ui->dialogs->asked.size(), 1);
+        QCOMPARE(window.kvArcMain().ArcEntryCount(), 3);
+
+        window.CloseArchive();
+        QCOMPARE(window.Action("aExtUUEnc")->shortcut(), QKeySequence("Ctrl+U"));
+    }
+
     void AnotherLanguageTranslatesTheOpenWindow() {
         const auto ui = Open();
         QVERIFY(ui);
