@@ -17,6 +17,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSplitter>
 #include <QStatusBar>
@@ -376,7 +377,9 @@ void TfrmKavrelMain::ExtractFirstToTemp() {
     kvArcMain_.FileSpec = {"*.*"};
     kvArcMain_.ExtDir = temp_folder_;
     panels_[0]->setText(FormatText(Msg("msgExtracting"), {Str(entry)}));
+    nested_extraction_ = true;
     kvArcMain_.Extract();
+    nested_extraction_ = false;
     // The reader names the file it wrote: a TAR's name keeps or gains ".tar".
     for (const std::string& written : kvArcMain_.ProcessedFiles()) {
         const std::string path = temp_folder_ + fs::path(written).filename().string();
@@ -634,13 +637,27 @@ void TfrmKavrelMain::ShowTotals() {
 void TfrmKavrelMain::kvArcMainBegin() {
     DisableAll();
     crc_cancel_ = false;
+    // An extraction that opening runs, or one inside another operation, shows its progress in the status bar.
+    if (nested_extraction_ || status_window_) {
+        SetStatusPanels(1);
+        if (!status_progress_) {
+            status_progress_ = new QProgressBar(statusBar());
+            status_progress_->setObjectName("sbProgress");
+            statusBar()->addPermanentWidget(status_progress_, 1);
+        }
+        status_progress_->setValue(0);
+        status_progress_->show();
+        return;
+    }
     status_window_ = std::make_unique<TfrmStatus>(this, [this] { kvArcMain_.Cancel(); });
     TranslateForm(lang_, *status_window_);
     status_window_->show();
 }
 
 void TfrmKavrelMain::kvArcMainProgress(int by_file, int by_archive, const std::string& file_name) {
-    if (status_window_) {
+    if (status_progress_ && status_progress_->isVisible()) {
+        status_progress_->setValue(by_archive);
+    } else if (status_window_) {
         static constexpr std::array<const char*, 4> kHeaders = {"cptnExtracting", "cptnExtracting", "cptnAdding",
                                                                 "cptnDeleting"};
         status_window_->SetHeader(Str(lang_.GetText("frmStatus", kHeaders[kvArcMain_.Status()])));
@@ -651,7 +668,12 @@ void TfrmKavrelMain::kvArcMainProgress(int by_file, int by_archive, const std::s
 }
 
 void TfrmKavrelMain::kvArcMainEnd() {
-    status_window_.reset();
+    if (status_progress_ && status_progress_->isVisible()) {
+        status_progress_->hide();
+        SetStatusPanels(3);
+    } else {
+        status_window_.reset();
+    }
     if (settings_.ReadBool("Settings", "RemoveTempFiles", true) && kvArcMain_.ExtDir.find(temp_folder_) != std::string::npos) {
         for (const std::string& file : kvArcMain_.ProcessedFiles()) {
             const std::string path = temp_folder_ + file;

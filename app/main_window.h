@@ -14,6 +14,7 @@
 class QAction;
 class QLabel;
 class QPlainTextEdit;
+class QProgressBar;
 class QDockWidget;
 class QSplitter;
 class QToolBar;
@@ -128,6 +129,7 @@ private:
     std::map<std::string, QAction*> actions_;
     std::map<std::string, TActionCategory> categories_;
     std::unique_ptr<TfrmStatus> status_window_;
+    QProgressBar* status_progress_ = nullptr;
 
     std::string temp_folder_;
     std::string open_folder_;
@@ -141,6 +143,7 @@ private:
     int operation_errors_ = 0;  // CRC errors and error messages of the running operation
     bool reused_window_ = false;
     bool hotkeys_ = true;
+    bool nested_extraction_ = false;  // opening runs an extraction: its progress goes to the status bar
     bool single_click_ = false;  // a click in the list acts as a double click
     bool selecting_rows_ = false;  // the select-all commands mute the selection handlers
 };

@@ -3,6 +3,7 @@
 // a second start of the real program hands its command line over.
 #include <QAction>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -144,6 +145,27 @@ private slots:
 
         window.Action("aActTest")->trigger();
         QVERIFY2(window.LogText().contains("the test passed"), qPrintable(window.LogText()));
+    }
+
+    // A .tar.gz opens as the TAR it holds; the unpacking shows its progress in the status bar.
+    void ACompressedTarOpensAsItsTar() {
+        if (QStandardPaths::findExecutable("tar").isEmpty()) QSKIP("tar is not installed");
+        const auto ui = Open();
+        QVERIFY(ui);
+        TfrmKavrelMain& window = *ui->window;
+        WriteText(Work() / "tree" / "docs" / "c.txt", "charlie\n");
+        WriteText(Work() / "tree" / "a.txt", "alpha\n");
+        const fs::path archive = Work() / "site.tar.gz";
+        QProcess tar;
+        tar.start("tar", {"-czf", QString::fromStdString(archive.string()), "-C", QString::fromStdString((Work() / "tree").string()), "."});
+        QVERIFY(tar.waitForFinished() && tar.exitCode() == 0);
+
+        QVERIFY(window.OpenArchive(archive.string()));
+        QCOMPARE(window.kvArcMain().ArcType(), atTar);
+        QCOMPARE(window.kvArcMain().ArcEntryCount(), 2);  // the files; folders are not counted
+        const auto* progress = window.findChild<QProgressBar*>("sbProgress");
+        QVERIFY(progress && !progress->isVisible());
+        QVERIFY(!window.StatusPanelText(2).isEmpty());
     }
 
     // The list's keys, the actions that need a real entry, and Ctrl+U, which deselects with an archive open
