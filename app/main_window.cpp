@@ -6,6 +6,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QDockWidget>
+#include <QDrag>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -28,6 +29,7 @@
 #include <filesystem>
 #include <set>
 
+#include "app/deferred_file_drag.h"
 #include "app/dialogs/status_window.h"
 #include "app/form_translator.h"
 #include "app/format_text.h"
@@ -83,6 +85,7 @@ TfrmKavrelMain::~TfrmKavrelMain() {
     // being taken down.
     kvList_->OnSelInfo = nullptr;
     kvList_->OnMsgString = nullptr;
+    kvList_->OnStartDrag = nullptr;
     kvList_->SetkvComp(nullptr);
     kvTree_->SetkvComp(nullptr);
 }
@@ -176,6 +179,11 @@ void TfrmKavrelMain::CreateViews() {
         const std::string translated = lang_.GetText("kvList", key.toStdString());
         if (!translated.empty() && translated != TLangEngine::kMissing) text = Str(translated);
     };
+    kvList_->OnStartDrag = [this](QObject*) {
+        auto* drag = new QDrag(this);
+        drag->setMimeData(SelectionDragData().release());
+        drag->exec(Qt::MoveAction | Qt::CopyAction, Qt::MoveAction);
+    };
     kvList_->OnSelInfo = [this](QObject*) {
         if (!selecting_rows_) ShowSelectionInfo();
     };
@@ -242,8 +250,11 @@ void TfrmKavrelMain::LoadSettings() {
     open_folder_ = settings_.ReadString("Directories", "Open", QDir::homePath().toStdString());
     extract_folder_ = settings_.ReadString("Directories", "Extract", QDir::homePath().toStdString());
     temp_folder_ = platform::IncludeTrailingDelimiter(settings_.ReadString("Directories", "Temp", QDir::tempPath().toStdString()));
-    single_click_ = settings_.ReadBool("Visual", "SingleClick", false);
     if (settings_.ReadBool("Settings", "SysTemp", true)) temp_folder_ = platform::IncludeTrailingDelimiter(QDir::tempPath().toStdString());
+    // A chosen temporary folder that is not there yet is made; the operations report it if that fails.
+    std::error_code no_folder;
+    fs::create_directories(temp_folder_, no_folder);
+    single_click_ = settings_.ReadBool("Visual", "SingleClick", false);
     opt_zip_dirs_ = settings_.ReadBool("Settings", "optZipDirs", false);
     opt_overwrite_ = settings_.ReadBool("Settings", "optOverwrite", true);
     opt_update_ = settings_.ReadBool("Settings", "optUpdate", false);
@@ -410,9 +421,14 @@ bool TfrmKavrelMain::CreateArchive(const std::string& file_name, TArcType type) 
 }
 
 void TfrmKavrelMain::CloseArchive() {
+    // Folders that extraction made for the files go with them once empty.
+    const fs::path temp = fs::path(temp_folder_).parent_path();
     for (const std::string& file : temp_files_) {
         std::error_code error;
         fs::remove(file, error);
+        for (fs::path folder = fs::path(file).parent_path(); folder.string().size() > temp.string().size();
+             folder = folder.parent_path())
+            if (!fs::remove(folder, error)) break;
     }
     temp_files_.clear();
     SetStatusPanels(1);
@@ -612,6 +628,24 @@ void TfrmKavrelMain::ListDoubleClicked() {
         default:
             if (Action("aActOpen")->isEnabled()) aActOpenExecute();
     }
+}
+
+std::unique_ptr<QMimeData> TfrmKavrelMain::SelectionDragData() {
+    std::vector<std::string> names;
+    kvList_->GetSelectionNames(names, false);
+    QList<QUrl> files;
+    for (std::string& name : names) {
+        while (!name.empty() && name.back() == platform::kPathDelim) name.pop_back();
+        files << QUrl::fromLocalFile(Str(temp_folder_ + name));
+    }
+    return std::make_unique<TDeferredFileDrag>(files, [this] {
+        kvArcMain_.ActionMode = facade::amSelected;
+        kvArcMain_.ExtOptions = {facade::eoDirNames, facade::eoOverWrite};
+        kvArcMain_.ExtDir = temp_folder_;
+        crc_cancel_ = false;
+        kvArcMain_.Extract();
+        return !crc_cancel_;
+    });
 }
 
 void TfrmKavrelMain::ShowSelectionInfo() {

@@ -13,6 +13,7 @@
 
 class QAction;
 class QLabel;
+class QMimeData;
 class QPlainTextEdit;
 class QProgressBar;
 class QDockWidget;
@@ -63,6 +64,10 @@ public:
     QAction* Action(const std::string& name) const;
     QString LogText() const;
     QString StatusPanelText(int panel) const;
+
+    // What dragging the selected rows out carries: the files they become in the temporary folder, extracted
+    // when the drop target asks for them.
+    std::unique_ptr<QMimeData> SelectionDragData();
 
     // The language's text of a message key, as shown.
     QString Msg(const std::string& key) const;

@@ -31,6 +31,10 @@ QVariant TArcListModel::data(const QModelIndex& index, int role) const {
     }
 }
 
+Qt::ItemFlags TArcListModel::flags(const QModelIndex& index) const {
+    return QAbstractTableModel::flags(index) | (index.isValid() ? Qt::ItemIsDragEnabled : Qt::NoItemFlags);
+}
+
 QVariant TArcListModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || section < 0 || section >= columnCount()) return {};
     if (role == Qt::DisplayRole) return captions_[section];

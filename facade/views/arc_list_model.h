@@ -21,6 +21,8 @@ public:
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    // Rows can be dragged out (the owner of the view decides what a drag carries).
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
 
     void SetCaption(int column, const QString& caption);
     // Runs `change` of the rows as a reset of the whole list.

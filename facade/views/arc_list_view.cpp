@@ -33,11 +33,16 @@ TArcListView::TArcListView(QWidget* parent) : QTreeView(parent), model_(new TArc
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setDragEnabled(true);
     header()->setSectionsMovable(true);
     header()->setSectionsClickable(true);
     header()->setStretchLastSection(false);
     for (std::size_t i = 0; i < kListColumns.size(); ++i) setColumnWidth(static_cast<int>(i), kListColumns[i].Width);
     connect(header(), &QHeaderView::sectionClicked, this, &TArcListView::ColumnClick);
+}
+
+void TArcListView::startDrag(Qt::DropActions) {
+    if (OnStartDrag && selectionModel()->hasSelection()) OnStartDrag(this);
 }
 
 // The model reads the rows, which go before the Qt base class does; the view lets go of it first.

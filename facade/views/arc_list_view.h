@@ -66,10 +66,13 @@ public:
 
     TkvViewNotifyEvent OnSelInfo;
     TkvMsgStringEvent OnMsgString;
+    // The mouse dragged selected rows; without a handler nothing is dragged.
+    TkvViewNotifyEvent OnStartDrag;
 
 protected:
     void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    void startDrag(Qt::DropActions supported) override;
 
 private:
     // The owner's translation of a caption key, or `current` when it has none.

@@ -3,6 +3,7 @@
 // a second start of the real program hands its command line over.
 #include <QAction>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QProcess>
 #include <QStandardPaths>
@@ -67,11 +68,18 @@ private:
         std::unique_ptr<TLangEngine> lang;
         test::TScriptedDialogs* dialogs = nullptr;
         std::unique_ptr<TfrmKavrelMain> window;
+        // Closed as a user closes it: the settings are saved and the temporary files go.
+        ~TWindow() {
+            if (window) window->close();
+        }
     };
 
-    std::unique_ptr<TWindow> Open(const std::string& language = "english.ini") {
+    std::unique_ptr<TWindow> Open(const std::string& language = "english.ini", const fs::path& temp = {}) {
         auto made = std::make_unique<TWindow>();
         made->settings.WriteString("Settings", "Language-Ini", kProgramFolder + "languages/" + language);
+        // The window's temporary files stay in the test's folder.
+        made->settings.WriteBool("Settings", "SysTemp", false);
+        made->settings.WriteString("Directories", "Temp", (temp.empty() ? Work() / "temp" : temp).string());
         made->settings.WriteBool("Settings", "optOverwrite", false);
         made->settings.WriteBool("Settings", "optZipDirs", true);
         std::string error;
@@ -134,7 +142,7 @@ private slots:
         WriteText(extra, "echo\n");
         dialogs.files = {QString::fromStdString(extra.string())};
         window.Action("aActAdd")->trigger();
-        QCOMPARE(window.kvArcMain().ArcEntryCount(), 5);
+        QVERIFY2(window.kvArcMain().ArcEntryCount() == 5, qPrintable(window.LogText()));
 
         // Row 0 is the docs folder; row 1 a file at the top.
         dialogs.answers = {QMessageBox::Yes};
@@ -216,6 +224,32 @@ private slots:
 
         window.CloseArchive();
         QCOMPARE(window.Action("aExtUUEnc")->shortcut(), QKeySequence("Ctrl+U"));
+    }
+
+    // Dragging rows out names their files in the temporary folder; they are extracted only when the drop
+    // target asks for them.
+    void DraggedRowsBecomeFilesWhenDropped() {
+        if (QStandardPaths::findExecutable("zip").isEmpty()) QSKIP("zip is not installed");
+        const fs::path temp = Work() / "drag-temp";
+        fs::create_directories(temp);
+        const auto ui = Open("english.ini", temp);
+        QVERIFY(ui);
+        TfrmKavrelMain& window = *ui->window;
+        QVERIFY(window.OpenArchive(MakeZip().string()));
+        window.Action("aEdSelAll")->trigger();  // the docs folder and two files
+
+        const std::unique_ptr<QMimeData> drag = window.SelectionDragData();
+        QVERIFY(drag->hasUrls());
+        QVERIFY(!fs::exists(temp / "a.txt"));
+        QStringList dropped;
+        for (const QUrl& url : drag->urls()) dropped << url.toLocalFile();
+        dropped.sort();
+        const QString base = QString::fromStdString(temp.string());
+        QCOMPARE(dropped, QStringList({base + "/a.txt", base + "/b.txt", base + "/docs"}));
+        QCOMPARE(ReadText(temp / "a.txt"), std::string("alpha\n"));
+        QCOMPARE(ReadText(temp / "docs" / "d.txt"), std::string("delta\n"));
+        window.CloseArchive();  // what was left in the temporary folder goes
+        QVERIFY(fs::is_empty(temp));
     }
 
     void AnotherLanguageTranslatesTheOpenWindow() {
