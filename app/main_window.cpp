@@ -119,13 +119,8 @@ void TfrmKavrelMain::CreateActions() {
     on("aExit", [this] { close(); });
     on("aActAdd", [this] { aActAddExecute(); });
     on("aActExt", [this] { aActExtExecute(); });
-    on("aExtFName", [this] {
-        const fs::path archive(kvArcMain_.ArcFilename());
-        ExtractTo(platform::IncludeTrailingDelimiter((archive.parent_path() / archive.stem()).string()), facade::amAll);
-    });
-    on("aExtSame", [this] {
-        ExtractTo(platform::IncludeTrailingDelimiter(fs::path(kvArcMain_.ArcFilename()).parent_path().string()), facade::amAll);
-    });
+    on("aExtFName", [this] { ExtractTo(NamedSubfolder(), facade::amAll); });
+    on("aExtSame", [this] { ExtractTo(ArchiveFolder(), facade::amAll); });
     on("aActDel", [this] { aActDelExecute(); });
     on("aActTest", [this] { aActTestExecute(); });
     on("aActOpen", [this] { aActOpenExecute(); });
@@ -369,6 +364,7 @@ bool TfrmKavrelMain::OpenArchive(const std::string& file_name) {
     panels_[0]->setText(fontMetrics().elidedText(Str(file_name), Qt::ElideMiddle, 205));
     panels_[0]->setToolTip(Str(file_name));
     open_folder_ = fs::path(file_name).parent_path().string();
+    InitExtraMenus();
     const TArcType type = kvArcMain_.ArcType();
     const bool gzip = type == atGZip || type == atBz2;
     if (gzip && settings_.ReadBool("Settings", "OpenNestedTar", true) && kvArcMain_.Entries().size() == 1) {
@@ -378,6 +374,22 @@ bool TfrmKavrelMain::OpenArchive(const std::string& file_name) {
     EnableAll();
     Action("aActInstall")->setEnabled(kvArcMain_.IsArcInstallable());
     return true;
+}
+
+std::string TfrmKavrelMain::ArchiveFolder() const {
+    return platform::IncludeTrailingDelimiter(fs::path(kvArcMain_.ArcFilename()).parent_path().string());
+}
+
+std::string TfrmKavrelMain::NamedSubfolder() const {
+    return platform::IncludeTrailingDelimiter(ArchiveFolder() + fs::path(kvArcMain_.ArcFilename()).stem().string());
+}
+
+void TfrmKavrelMain::InitExtraMenus() {
+    const auto caption = [this](const std::string& folder) {
+        return Msg("msgMenuExtToSubfolder") + " " + Str(folder).replace("&", "&&");
+    };
+    Action("aExtFName")->setText(caption(NamedSubfolder()));
+    Action("aExtSame")->setText(caption(ArchiveFolder()));
 }
 
 void TfrmKavrelMain::ExtractFirstToTemp() {
@@ -414,6 +426,7 @@ bool TfrmKavrelMain::CreateArchive(const std::string& file_name, TArcType type) 
     EnableItems();
     Action("aActInstall")->setEnabled(false);
     open_folder_ = fs::path(name).parent_path().string();
+    InitExtraMenus();
     archive_name_ = fs::path(name).filename().string();
     setWindowTitle("Kavrel - " + Str(archive_name_));
     panels_[0]->setText(Str(name));
@@ -431,6 +444,8 @@ void TfrmKavrelMain::CloseArchive() {
             if (!fs::remove(folder, error)) break;
     }
     temp_files_.clear();
+    for (const char* name : {"aExtFName", "aExtSame"})
+        if (const std::optional<std::string> caption = lang_.FormText("frmKavrelMain", name)) Action(name)->setText(Str(*caption));
     SetStatusPanels(1);
     kvArcMain_.Close();
     EnableItems();

@@ -107,6 +107,12 @@ private:
     void aOptExplorerExecute();
     void AddFiles(const QStringList& files);
     void ExtractFirstToTemp();
+    // Where the extract-to commands extract: the archive's folder, or a folder in it named after the archive
+    // without its last extension.
+    std::string ArchiveFolder() const;
+    std::string NamedSubfolder() const;
+    // The extract-to commands show their folders.
+    void InitExtraMenus();
     void ShowSelectionInfo();
     void ShowTotals();
     void ListDoubleClicked();

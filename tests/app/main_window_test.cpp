@@ -108,9 +108,11 @@ private slots:
         QVERIFY(window.StatusPanelText(2).contains("4"));
         window.kvArcMain().SetDirFilter("docs/");
         QCOMPARE(window.kvList().model()->rowCount(), 3);  // ".." and two files
+        QCOMPARE(window.Action("aExtFName")->text(), "Extract to " + QString::fromStdString((Work() / "sample/").string()));
         const QString shot = QString(KV_BINARY_DIR) + "/kavrel-main-window.png";
         QVERIFY(window.grab().save(shot));
         window.CloseArchive();
+        QCOMPARE(window.Action("aExtFName")->text(), QString("Extract to a folder named after the archive"));
         QVERIFY(!window.Action("aActExt")->isEnabled());
         QVERIFY(window.Action("aArcOpen")->isEnabled());
     }
