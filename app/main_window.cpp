@@ -15,6 +15,7 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPlainTextEdit>
@@ -146,7 +147,17 @@ void TfrmKavrelMain::CreateMenus() {
     };
     menu("mnuFile", {"aArcNew", "aArcOpen", "aArcClose", "-", "aExit"});
     menu("mnuActions", {"aActAdd", "aActExt", "aExtFName", "aExtSame", "aActDel", "-", "aActOpen", "aActTest"});
-    menu("mnuEdit", {"aEdSelAll", "aEdDeSelAll", "aEdInvert"});
+    menu("mnuEdit", {"aEdSelAll", "aEdDeSelAll", "aEdInvert", "-"});
+    // Sorting by a column as a click on its header would.
+    QMenu* sort = menuBar()->findChild<QMenu*>("mnuEdit")->addMenu("mnuSort");
+    sort->setObjectName("mnuSort");
+    static constexpr std::array kSortItems = {"mnuSortName", "mnuSortExt",  "mnuSortSize", "mnuSortPacked",
+                                              "mnuSortRatio", "mnuSortDate", "mnuSortPath"};
+    for (std::size_t column = 0; column < kSortItems.size(); ++column) {
+        QAction* item = sort->addAction(kSortItems[column]);
+        item->setObjectName(kSortItems[column]);
+        connect(item, &QAction::triggered, this, [this, column] { kvList_->ColumnClick(static_cast<int>(column)); });
+    }
     menu("mnuOptions", {"aOptTool", "aOptStatus", "aOptLog", "aOptReuse", "aOptExplorer"});
 }
 
@@ -278,6 +289,14 @@ void TfrmKavrelMain::LoadSettings() {
     Action("aOptLog")->setChecked(log == 1 || log == 3);
     log_dock_->setVisible(log == 1 || log == 3);
     log_dock_->setFloating(log >= 2);
+    if (log_dock_->isFloating()) {
+        log_dock_->setGeometry(settings_.ReadInteger("Log", "tbLogLeft", 1), settings_.ReadInteger("Log", "tbLogTop", 1),
+                               settings_.ReadInteger("Log", "tbLogWidth", 500), settings_.ReadInteger("Log", "tbLogHeight", 87));
+    } else {
+        // Docked, the stored height is the log's own plus its title's 20 pixels.
+        resizeDocks({log_dock_}, {std::max(settings_.ReadInteger("Log", "tbLogHeight", 66) - 20, log_dock_->minimumSizeHint().height())},
+                    Qt::Vertical);
+    }
     menuBar()->setVisible(settings_.ReadBool("Toolbar", "kvMainMenu", true));
     hotkeys_ = settings_.ReadBool("Settings", "Hotkeys", true);
     AssignShortcuts();
@@ -298,6 +317,14 @@ void TfrmKavrelMain::SaveSettings() {
     settings_.WriteBool("Toolbar", "sbVisible", statusBar()->isVisible());
     settings_.WriteBool("Toolbar", "LogVisible", log_dock_->isVisible());
     settings_.WriteInteger("Log", "tbLogVisible", (log_dock_->isFloating() ? 2 : 0) + (log_dock_->isVisible() ? 1 : 0));
+    if (log_dock_->isFloating()) {
+        settings_.WriteInteger("Log", "tbLogLeft", log_dock_->x());
+        settings_.WriteInteger("Log", "tbLogTop", log_dock_->y());
+        settings_.WriteInteger("Log", "tbLogWidth", log_dock_->width());
+        settings_.WriteInteger("Log", "tbLogHeight", log_dock_->height());
+    } else if (log_dock_->isVisible()) {
+        settings_.WriteInteger("Log", "tbLogHeight", log_dock_->height() + 20);
+    }
     for (int column = 0; column < kArcListColumnCount; ++column)
         WriteArcListColumn(settings_, column, kvList_->columnWidth(column), kvList_->header()->visualIndex(column));
     if (kvTree_->isVisible()) settings_.WriteInteger("Position", "TreeWidth", splitter_->sizes().front());

@@ -2,6 +2,7 @@
 // tree, and extract, add, delete and test run with their questions; another language re-translates it;
 // a second start of the real program hands its command line over.
 #include <QAction>
+#include <QDockWidget>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QProgressBar>
@@ -108,6 +109,8 @@ private slots:
         QVERIFY(window.StatusPanelText(2).contains("4"));
         window.kvArcMain().SetDirFilter("docs/");
         QCOMPARE(window.kvList().model()->rowCount(), 3);  // ".." and two files
+        window.findChild<QAction*>("mnuSortSize")->trigger();
+        QCOMPARE(window.kvList().SortColumn(), 2);
         QCOMPARE(window.Action("aExtFName")->text(), "Extract to " + QString::fromStdString((Work() / "sample/").string()));
         const QString shot = QString(KV_BINARY_DIR) + "/kavrel-main-window.png";
         QVERIFY(window.grab().save(shot));
@@ -252,6 +255,19 @@ private slots:
         QCOMPARE(ReadText(temp / "docs" / "d.txt"), std::string("delta\n"));
         window.CloseArchive();  // what was left in the temporary folder goes
         QVERIFY(fs::is_empty(temp));
+    }
+
+    // The docked log keeps its height from one start to the next.
+    void TheLogKeepsItsHeight() {
+        const auto first = Open();
+        QVERIFY(first);
+        first->settings.WriteInteger("Log", "tbLogHeight", 220);
+        first->window.reset();
+        const auto ui = Open();
+        QVERIFY(QTest::qWaitForWindowExposed(ui->window.get()));
+        QCOMPARE(ui->window->findChild<QDockWidget*>("pnlLog")->height(), 200);
+        ui->window->close();
+        QCOMPARE(ui->settings.ReadInteger("Log", "tbLogHeight", 0), 220);
     }
 
     void AnotherLanguageTranslatesTheOpenWindow() {
