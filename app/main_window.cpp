@@ -788,11 +788,13 @@ void TfrmKavrelMain::HandleParams(const std::vector<std::string>& params) {
     if (fs::is_regular_file(params.front())) OpenArchive(fs::absolute(params.front()).string());
 }
 
+// Rows dragged out of our own list are not taken back in: they would be added to the archive they came from.
 void TfrmKavrelMain::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+    if (event->mimeData()->hasUrls() && event->source() == nullptr) event->acceptProposedAction();
 }
 
 void TfrmKavrelMain::dropEvent(QDropEvent* event) {
+    if (event->source() != nullptr) return;
     QStringList files;
     for (const QUrl& url : event->mimeData()->urls())
         if (url.isLocalFile()) files << url.toLocalFile();

@@ -2,6 +2,8 @@
 // tree, and extract, add, delete and test run with their questions; another language re-translates it;
 // a second start of the real program hands its command line over.
 #include <QAction>
+#include <QApplication>
+#include <QDropEvent>
 #include <QDockWidget>
 #include <QMenuBar>
 #include <QMimeData>
@@ -148,13 +150,24 @@ private slots:
         dialogs.files = {QString::fromStdString(extra.string())};
         window.Action("aActAdd")->trigger();
         QVERIFY2(window.kvArcMain().ArcEntryCount() == 5, qPrintable(window.LogText()));
+        // A file dropped from outside is added as well.
+        const fs::path dropped = Work() / "dropped.txt";
+        WriteText(dropped, "foxtrot\n");
+        QMimeData drop_data;
+        drop_data.setUrls({QUrl::fromLocalFile(QString::fromStdString(dropped.string()))});
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &drop_data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&window, &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &drop_data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&window, &drop);
+        QVERIFY2(window.kvArcMain().ArcEntryCount() == 6, qPrintable(window.LogText()));
 
         // Row 0 is the docs folder; row 1 a file at the top.
         dialogs.answers = {QMessageBox::Yes};
         window.kvList().selectionModel()->select(window.kvList().model()->index(1, 0),
                                                  QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         window.Action("aActDel")->trigger();
-        QCOMPARE(window.kvArcMain().ArcEntryCount(), 4);
+        QCOMPARE(window.kvArcMain().ArcEntryCount(), 5);
 
         window.Action("aActTest")->trigger();
         QVERIFY2(window.LogText().contains("the test passed"), qPrintable(window.LogText()));
