@@ -39,6 +39,7 @@
 #include "app/settings/kv_settings.h"
 #include "app/settings/window_placement.h"
 #include "app/user_dialogs.h"
+#include "engine/core/output_path.h"
 #include "engine/core/text_case.h"
 #include "facade/views/arc_list_item.h"
 #include "facade/views/arc_list_view.h"
@@ -675,10 +676,13 @@ void TfrmKavrelMain::ListDoubleClicked() {
 std::unique_ptr<QMimeData> TfrmKavrelMain::SelectionDragData() {
     std::vector<std::string> names;
     kvList_->GetSelectionNames(names, false);
+    // Each name goes where extraction puts it: a stored name cannot point the drop target at a file outside
+    // the temporary folder.
     QList<QUrl> files;
     for (std::string& name : names) {
         while (!name.empty() && name.back() == platform::kPathDelim) name.pop_back();
-        files << QUrl::fromLocalFile(Str(temp_folder_ + name));
+        if (const std::optional<std::string> path = BuildOutputPath(temp_folder_, name, true))
+            files << QUrl::fromLocalFile(Str(*path));
     }
     return std::make_unique<TDeferredFileDrag>(files, [this] {
         kvArcMain_.ActionMode = facade::amSelected;

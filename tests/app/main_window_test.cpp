@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDropEvent>
+#include <QDir>
 #include <QDockWidget>
 #include <QMenuBar>
 #include <QMimeData>
@@ -26,6 +27,8 @@
 #include "facade/views/arc_tree_view.h"
 #include "tests/app/app_test_registry.h"
 #include "tests/app/scripted_dialogs.h"
+#include "support/test_support.h"
+#include "support/zip_builder.h"
 
 namespace kv::app {
 namespace {
@@ -268,6 +271,18 @@ private slots:
         QCOMPARE(ReadText(temp / "docs" / "d.txt"), std::string("delta\n"));
         window.CloseArchive();  // what was left in the temporary folder goes
         QVERIFY(fs::is_empty(temp));
+
+        // A stored name that climbs out still names a file inside the temporary folder.
+        const fs::path hostile = Work() / "hostile.zip";
+        test::WriteFile(hostile, test::BuildZip({{.name = "../escape.txt", .data = "x"}}));
+        QVERIFY(window.OpenArchive(hostile.string()));
+        window.kvArcMain().SetExplorerStyle(false);
+        window.Action("aEdSelAll")->trigger();
+        const std::unique_ptr<QMimeData> climbing = window.SelectionDragData();
+        QCOMPARE(climbing->urls().size(), 1);
+        const QString named = QDir::cleanPath(climbing->urls().front().toLocalFile());
+        QVERIFY2(named.startsWith(base + "/"), qPrintable(named));
+        QVERIFY(!fs::exists(Work() / "escape.txt"));
     }
 
     // The docked log keeps its height from one start to the next.
