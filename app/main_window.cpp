@@ -55,6 +55,12 @@ QString Str(const std::string& text) { return QString::fromStdString(text); }
 
 qint64 Kilobytes(std::int64_t bytes) { return std::llround(static_cast<double>(bytes) / 1024.0); }
 
+// The toolbar's docks by their stored names.
+constexpr std::array<std::pair<const char*, Qt::ToolBarArea>, 4> kToolbarDocks = {{{"kvDockTop", Qt::TopToolBarArea},
+                                                                                  {"kvDockBottom", Qt::BottomToolBarArea},
+                                                                                  {"kvDockLeft", Qt::LeftToolBarArea},
+                                                                                  {"kvDockRight", Qt::RightToolBarArea}}};
+
 // The types a dropped file may be opened as.
 constexpr const char* kArchiveExtensions =
     ".ace,.arc,.arj,.bh,.cab,.gz,.tgz,.kea,.kvs,.lha,.lzh,.jar,.pak,.pk3,.rar,.tar,.uue,.uu,.enc,.xxe,.z,.zoo,.zip";
@@ -194,7 +200,10 @@ void TfrmKavrelMain::CreateViews() {
     kvList_->OnSelInfo = [this](QObject*) {
         if (!selecting_rows_) ShowSelectionInfo();
     };
-    connect(kvList_, &QAbstractItemView::doubleClicked, this, [this] { ListDoubleClicked(); });
+    // With single click on, the first click of a double click has already acted.
+    connect(kvList_, &QAbstractItemView::doubleClicked, this, [this] {
+        if (!single_click_) ListDoubleClicked();
+    });
     connect(kvList_, &QAbstractItemView::clicked, this, [this] {
         if (single_click_) ListDoubleClicked();
     });
@@ -261,7 +270,7 @@ void TfrmKavrelMain::LoadSettings() {
     // A chosen temporary folder that is not there yet is made; the operations report it if that fails.
     std::error_code no_folder;
     fs::create_directories(temp_folder_, no_folder);
-    single_click_ = settings_.ReadBool("Visual", "SingleClick", false);
+    LoadListLook();
     opt_zip_dirs_ = settings_.ReadBool("Settings", "optZipDirs", false);
     opt_overwrite_ = settings_.ReadBool("Settings", "optOverwrite", true);
     opt_update_ = settings_.ReadBool("Settings", "optUpdate", false);
@@ -280,6 +289,9 @@ void TfrmKavrelMain::LoadSettings() {
     for (int column = 0; column < kArcListColumnCount; ++column)
         kvList_->setColumnWidth(column, ReadArcListColumnWidth(settings_, column));
     Action("aOptReuse")->setChecked(settings_.ReadBool("Settings", "ReuseWindow", true));
+    const std::string dock = settings_.ReadString("Toolbar", "Docked", "kvDockTop");
+    for (const auto& [name, area] : kToolbarDocks)
+        if (dock == name) addToolBar(area, toolbar_);
     const bool toolbar = settings_.ReadBool("Toolbar", "tbVisible", true);
     Action("aOptTool")->setChecked(toolbar);
     toolbar_->setVisible(toolbar);
@@ -309,11 +321,30 @@ void TfrmKavrelMain::LoadSettings() {
     if (placement.Maximized) setWindowState(Qt::WindowMaximized);
 }
 
+void TfrmKavrelMain::LoadListLook() {
+    // These flags are kept as the strings "0" and "1".
+    const auto flag = [this](const char* key) { return settings_.ReadString("Visual", key, "0") == "1"; };
+    single_click_ = flag("SingleClick");
+    const bool hand = single_click_ && (flag("MousePoint") || flag("AlwaysUnder"));
+    kvList_->viewport()->setCursor(hand ? Qt::PointingHandCursor : Qt::ArrowCursor);
+    kvList_->setStyleSheet(flag("GridLines") ? "QTreeView::item { border-right: 1px solid palette(midlight); "
+                                               "border-bottom: 1px solid palette(midlight); }"
+                                             : QString());
+}
+
 void TfrmKavrelMain::SaveSettings() {
     settings_.WriteBool("Visual", "ExplorerStyle", Action("aOptExplorer")->isChecked());
     settings_.WriteString("Directories", "Open", open_folder_);
     settings_.WriteString("Directories", "Extract", extract_folder_);
     settings_.WriteBool("Settings", "ReuseWindow", Action("aOptReuse")->isChecked());
+    if (toolbar_->isFloating()) {
+        settings_.WriteString("Toolbar", "Docked", "");
+        settings_.WriteInteger("Toolbar", "Left", toolbar_->x());
+        settings_.WriteInteger("Toolbar", "Top", toolbar_->y());
+    } else {
+        for (const auto& [name, area] : kToolbarDocks)
+            if (toolBarArea(toolbar_) == area) settings_.WriteString("Toolbar", "Docked", name);
+    }
     settings_.WriteBool("Toolbar", "tbVisible", toolbar_->isVisible());
     settings_.WriteBool("Toolbar", "sbVisible", statusBar()->isVisible());
     settings_.WriteBool("Toolbar", "LogVisible", log_dock_->isVisible());

@@ -85,6 +85,8 @@ private:
     void ConnectFacade();
     void LoadSettings();
     void SaveSettings();
+    // The list's look and click behaviour from the "Visual" settings.
+    void LoadListLook();
     void SetStatusPanels(int count);
     // Each shortcut goes to the first enabled action that has it, as actions sharing one take turns.
     void AssignShortcuts();

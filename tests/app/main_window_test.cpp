@@ -13,6 +13,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolBar>
 
 #include <filesystem>
 #include <fstream>
@@ -296,6 +297,27 @@ private slots:
         QCOMPARE(ui->window->findChild<QDockWidget*>("pnlLog")->height(), 200);
         ui->window->close();
         QCOMPARE(ui->settings.ReadInteger("Log", "tbLogHeight", 0), 220);
+    }
+
+    // The toolbar's dock comes back; with single click on, a click opens a folder row.
+    void ToolbarDockAndSingleClickFollowTheSettings() {
+        if (QStandardPaths::findExecutable("zip").isEmpty()) QSKIP("zip is not installed");
+        const auto first = Open();
+        QVERIFY(first);
+        first->settings.WriteString("Toolbar", "Docked", "kvDockLeft");
+        first->settings.WriteString("Visual", "SingleClick", "1");
+        first->window.reset();
+        const auto ui = Open();
+        TfrmKavrelMain& window = *ui->window;
+        QCOMPARE(window.toolBarArea(window.findChild<QToolBar*>("tbMain")), Qt::LeftToolBarArea);
+        QVERIFY(window.OpenArchive(MakeZip().string()));
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        facade::TArcListView& list = window.kvList();
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.visualRect(list.model()->index(0, 0)).center());
+        QCOMPARE(window.kvArcMain().DirFilter(), std::string("docs/"));
+        window.addToolBar(Qt::BottomToolBarArea, window.findChild<QToolBar*>("tbMain"));
+        window.close();
+        QCOMPARE(ui->settings.ReadString("Toolbar", "Docked", ""), std::string("kvDockBottom"));
     }
 
     void AnotherLanguageTranslatesTheOpenWindow() {
