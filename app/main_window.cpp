@@ -411,6 +411,7 @@ QMessageBox::StandardButton TfrmKavrelMain::MessageDialog(const QString& text, i
 // --- archives ---
 
 bool TfrmKavrelMain::OpenArchive(const std::string& file_name) {
+    unpacked_from_.clear();
     if (!kvArcMain_.Open(file_name)) {
         CloseArchive();
         return false;
@@ -466,8 +467,10 @@ void TfrmKavrelMain::ExtractFirstToTemp() {
     for (const std::string& written : kvArcMain_.ProcessedFiles()) {
         const std::string path = temp_folder_ + fs::path(written).filename().string();
         if (fs::is_regular_file(path) && kvArcMain_.DetectArcType(path) == atTar) {
+            const std::string compressed = kvArcMain_.ArcFilename();
             temp_files_.push_back(path);
             OpenArchive(path);
+            unpacked_from_ = compressed;
             return;
         }
     }
@@ -493,6 +496,7 @@ bool TfrmKavrelMain::CreateArchive(const std::string& file_name, TArcType type) 
 }
 
 void TfrmKavrelMain::CloseArchive() {
+    unpacked_from_.clear();
     // Folders that extraction made for the files go with them once empty.
     const fs::path temp = fs::path(temp_folder_).parent_path();
     for (const std::string& file : temp_files_) {
@@ -517,7 +521,8 @@ TArchiveAbilities TfrmKavrelMain::Abilities() const {
     TArchiveAbilities archive;
     archive.Attached = kvArcMain_.ArcOpen();
     archive.Readable = kvArcMain_.IsArcDecompressable();
-    archive.Writeable = kvArcMain_.IsArcCompressable() || kvArcMain_.ArcType() == atTarGZip;
+    // A TAR unpacked from a compressed file is a temporary copy: changes to it would be lost.
+    archive.Writeable = (kvArcMain_.IsArcCompressable() || kvArcMain_.ArcType() == atTarGZip) && unpacked_from_.empty();
     archive.SelfExtracting = kvArcMain_.IsArcSFX();
     archive.Spannable = kvArcMain_.IsArcSpannable();
     archive.Empty = kvArcMain_.Entries().empty();
@@ -842,7 +847,7 @@ void TfrmKavrelMain::dropEvent(QDropEvent* event) {
             return;
         }
     }
-    if (kvArcMain_.ArcOpen()) AddFiles(files);
+    if (Action("aActAdd")->isEnabled()) AddFiles(files);
 }
 
 }  // namespace kv::app

@@ -148,6 +148,7 @@ private:
     std::string open_folder_;
     std::string extract_folder_;
     std::string archive_name_;
+    std::string unpacked_from_;  // the compressed file the open TAR was unpacked from
     std::vector<std::string> temp_files_;
     bool opt_zip_dirs_ = false;
     bool opt_overwrite_ = true;

@@ -177,7 +177,7 @@ private slots:
         QVERIFY2(window.LogText().contains("the test passed"), qPrintable(window.LogText()));
     }
 
-    // A .tar.gz opens as the TAR it holds; the unpacking shows its progress in the status bar.
+    // A .tar.gz opens as the TAR it holds, read-only; the unpacking shows its progress in the status bar.
     void ACompressedTarOpensAsItsTar() {
         if (QStandardPaths::findExecutable("tar").isEmpty()) QSKIP("tar is not installed");
         const auto ui = Open();
@@ -196,6 +196,10 @@ private slots:
         const auto* progress = window.findChild<QProgressBar*>("sbProgress");
         QVERIFY(progress && !progress->isVisible());
         QVERIFY(!window.StatusPanelText(2).isEmpty());
+        // The TAR is a temporary copy: extracting works, changing it would be lost.
+        QVERIFY(window.Action("aActExt")->isEnabled());
+        QVERIFY(!window.Action("aActAdd")->isEnabled());
+        QVERIFY(!window.Action("aActDel")->isEnabled());
     }
 
     // The list's keys, the actions that need a real entry, and Ctrl+U, which deselects with an archive open
