@@ -26,10 +26,10 @@
 #include "app/settings/kv_settings.h"
 #include "facade/views/arc_list_view.h"
 #include "facade/views/arc_tree_view.h"
-#include "tests/app/app_test_registry.h"
-#include "tests/app/scripted_dialogs.h"
 #include "support/test_support.h"
 #include "support/zip_builder.h"
+#include "tests/app/app_test_registry.h"
+#include "tests/app/scripted_dialogs.h"
 
 namespace kv::app {
 namespace {
