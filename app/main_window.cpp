@@ -665,13 +665,7 @@ void TfrmKavrelMain::aActTestExecute() {
 
 void TfrmKavrelMain::aActOpenExecute() {
     const std::vector<std::int64_t> rows = kvList_->SelectedEntryIndexes();
-    if (rows.empty()) return;
-    kvArcMain_.ActionMode = facade::amSelected;
-    kvArcMain_.ExtOptions = {facade::eoOverWrite};
-    kvArcMain_.ExtDir = temp_folder_;
-    crc_cancel_ = false;
-    kvArcMain_.Extract();
-    if (crc_cancel_) return;
+    if (rows.empty() || !ExtractSelectionToTemp({facade::eoOverWrite})) return;
     const std::string name = fs::path(kvArcMain_.Entries()[rows.front()].FileName).filename().string();
     QDesktopServices::openUrl(QUrl::fromLocalFile(Str(temp_folder_ + name)));
 }
@@ -720,14 +714,17 @@ std::unique_ptr<QMimeData> TfrmKavrelMain::SelectionDragData() {
         if (const std::optional<std::string> path = BuildOutputPath(temp_folder_, name, true))
             files << QUrl::fromLocalFile(Str(*path));
     }
-    return std::make_unique<TDeferredFileDrag>(files, [this] {
-        kvArcMain_.ActionMode = facade::amSelected;
-        kvArcMain_.ExtOptions = {facade::eoDirNames, facade::eoOverWrite};
-        kvArcMain_.ExtDir = temp_folder_;
-        crc_cancel_ = false;
-        kvArcMain_.Extract();
-        return !crc_cancel_;
-    });
+    return std::make_unique<TDeferredFileDrag>(
+        files, [this] { return ExtractSelectionToTemp({facade::eoDirNames, facade::eoOverWrite}); });
+}
+
+bool TfrmKavrelMain::ExtractSelectionToTemp(facade::TExtOpts options) {
+    kvArcMain_.ActionMode = facade::amSelected;
+    kvArcMain_.ExtOptions = options;
+    kvArcMain_.ExtDir = temp_folder_;
+    crc_cancel_ = false;
+    kvArcMain_.Extract();
+    return !crc_cancel_;
 }
 
 void TfrmKavrelMain::ShowSelectionInfo() {
@@ -770,8 +767,10 @@ void TfrmKavrelMain::kvArcMainBegin() {
     status_window_->show();
 }
 
+bool TfrmKavrelMain::ProgressInStatusBar() const { return status_progress_ != nullptr && status_progress_->isVisible(); }
+
 void TfrmKavrelMain::kvArcMainProgress(int by_file, int by_archive, const std::string& file_name) {
-    if (status_progress_ && status_progress_->isVisible()) {
+    if (ProgressInStatusBar()) {
         status_progress_->setValue(by_archive);
     } else if (status_window_) {
         static constexpr std::array<const char*, 4> kHeaders = {"cptnExtracting", "cptnExtracting", "cptnAdding",
@@ -784,7 +783,7 @@ void TfrmKavrelMain::kvArcMainProgress(int by_file, int by_archive, const std::s
 }
 
 void TfrmKavrelMain::kvArcMainEnd() {
-    if (status_progress_ && status_progress_->isVisible()) {
+    if (ProgressInStatusBar()) {
         status_progress_->hide();
         SetStatusPanels(3);
     } else {

@@ -105,6 +105,8 @@ private:
     void aActDelExecute();
     void aActTestExecute();
     void aActOpenExecute();
+    // Extracts the selected rows into the temporary folder; false when a CRC error was refused.
+    bool ExtractSelectionToTemp(facade::TExtOpts options);
     void SelectRows(int how);
     void aOptExplorerExecute();
     void AddFiles(const QStringList& files);
@@ -119,6 +121,8 @@ private:
     void ShowTotals();
     void ListDoubleClicked();
 
+    // The running operation shows its progress in the status bar, not in the progress window.
+    bool ProgressInStatusBar() const;
     // The facade's events.
     void kvArcMainBegin();
     void kvArcMainEnd();
