@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "engine/core/zip_common.h"
@@ -54,9 +55,11 @@ protected:
     // Finds a password that `opens` accepts (it tries Password): Password, then each line of Passwords, then
     // OnGetPassword up to PasswordAttempts times, each refusal reported as "Invalid password".
     bool FindPassword(const std::function<bool()>& opens);
-    // Closes the output and gives the file its date (by DateAttribute) and attributes: MS-DOS bits in the
-    // low byte, or a Unix writer's permissions in the high half.
-    void CloseOutput(std::uint32_t attributes, std::uint32_t dos_date_time);
+    // Closes the output and gives the file its date (by DateAttribute; mod_time, when the archive holds
+    // one, before the MS-DOS date) and attributes: MS-DOS bits in the low byte, or a Unix writer's
+    // permissions in the high half.
+    void CloseOutput(std::uint32_t attributes, std::uint32_t dos_date_time,
+                     const std::optional<TPreciseTime>& mod_time = std::nullopt);
     // A directory entry: its folder is made when writing files with CreateStoredDirs.
     void CreateStoredDirectory(const std::string& stored_name);
 

@@ -1,11 +1,19 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "engine/core/date_time.h"
 
 namespace kv {
+
+// A moment to the nanosecond: seconds since 1970 UTC (negative before) and the part of a second.
+struct TPreciseTime {
+    std::int64_t Seconds = 0;
+    std::uint32_t Nanoseconds = 0;
+    bool operator==(const TPreciseTime&) const = default;
+};
 
 // One entry as every format reports it to the rest of the system.
 struct TEntryRecord {
@@ -24,6 +32,9 @@ struct TEntryRecord {
     std::string FileComment;         // ZIP and ZOO only, cut to 32 767 characters
     std::uint16_t Flags = 0;         // general-purpose flags where the format has them (bit 0: enciphered)
     std::int64_t HeaderOffset = 0;   // where the entry's header lies in the archive
+    // The modification time when the archive holds it more precisely than FileDate can (ZIP UT and NTFS
+    // extras, TAR seconds and pax fractions, dates outside the MS-DOS range); extraction prefers it.
+    std::optional<TPreciseTime> ModTime;
 };
 
 }  // namespace kv

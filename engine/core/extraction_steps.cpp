@@ -172,7 +172,8 @@ bool TCustomDClass::FindPassword(const std::function<bool()>& opens) {
     return passed;
 }
 
-void TCustomDClass::CloseOutput(std::uint32_t attributes, std::uint32_t dos_date_time) {
+void TCustomDClass::CloseOutput(std::uint32_t attributes, std::uint32_t dos_date_time,
+                               const std::optional<TPreciseTime>& mod_time) {
     if (OutputMode != TOutputMode::omFiles || !Output) {
         Output.reset();
         return;
@@ -183,7 +184,10 @@ void TCustomDClass::CloseOutput(std::uint32_t attributes, std::uint32_t dos_date
     const TDateTime date = DateAttribute == daSysDate      ? UnixTimeToDateTime(std::time(nullptr))
                            : DateAttribute == daMaxFileDate ? NewestFileDate
                                                             : DosDateTimeToDateTime(dos_date_time);
-    platform::SetFileTime(CurrentOutputPath, DateTimeToFileTime(date));
+    if (mod_time && DateAttribute == daFileDate)
+        platform::SetFileTime(CurrentOutputPath, static_cast<std::time_t>(mod_time->Seconds));
+    else
+        platform::SetFileTime(CurrentOutputPath, DateTimeToFileTime(date));
     if (!RestoreFileAttr) return;
     // Readers that know a Unix writer's permissions pass them in the high half, as ZIP stores them.
     if (const std::uint32_t unix_mode = attributes >> 16; (unix_mode & 0777) != 0)
