@@ -82,6 +82,10 @@ int RunAddCommand(const AddOptions& options) {
         run.Fail(ecode::kUnsupportedArcTypeOperation);
         return 2;
     }
+    if (platform::DirectoryExists(options.archive)) {
+        run.Fail(ecode::kErrorOpeningFile);
+        return 2;
+    }
     if (platform::FileExists(options.archive)) {
         if (!run.Open(TFacadeRun::TPurpose::Changing)) return 2;
     } else if (!comp.NewArchive(options.archive, *new_type)) {

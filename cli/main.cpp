@@ -1,5 +1,6 @@
 #include <CLI/CLI.hpp>
 
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -8,8 +9,22 @@
 #include "cli/extract_command.h"
 #include "cli/info_command.h"
 #include "cli/list_command.h"
+#include "platform/process_temp.h"
+
+namespace {
+
+// The exit status of a command line that does not fit the commands and options, as for a file that cannot
+// be read: scripts test one value for "nothing was done".
+constexpr int kUsageError = 2;
+
+}  // namespace
 
 int main(int argc, char** argv) {
+    // Before any thread starts: every temporary file of the run goes below this folder, which an
+    // interrupted run removes too.
+    const kv::platform::TProcessTempFolder temp_folder;
+    kv::platform::RemoveOnTerminationSignals(temp_folder.Path());
+
     CLI::App app{"kv - the Kavrel archive manager on the command line"};
     app.require_subcommand(1);
     app.footer("Examples:\n"
@@ -37,7 +52,14 @@ int main(int argc, char** argv) {
     kv::cli::SpellLevelSwitch(args);
     std::vector<char*> arg_pointers;
     for (std::string& arg : args) arg_pointers.push_back(arg.data());
-    CLI11_PARSE(app, static_cast<int>(arg_pointers.size()), arg_pointers.data());
+    try {
+        app.parse(static_cast<int>(arg_pointers.size()), arg_pointers.data());
+    } catch (const CLI::Success& help) {  // --help prints what was asked for
+        return app.exit(help);
+    } catch (const CLI::ParseError& error) {
+        std::cerr << "kv: " << error.what() << " (kv --help describes the commands)\n";
+        return kUsageError;
+    }
 
     if (info->parsed()) return kv::cli::RunInfoCommand(info_options);
     if (list->parsed()) return kv::cli::RunListCommand(list_options);

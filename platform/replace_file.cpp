@@ -3,14 +3,19 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <stdlib.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <string_view>
+#include <system_error>
 #include <vector>
 
 namespace kv::platform {
@@ -92,6 +97,37 @@ void SyncFolder(const std::string& folder) {
     if (dir.Get() >= 0) ::fsync(dir.Get());
 }
 
+// The copy being written beside a file is named "." + the file's name + ".kv" + six characters, and its
+// writer holds it locked until it has taken the file's place.
+constexpr std::string_view kSiblingInfix = ".kv";
+constexpr std::size_t kSiblingRandomChars = 6;
+
+bool IsSiblingName(const std::string& name, const std::string& base) {
+    const std::string prefix = "." + base + std::string(kSiblingInfix);
+    if (name.size() != prefix.size() + kSiblingRandomChars || !name.starts_with(prefix)) return false;
+    return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
+                       [](unsigned char c) { return std::isalnum(c) != 0; });
+}
+
+// A copy beside the file that nobody holds locked was left by a run that was killed before it could
+// remove it; writing the same file again is the first chance to tidy up.
+void RemoveAbandonedSiblings(const std::string& file) {
+    const std::string folder = FolderOf(file);
+    const std::string base = file.substr(file.rfind('/') + 1);
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        const std::string name = entry.path().filename().string();
+        if (!IsSiblingName(name, base)) continue;
+        const std::string path = entry.path().string();
+        FileHandle copy(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        struct stat info {};
+        if (copy.Get() < 0 || ::fstat(copy.Get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+            info.st_uid != ::geteuid() || ::flock(copy.Get(), LOCK_EX | LOCK_NB) != 0)
+            continue;
+        ::unlink(path.c_str());
+    }
+}
+
 bool WriteAll(const TFileOps& ops, int fd, const std::uint8_t* data, std::int64_t size) {
     while (size > 0) {
         const ssize_t put = ops.Write(fd, data, static_cast<std::size_t>(size));
@@ -115,12 +151,13 @@ TReplaceResult WriteFileOver(const std::string& target, const TByteSource& read,
                              const TCopyProgress& progress, const TFileOps& ops) {
     const std::string resolved = ResolveTarget(target);
     const mode_t mode = TargetMode(resolved);
-    const auto slash = resolved.rfind('/');
-    const std::string base = slash == std::string::npos ? resolved : resolved.substr(slash + 1);
-    std::string sibling = FolderOf(resolved) + "/." + base + ".kvXXXXXX";
+    RemoveAbandonedSiblings(resolved);
+    const std::string base = resolved.substr(resolved.rfind('/') + 1);
+    std::string sibling = FolderOf(resolved) + "/." + base + std::string(kSiblingInfix) + "XXXXXX";
     FileHandle out(::mkostemp(sibling.data(), O_CLOEXEC));
     if (out.Get() < 0) return Failure(TReplaceStage::rsCreateTarget, errno);
     FileRemover remover(sibling);
+    if (::flock(out.Get(), LOCK_EX) != 0) return Failure(TReplaceStage::rsCreateTarget, errno);
     if (::fchmod(out.Get(), mode) != 0) return Failure(TReplaceStage::rsCreateTarget, errno);
 
     std::vector<std::uint8_t> buffer(kCopyBufferSize);
@@ -170,6 +207,7 @@ TReplaceResult MoveFileOver(const std::string& source, const std::string& target
     if (::fchmod(in.Get(), TargetMode(resolved)) != 0) return Failure(TReplaceStage::rsOpenSource, errno);
     if (ops.Rename(source, resolved) == 0) {
         SyncFolder(FolderOf(resolved));
+        RemoveAbandonedSiblings(resolved);
         if (progress) progress(total, total);
         return {};
     }

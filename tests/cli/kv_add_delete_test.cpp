@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <set>
@@ -191,7 +192,15 @@ TEST_F(KvAdd, RefusalsGiveStatusTwo) {
         {"d t.gz '*'", unsupported.c_str(), nullptr},
         {"a -p pw --encrypt=aes256 j.jar src/text.txt", "ZIP", "j.jar"},
         {"a --encrypt=aes256 e.zip src/text.txt", "password", "e.zip"},
+        // a folder where the archive should be
+        {"a folder.zip src/text.txt", "Error opening file", nullptr},
+        // command lines that do not fit the commands
+        {"x", "archive is required", nullptr},
+        {"x t.gz --bogus", "--bogus", nullptr},
+        {"frob", "subcommand", nullptr},
+        {"a --mx 12 m.zip src/text.txt", "--mx", "m.zip"},
     };
+    fs::create_directory(dir_ / "folder.zip");
     const std::string gz_before = test::ReadFile(dir_ / "t.gz");
     for (const auto& c : cases) {
         std::string out;
@@ -202,6 +211,14 @@ TEST_F(KvAdd, RefusalsGiveStatusTwo) {
         }
     }
     EXPECT_EQ(test::ReadFile(dir_ / "t.gz"), gz_before);
+    EXPECT_TRUE(fs::is_empty(dir_ / "folder.zip"));
+}
+
+TEST_F(KvAdd, UsageErrorsSayWhyInOneLine) {
+    std::string out;
+    ASSERT_EQ(Run("l", &out), 2);
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
+    EXPECT_TRUE(out.starts_with("kv: ")) << out;
 }
 
 TEST(KvHelp, EveryCommandShowsAnExample) {
