@@ -122,6 +122,7 @@ void TZipCore::FillUnzipCommand(TUnzipJobRecord& job, const std::string& archive
             throw EZipManager(kExtractDirMissing, std::vector<TZipMessageArg>{ExtrBaseDir});
         c.ExtractDir = job.Strings.Keep(ExtrBaseDir);
     }
+    c.NameCodePage = job.Strings.KeepOrNull(ChosenCodePage());
     c.Check = kZipEngRecordCheck;
 }
 
