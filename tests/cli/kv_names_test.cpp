@@ -54,8 +54,8 @@ protected:
 // GNU tar and bsdtar store the bytes of the file names, which are UTF-8 today.
 TEST_F(KvNames, ArchivesOfTheLinuxToolsKeepTheirUtf8Names) {
     fs::create_directories(dir_ / "names");
-    WriteFile(dir_ / "names" / kGruesse, "gruesse\n");
-    WriteFile(dir_ / "names" / kNihongo, "nihongo\n");
+    test::WriteFile(dir_ / "names" / kGruesse, "gruesse\n");
+    test::WriteFile(dir_ / "names" / kNihongo, "nihongo\n");
     const std::set<std::string> wanted = {"names/" + kGruesse, "names/" + kNihongo};
     const struct {
         const char* tool;
@@ -91,8 +91,8 @@ TEST_F(KvNames, CharsetNamesTheCodePageOfUndeclaredNames) {
         declared.made_by = made_by;
         return test::BuildZip({member, declared});
     };
-    WriteFile(dir_ / "dos.zip", zip(0x0014));
-    WriteFile(dir_ / "unix.zip", zip(0x031E));
+    test::WriteFile(dir_ / "dos.zip", zip(0x0014));
+    test::WriteFile(dir_ / "unix.zip", zip(0x031E));
     const struct {
         const char* archive;
         const char* options;
@@ -121,7 +121,7 @@ TEST_F(KvNames, CharsetOfTarAndAnUnknownCharset) {
     // A TAR whose name bytes are CP866 (a name iconv made, as an old Russian system would have written it).
     std::string out;
     fs::create_directories(dir_ / "t");
-    WriteFile(dir_ / "t" / kPrivetCp866, "privet\n");
+    test::WriteFile(dir_ / "t" / kPrivetCp866, "privet\n");
     if (!test::HaveProgram("tar")) GTEST_SKIP() << "no tar";
     ASSERT_EQ(Sh("tar -C t -cf cp866.tar " + kPrivetCp866, &out), 0) << out;
     EXPECT_EQ(Listed("cp866.tar"), std::set<std::string>{kPrivetAsCp437});
@@ -137,7 +137,7 @@ TEST_F(KvNames, CharsetOfTarAndAnUnknownCharset) {
 
 // Bytes that are not UTF-8 under the UTF-8 flag are kept visible, byte by byte, and the entry is extracted.
 TEST_F(KvNames, BrokenUtf8UnderTheFlagIsEscapedNotDropped) {
-    WriteFile(dir_ / "broken.zip", test::BuildZip({{.name = "bad\xFF\xC3.txt", .data = "x\n", .flags = 0x0800},
+    test::WriteFile(dir_ / "broken.zip", test::BuildZip({{.name = "bad\xFF\xC3.txt", .data = "x\n", .flags = 0x0800},
                                                    {.name = "good.txt", .data = "y\n", .flags = 0x0800}}));
     const std::set<std::string> wanted = {"bad%FF%C3.txt", "good.txt"};
     EXPECT_EQ(Listed("broken.zip"), wanted);
