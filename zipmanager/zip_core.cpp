@@ -69,7 +69,7 @@ std::string TZipCore::ChosenCodePage() const {
 }
 
 std::string TZipCore::StoredToText(std::string_view stored, std::uint8_t host, bool utf8) const {
-    return DecodeStoredName(stored, ZipNameOrigin(utf8, host), ChosenCodePage());
+    return DecodeStoredName(stored, ZipNameOrigin(utf8, host), ChosenCodePage(), OemCodePage);
 }
 
 std::string TZipCore::TextToStored(const std::string& text, std::uint8_t host) const {

@@ -211,11 +211,12 @@ std::string Utf8ToOem(std::string_view utf8, std::string_view codePage) {
     return Converted(utf8, Direction::kEncode, IconvCodePageName(codePage));
 }
 
-std::string DecodeStoredName(std::string_view stored, TNameOrigin origin, std::string_view chosenCodePage) {
+std::string DecodeStoredName(std::string_view stored, TNameOrigin origin, std::string_view chosenCodePage,
+                             std::string_view oemCodePage) {
     if (origin == TNameOrigin::noUnicode) return Utf8WithEscapes(stored);
     if (!chosenCodePage.empty()) return OemToUtf8(stored, chosenCodePage);
     if (origin == TNameOrigin::noOther && IsValidUtf8(stored)) return std::string(stored);
-    return OemToUtf8(stored);
+    return oemCodePage.empty() ? OemToUtf8(stored) : OemToUtf8(stored, oemCodePage);
 }
 
 std::string ConvertStoredName(std::string_view stored, bool translateOem, TNameOrigin origin,

@@ -35,9 +35,11 @@ enum class TNameOrigin {
 };
 
 // Stored name bytes to UTF-8 text. A declared UTF-8 name is taken as UTF-8; otherwise a code page the
-// user chose for the archive (`chosenCodePage`, empty for none) decides; otherwise the origin does.
-// Whatever cannot be decoded becomes "%" and two hex digits per byte, so no entry is lost or merged.
-std::string DecodeStoredName(std::string_view stored, TNameOrigin origin, std::string_view chosenCodePage = {});
+// user chose for the archive (`chosenCodePage`, empty for none) decides; otherwise the origin does, with
+// `oemCodePage` as the OEM code page (empty: the program's). Whatever cannot be decoded becomes "%" and
+// two hex digits per byte, so no entry is lost or merged.
+std::string DecodeStoredName(std::string_view stored, TNameOrigin origin, std::string_view chosenCodePage = {},
+                             std::string_view oemCodePage = {});
 
 // A name as stored in an archive to the program's form: decoded as DecodeStoredName says when
 // `translateOem` is set (else the bytes are taken as they are), then "/" and "\" become the path delimiter.
