@@ -67,9 +67,8 @@ constexpr const char* kArchiveExtensions =
     ".ace,.arc,.arj,.bh,.cab,.gz,.tgz,.kea,.kvs,.lha,.lzh,.jar,.pak,.pk3,.rar,.tar,.uue,.uu,.enc,.xxe,.z,.zoo,.zip";
 
 // The code pages the "Character set" menu offers besides the automatic choice (kv --charset takes any).
-constexpr std::array kMenuCodePages = {"CP437", "CP850", "CP852", "CP866",  "CP1250", "CP1251",
-                                       "CP1252", "ISO-8859-2", "KOI8-R", "CP932", "CP936",  "CP949",
-                                       "CP950", "UTF-8"};
+constexpr std::array kMenuCodePages = {"CP437",      "CP850",  "CP852", "CP866", "CP1250", "CP1251", "CP1252",
+                                       "ISO-8859-2", "KOI8-R", "CP932", "CP936", "CP949",  "CP950",  "UTF-8"};
 
 // The archive types of the new-archive dialog's filters, in order.
 constexpr std::array<TArcType, 6> kNewArchiveTypes = {atZip, atBh, atCab, atLha, atJar, atTar};
@@ -192,7 +191,8 @@ void TfrmKavrelMain::CreateCharsetMenu(QMenu& parent) {
     for (const char* code_page : kMenuCodePages) item("mnuCharset" + QString(code_page), code_page);
     connect(charset_menu_, &QMenu::aboutToShow, this, [this] {
         const QString chosen = Str(kvArcMain_.NameCodePage());
-        for (QAction* action : charset_menu_->actions()) action->setChecked(action->isCheckable() && action->data() == chosen);
+        for (QAction* action : charset_menu_->actions())
+            action->setChecked(action->isCheckable() && action->data() == chosen);
     });
 }
 

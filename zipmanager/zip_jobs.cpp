@@ -94,7 +94,8 @@ void TZipCore::FillZipCommand(TZipJobRecord& job, const std::string& target, Add
     c.AllowUndo = JobFlag(HowToDelete == htdAllowUndo);
     // The engine writes OEM names in the program's OEM code page only: in another one chosen for this
     // archive they would read wrong, so new names are written as flagged UTF-8 then.
-    c.CodePage = CodePage == cpOEM && (OemCodePage.empty() || IconvCodePageName(OemCodePage) == kv::OemCodePage()) ? 2 : 0;
+    const bool program_oem = OemCodePage.empty() || IconvCodePageName(OemCodePage) == kv::OemCodePage();
+    c.CodePage = CodePage == cpOEM && program_oem ? 2 : 0;
     c.Version2 = kZipEngVersion;
     std::error_code error;
     c.RootDir = RootDir.empty() ? nullptr : strings.Keep(fs::absolute(RootDir, error).string());

@@ -188,8 +188,8 @@ void TZipCore::ReadCentralDirectory() {
         const bool utf8 = (entry.Flags & kZipFlagUtf8) != 0;
         // Windows writers separate folders with "\\" as well; once the name is text, either one is a
         // delimiter (decoding comes first: a double-byte character's second byte may be "\\").
-        const std::string name =
-            ConvertStoredName(StoredToText(ZipEntryName(header, stored_name), entry.HostSystem, header.NameIsUtf8()), false);
+        const std::string text = StoredToText(ZipEntryName(header, stored_name), entry.HostSystem, header.NameIsUtf8());
+        const std::string name = ConvertStoredName(text, false);
         if (Verbose) Diagnostic(FormatZipMessage("List - [%d] ", {static_cast<std::int64_t>(index)}) + Quoted(name));
         entry.SetTexts(name, extra,
                        StoredToText(stored_comment, entry.HostSystem, utf8));

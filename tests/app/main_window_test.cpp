@@ -215,12 +215,13 @@ private slots:
         const fs::path other = Work() / "other.zip";
         test::WriteFile(dos, test::BuildZip({member}));
         test::WriteFile(other, test::BuildZip({member}));
-        const QString as_cp437 = QString::fromUtf8("\xC3\x85\xCE\xB1\xC2\xBF\xC3\xB3\xC3\x91\xCE\x93.txt");  // Åα¿óÑΓ.txt
-        const QString as_cp866 = QString::fromUtf8("\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82.txt");  // Привет.txt
+        const QString as_cp437 = QString::fromUtf8("\xC3\x85\xCE\xB1\xC2\xBF\xC3\xB3\xC3\x91\xCE\x93.txt");  // Åα¿óÑΓ
+        const QString as_cp866 = QString::fromUtf8("\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82.txt");  // Привет
         // The one name the list shows (explorer style: the archive's top folder).
         const auto shown = [&] {
             const QAbstractItemModel& model = *window.kvList().model();
-            return model.rowCount() == 1 ? model.index(0, 0).data().toString() : QString("%1 rows").arg(model.rowCount());
+            return model.rowCount() == 1 ? model.index(0, 0).data().toString()
+                                         : QString("%1 rows").arg(model.rowCount());
         };
         QMenu* menu = window.findChild<QMenu*>("mnuCharset");
         QVERIFY(menu);

@@ -51,7 +51,8 @@ TEST(ZipManagerCorpus, ListsEverySampleAndTheTrustedOnesMatch) {
         {"libarchive/libarchive/test/test_read_format_zip_7075_utf8_paths.zip",
          "the fourth name is OEM 0x86 with a matching Unicode path field (\"\xC3\xA5\"); the extractors wrote \"xx\""},
         {"libarchive/libarchive/test/test_read_format_zip_filename_cp932.zip",
-         "a Shift-JIS name made on Windows (NTFS host) reads in the OEM code page, CP437, unless the user chooses CP932; the extractors kept the bytes"},
+         "a Shift-JIS name made on Windows (NTFS host) reads in the OEM code page, CP437, unless the user "
+         "chooses CP932; the extractors kept the bytes"},
         {"libarchive/libarchive/test/test_read_format_zip_uncompressed_size_off_by_4gib.zip",
          "the central directory claims 4 GiB more than the data holds; the listing shows the stored size"},
         {"macpacker/zip/\xD0\xBF\xD0\xB0\xD0\xBF\xD0\xBA\xD0\xB0.zip",

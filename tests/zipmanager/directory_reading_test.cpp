@@ -204,7 +204,8 @@ TEST(DirectoryReading, DecodesNamesByCodePageAndHost) {
         {"VFAT host, automatic", raw, 14, cpAuto, "", a_umlaut},
         {"Unix host, not UTF-8", raw, 3, cpAuto, "", a_umlaut},
         {"Unix host, UTF-8", a_umlaut, 3, cpAuto, "", a_umlaut},
-        {"MS-DOS host, UTF-8 bytes are OEM all the same", a_umlaut, 0, cpAuto, "", "\xE2\x94\x9C\xC3\xB1.txt"},  // ├ñ
+        // "├ñ"
+        {"MS-DOS host, UTF-8 bytes are OEM all the same", a_umlaut, 0, cpAuto, "", "\xE2\x94\x9C\xC3\xB1.txt"},
         {"Unix host, always OEM", a_umlaut, 3, cpOEM, "", "\xE2\x94\x9C\xC3\xB1.txt"},
         {"MS-DOS host, OEM code page 866", raw, 0, cpAuto, "866", cyrillic_de},
         {"Unix host, OEM code page 866", raw, 3, cpOEM, "866", cyrillic_de},

@@ -95,7 +95,8 @@ const std::vector<KnownDifference>& KnownDifferences() {
          "Unsupported password encryption",
          {"libarchive/libarchive/test/test_read_format_zip_encryption_data.zip",
           "libarchive/libarchive/test/test_read_format_zip_encryption_partially.zip"}},
-        {"a Shift-JIS name made on Windows (NTFS host) reads in the OEM code page, CP437, unless the user chooses CP932; the extractors kept the bytes",
+        {"a Shift-JIS name made on Windows (NTFS host) reads in the OEM code page, CP437, unless the user "
+         "chooses CP932; the extractors kept the bytes",
          "unexpected ",
          {"libarchive/libarchive/test/test_read_format_zip_filename_cp932.zip"}},
         {"the fourth name is OEM 0x86 with a matching Unicode path field (\"\xC3\xA5\"); the extractors wrote \"xx\"",

@@ -11,7 +11,8 @@ TEST(CorpusListZip, ListsTheExpectedMembers) {
     const std::string rewritten_names = "the extractors rewrote names the archive stores otherwise";
     const std::map<std::string, std::string> known = {
         {"libarchive/libarchive/test/test_read_format_zip_filename_cp932.zip",
-         "a Shift-JIS name made on Windows (NTFS host) reads in the OEM code page, CP437, unless the user chooses CP932; the extractors kept the bytes"},
+         "a Shift-JIS name made on Windows (NTFS host) reads in the OEM code page, CP437, unless the user "
+         "chooses CP932; the extractors kept the bytes"},
         {"libarchive/libarchive/test/test_read_format_zip_7075_utf8_paths.zip",
          "the fourth name is OEM 0x86 with a matching Unicode path field (\"\xC3\xA5\"); the extractors wrote \"xx\""},
         {"libarchive/libarchive/test/test_read_format_zip_uncompressed_size_off_by_4gib.zip",
