@@ -52,7 +52,7 @@ protected:
 };
 
 // zip on Linux (host 3, no UTF-8 flag, and here without the Unicode path field either: the C locale),
-// GNU tar and bsdtar store the bytes of the file names, which are UTF-8 today.
+// GNU tar, bsdtar and arj on Linux (host 2) store the bytes of the file names, which are UTF-8 today.
 TEST_F(KvNames, ArchivesOfTheLinuxToolsKeepTheirUtf8Names) {
     fs::create_directories(dir_ / "names");
     test::WriteFile(dir_ / "names" / kGruesse, "gruesse\n");
@@ -62,12 +62,14 @@ TEST_F(KvNames, ArchivesOfTheLinuxToolsKeepTheirUtf8Names) {
         const char* tool;
         const char* archive;
         const char* create;
+        bool extracts = true;  // the engine lists ARJ archives only
     } cases[] = {
         {"zip", "zip.zip", "LC_ALL=C zip -qr zip.zip names"},
         {"tar", "gnu.tar", "tar -cf gnu.tar names"},
         {"tar", "gnu.tar.gz", "tar -czf gnu.tar.gz names"},
         {"bsdtar", "bsd.tar", "bsdtar -cf bsd.tar names"},
         {"bsdtar", "bsd.zip", "bsdtar --format zip -cf bsd.zip names"},
+        {"arj", "names.arj", "arj a -r names.arj names >/dev/null", false},
     };
     int made = 0;
     for (const auto& c : cases) {
@@ -77,7 +79,9 @@ TEST_F(KvNames, ArchivesOfTheLinuxToolsKeepTheirUtf8Names) {
         ASSERT_EQ(Sh(c.create, &out), 0) << out;
         ++made;
         EXPECT_EQ(Listed(c.archive), wanted);
-        EXPECT_EQ(Extracted(c.archive, "x"), wanted);
+        if (c.extracts) {
+            EXPECT_EQ(Extracted(c.archive, "x"), wanted);
+        }
     }
     if (made == 0) GTEST_SKIP() << "none of zip, tar, bsdtar";
 }
