@@ -49,7 +49,7 @@ struct TZipEntryHeader {
     std::uint64_t LocalOffset = 0;    // central headers only
     // Local headers: the fixed part saturated a size, so a data descriptor holds 8-byte sizes.
     bool Zip64Sizes = false;
-    bool Central = false;
+    bool Central = false;  // read from a central header, which names the host that made the entry
 
     // From the extra fields.
     int AesMethod = -1;                // 0x9901: the real compression method of an AES entry
