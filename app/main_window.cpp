@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
@@ -64,6 +65,10 @@ constexpr std::array<std::pair<const char*, Qt::ToolBarArea>, 4> kToolbarDocks =
 // The types a dropped file may be opened as.
 constexpr const char* kArchiveExtensions =
     ".ace,.arc,.arj,.bh,.cab,.gz,.tgz,.kea,.kvs,.lha,.lzh,.jar,.pak,.pk3,.rar,.tar,.uue,.uu,.enc,.xxe,.z,.zoo,.zip";
+
+// The code pages the "Character set" menu offers besides the automatic choice (kv --charset takes any).
+constexpr std::array kMenuCodePages = {"CP437",      "CP850",  "CP852", "CP866", "CP1250", "CP1251", "CP1252",
+                                       "ISO-8859-2", "KOI8-R", "CP932", "CP936", "CP949",  "CP950",  "UTF-8"};
 
 // The archive types of the new-archive dialog's filters, in order.
 constexpr std::array<TArcType, 6> kNewArchiveTypes = {atZip, atBh, atCab, atLha, atJar, atTar};
@@ -165,7 +170,42 @@ void TfrmKavrelMain::CreateMenus() {
         item->setObjectName(kSortItems[column]);
         connect(item, &QAction::triggered, this, [this, column] { kvList_->ColumnClick(static_cast<int>(column)); });
     }
-    menu("mnuOptions", {"aOptTool", "aOptStatus", "aOptLog", "aOptReuse", "aOptExplorer"});
+    menu("mnuOptions", {"aOptTool", "aOptStatus", "aOptLog", "aOptReuse", "aOptExplorer", "-"});
+    CreateCharsetMenu(*menuBar()->findChild<QMenu*>("mnuOptions"));
+}
+
+void TfrmKavrelMain::CreateCharsetMenu(QMenu& parent) {
+    charset_menu_ = parent.addMenu("mnuCharset");
+    charset_menu_->setObjectName("mnuCharset");
+    auto* group = new QActionGroup(charset_menu_);
+    const auto item = [&](const QString& name, const std::string& code_page) {
+        QAction* action = charset_menu_->addAction(code_page.empty() ? name : Str(code_page));
+        action->setObjectName(name);
+        action->setCheckable(true);
+        action->setData(Str(code_page));
+        group->addAction(action);
+        connect(action, &QAction::triggered, this, [this, code_page] { ChooseCodePage(code_page); });
+    };
+    item("mnuCharsetAuto", {});
+    charset_menu_->addSeparator();
+    for (const char* code_page : kMenuCodePages) item("mnuCharset" + QString(code_page), code_page);
+    connect(charset_menu_, &QMenu::aboutToShow, this, [this] {
+        const QString chosen = Str(kvArcMain_.NameCodePage());
+        for (QAction* action : charset_menu_->actions())
+            action->setChecked(action->isCheckable() && action->data() == chosen);
+    });
+}
+
+std::string TfrmKavrelMain::CodePageKey() const {
+    return unpacked_from_.empty() ? kvArcMain_.ArcFilename() : unpacked_from_;
+}
+
+void TfrmKavrelMain::ChooseCodePage(const std::string& code_page) {
+    if (!kvArcMain_.ArcOpen()) return;
+    code_pages_[CodePageKey()] = code_page;
+    DisableAll();
+    kvArcMain_.SetNameCodePage(code_page);  // lists the archive again
+    EnableAll();
 }
 
 void TfrmKavrelMain::CreateToolBar() {
@@ -410,8 +450,16 @@ QMessageBox::StandardButton TfrmKavrelMain::MessageDialog(const QString& text, i
 
 // --- archives ---
 
-bool TfrmKavrelMain::OpenArchive(const std::string& file_name) {
-    unpacked_from_.clear();
+bool TfrmKavrelMain::OpenArchive(const std::string& file_name, const std::string& unpacked_from) {
+    unpacked_from_ = unpacked_from;
+    // The code page chosen for this archive earlier in the session; set on a closed facade, so that the
+    // archive open now is not listed again for nothing.
+    const auto chosen = code_pages_.find(unpacked_from.empty() ? file_name : unpacked_from);
+    const std::string code_page = chosen == code_pages_.end() ? std::string() : chosen->second;
+    if (code_page != kvArcMain_.NameCodePage()) {
+        kvArcMain_.Close();
+        kvArcMain_.SetNameCodePage(code_page);
+    }
     if (!kvArcMain_.Open(file_name)) {
         CloseArchive();
         return false;
@@ -469,8 +517,7 @@ void TfrmKavrelMain::ExtractFirstToTemp() {
         if (fs::is_regular_file(path) && kvArcMain_.DetectArcType(path) == atTar) {
             const std::string compressed = kvArcMain_.ArcFilename();
             temp_files_.push_back(path);
-            OpenArchive(path);
-            unpacked_from_ = compressed;
+            OpenArchive(path, compressed);
             return;
         }
     }
@@ -532,6 +579,7 @@ TArchiveAbilities TfrmKavrelMain::Abilities() const {
 
 void TfrmKavrelMain::EnableItems() {
     const TArchiveAbilities archive = Abilities();
+    charset_menu_->setEnabled(archive.Attached && !kvArcMain_.IsNewArchive());
     for (auto& [name, action] : actions_) {
         const TActionCategory category = categories_[name];
         if (category == acInstall) continue;

@@ -13,6 +13,7 @@
 
 class QAction;
 class QLabel;
+class QMenu;
 class QMimeData;
 class QPlainTextEdit;
 class QProgressBar;
@@ -48,7 +49,8 @@ public:
     void HandleParams(const std::vector<std::string>& params);
     void SetReusedWindow(bool reused) { reused_window_ = reused; }
 
-    bool OpenArchive(const std::string& file_name);
+    // `unpacked_from` names the compressed file a TAR was unpacked from (empty for any other archive).
+    bool OpenArchive(const std::string& file_name, const std::string& unpacked_from = {});
     bool CreateArchive(const std::string& file_name, TArcType type);
     void CloseArchive();
     void EnableItems();
@@ -80,6 +82,11 @@ protected:
 private:
     void CreateActions();
     void CreateMenus();
+    void CreateCharsetMenu(QMenu& parent);
+    // Reads the open archive again with its names in `code_page` (empty: automatic), remembered for its path.
+    void ChooseCodePage(const std::string& code_page);
+    // The path a code-page choice is remembered by: a TAR unpacked from a compressed file goes by that file.
+    std::string CodePageKey() const;
     void CreateToolBar();
     void CreateViews();
     void ConnectFacade();
@@ -154,6 +161,8 @@ private:
     std::string archive_name_;
     std::string unpacked_from_;  // the compressed file the open TAR was unpacked from
     std::vector<std::string> temp_files_;
+    QMenu* charset_menu_ = nullptr;
+    std::map<std::string, std::string> code_pages_;  // the code page chosen per archive path, this session
     bool opt_zip_dirs_ = false;
     bool opt_overwrite_ = true;
     bool opt_update_ = false;

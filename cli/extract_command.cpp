@@ -4,6 +4,7 @@
 
 #include <iostream>
 
+#include "cli/charset_option.h"
 #include "cli/facade_run.h"
 #include "cli/terminal.h"
 #include "engine/core/error_codes.h"
@@ -52,6 +53,7 @@ CLI::App* AddExtractCommand(CLI::App& app, ExtractOptions& options, TExtractKind
     command->add_option("archive", options.archive, "The archive")->required();
     command->add_option("masks", options.masks, "Only entries matching these masks (* and ?)");
     command->add_option("-p,--password", options.password, "Password of enciphered entries");
+    AddCharsetOption(*command, options.charset);
     if (kind == TExtractKind::Test) {
         command->add_flag("--json", options.json, "One JSON object: archive and, per entry, name, ok, error and text");
     } else {
@@ -67,6 +69,7 @@ CLI::App* AddExtractCommand(CLI::App& app, ExtractOptions& options, TExtractKind
 
 int RunExtractCommand(const ExtractOptions& options, TExtractKind kind) {
     TFacadeRun run(options.archive, {.keep_passed = options.json, .quiet = options.json, .entry_subjects = true});
+    if (!UseCharset(run.Comp(), options.charset)) return 2;
     if (!run.Open(TFacadeRun::TPurpose::Reading)) return 2;
     facade::TkvComp& comp = run.Comp();
     comp.OnOverwrite = [&](TObject*, const facade::TArcEntry& on_disk, const facade::TArcEntry&,

@@ -16,6 +16,7 @@ struct ExtractOptions {
     std::string out_dir;
     std::vector<std::string> masks;
     std::string password;
+    std::string charset;
     bool overwrite_all = false;
     bool skip_existing = false;
     bool json = false;

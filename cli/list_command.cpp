@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/charset_option.h"
 #include "cli/scratch_folder.h"
 #include "engine/core/date_time.h"
 #include "engine/core/error_codes.h"
@@ -77,6 +78,7 @@ CLI::App* AddListCommand(CLI::App& app, ListOptions& options) {
     list->add_flag("--json", options.json,
                    "One JSON object: archive, type, entries (name, size, packed, ratio, crc, date, attributes, "
                    "encrypted, dir) and totals");
+    AddCharsetOption(*list, options.charset);
     list->footer("Example: kv l photos.zip '2024/*.jpg'");
     return list;
 }
@@ -90,6 +92,7 @@ int RunListCommand(const ListOptions& options) {
         std::cerr << "kv: " << options.archive << ": " << text << '\n';
     };
     comp.SetDisplayDirs(true);
+    if (!UseCharset(comp, options.charset)) return 2;
     if (!comp.Open(options.archive)) return 2;
     if (!IsKnownType(comp.ArcType())) {
         std::cerr << "kv: " << options.archive << ": " << LoadStr(ecode::kUnknownFileType) << '\n';

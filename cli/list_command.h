@@ -12,6 +12,7 @@ namespace kv::cli {
 struct ListOptions {
     std::string archive;
     std::vector<std::string> masks;
+    std::string charset;
     bool json = false;
 };
 

@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "engine/core/error_codes.h"
+#include "engine/core/oem_names.h"
 #include "engine/readers/arc_lister.h"
 #include "facade/compression_settings.h"
 #include "platform/paths.h"
@@ -162,6 +163,7 @@ void TkvComp::SetUpZipManager() {
     zip_manager_->SetTempDir(temp_dir_);
     zip_manager_->SetDLLDirectory(dll_directory_);
     zip_manager_->SetUseDirOnlyEntries(display_dirs_);
+    ApplyNameCodePage(*zip_manager_);
     zip_manager_->OnDirUpdate = [this](TObject*) { BuildZipEntries(); };
     HandleZipEvents();
     // By its absolute path: extracting runs inside the extraction folder.
@@ -173,6 +175,7 @@ void TkvComp::SetUpLister(std::unique_ptr<TArcLister> probe) {
     lister_ = probe ? std::move(probe) : std::make_unique<TArcLister>();
     lister_->FileSpec = {"*.*"};
     lister_->ShowEmptyDirs = display_dirs_;
+    lister_->NameCodePage = name_code_page_;
     lister_->OnActivate = [this](TObject*) { ListerActivated(); };
     lister_->OnRead = [this](TObject*, int, int) { AddListerEntry(); };
     lister_->OnTotals = [this](TObject*, std::int64_t unpacked, std::int64_t packed, int ratio, int files) {
@@ -241,6 +244,27 @@ void TkvComp::SetTempDir(const std::string& value) {
 void TkvComp::SetDllDirectory(const std::string& value) {
     dll_directory_ = value;
     if (zip_manager_) zip_manager_->SetDLLDirectory(value);
+}
+
+bool TkvComp::SetNameCodePage(const std::string& value) {
+    if (!value.empty() && !IsKnownCodePage(value)) return false;
+    if (value == name_code_page_) return true;
+    name_code_page_ = value;
+    if (zip_manager_) {
+        ApplyNameCodePage(*zip_manager_);
+        if (!is_new_archive_) zip_manager_->List();
+    }
+    if (lister_) {
+        lister_->NameCodePage = value;
+        if (!is_new_archive_) RunLister();
+    }
+    return true;
+}
+
+void TkvComp::ApplyNameCodePage(TZipManager& zip_manager) const {
+    // The ZIP manager's per-archive choice: the OEM conversion for every entry, in the code page chosen.
+    zip_manager.SetCodePage(name_code_page_.empty() ? cpAuto : cpOEM);
+    zip_manager.SetOemCodePage(name_code_page_);
 }
 
 std::string TkvComp::ZipComment() const { return zip_manager_ ? zip_manager_->ArchiveComment() : std::string(); }

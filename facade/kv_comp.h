@@ -122,6 +122,10 @@ public:
     void SetTempDir(const std::string& value);
     const std::string& DllDirectory() const { return dll_directory_; }
     void SetDllDirectory(const std::string& value);
+    // The code page the user chose for the archive's stored names (any name iconv knows); empty lets each
+    // entry's origin decide. Setting it lists an open archive again; false for an unknown code page.
+    const std::string& NameCodePage() const { return name_code_page_; }
+    bool SetNameCodePage(const std::string& value);
     // The archive comment (ZIP only).
     std::string ZipComment() const;
     void SetZipComment(const std::string& value);
@@ -178,6 +182,7 @@ private:
     // is the lister that detected an existing archive's type.
     void SetUpEngine(std::unique_ptr<TArcLister> probe);
     void SetUpZipManager();
+    void ApplyNameCodePage(TZipManager& zip_manager) const;
     void SetUpLister(std::unique_ptr<TArcLister> probe);
     // A lister on the named file, its type detected; none when the file does not exist.
     std::unique_ptr<TArcLister> Probe(const std::string& FileName);
@@ -269,6 +274,7 @@ private:
     std::string dir_filter_;
     std::string temp_dir_;
     std::string dll_directory_;
+    std::string name_code_page_;
     TCompressionFactor compression_factor_ = cfNormal;
 
     std::unique_ptr<TZipManager> zip_manager_;

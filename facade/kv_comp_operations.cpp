@@ -249,6 +249,7 @@ void TkvComp::ExtractThroughReader(bool test) {
     if (arc_type_ == atGZip) reader->AsciiTranslation = ASCIITranslation;
     reader->Password = Password;
     reader->PasswordAttempts = PasswordReqCount;
+    reader->NameCodePage = name_code_page_;
     running_engine_ = reader.get();
     if (test)
         reader->TestArchive();

@@ -107,7 +107,8 @@ struct UnzipCommand {
     std::uint8_t StreamFields[28];
     std::int32_t PasswordReqCount;
     const char* ExtractDir;  // or null (test, or the current folder)
-    std::uint8_t Reserved112[32];
+    const char* NameCodePage;  // code page of every undeclared name (iconv's name), or null: their origins decide
+    std::uint8_t Reserved120[24];
     std::int32_t Check;      // 7
 };
 

@@ -31,7 +31,7 @@ void TZipCore::SetArchiveComment(const std::string& comment) {
 
 void TZipCore::WriteComment(const std::string& comment) {
     CloseInput();
-    std::string stored = TextToStored(comment, comment_host_, comment_version_);
+    std::string stored = TextToStored(comment, comment_host_);
     // The length field has 16 bits: a longer comment would leave an archive no reader can find the end of.
     if (stored.size() > static_cast<std::size_t>(kZipMaxCommentLength)) stored.resize(kZipMaxCommentLength);
     if (stored == end_.Comment) return;

@@ -1,16 +1,10 @@
 #include "zipmanager/zip_core.h"
 
 #include "engine/core/oem_names.h"
+#include "engine/readers/zip_headers.h"
 #include "platform/paths.h"
 
 namespace kv {
-namespace {
-
-constexpr std::uint8_t kHostHpfs = 6;
-constexpr std::uint8_t kHostNtfs = 11;
-constexpr std::uint8_t kNtfsOemVersion = 50;
-
-}  // namespace
 
 TZipCore::TZipCore() : zip_eng_(std::make_unique<TZipEng>(*this)), unz_eng_(std::make_unique<TUnzEng>(*this)) {
     const auto refused = [this] {
@@ -65,19 +59,22 @@ void TZipCore::SetActive(bool active) {
     }
 }
 
-bool TZipCore::ConvertsOem(std::uint8_t host, std::uint8_t version) const {
-    return CodePage == cpOEM || host == kHostHpfs || (host == kHostNtfs && version == kNtfsOemVersion) ||
-           (CodePage == cpAuto && host == 0);
+std::string TZipCore::ChosenCodePage() const {
+    switch (CodePage) {
+        case cpOEM: return OemCodePage.empty() ? kv::OemCodePage() : OemCodePage;
+        case cpNone: return "UTF-8";  // the ANSI code page, which is UTF-8 here
+        case cpAuto: break;
+    }
+    return {};
 }
 
-std::string TZipCore::StoredToText(const std::string& stored, std::uint8_t host, std::uint8_t version,
-                                   bool utf8) const {
-    if (utf8 || !ConvertsOem(host, version)) return stored;
-    return OemCodePage.empty() ? OemToUtf8(stored) : OemToUtf8(stored, OemCodePage);
+std::string TZipCore::StoredToText(std::string_view stored, std::uint8_t host, bool utf8) const {
+    return DecodeStoredName(stored, ZipNameOrigin(utf8, host), ChosenCodePage(), OemCodePage);
 }
 
-std::string TZipCore::TextToStored(const std::string& text, std::uint8_t host, std::uint8_t version) const {
-    if (!ConvertsOem(host, version)) return text;
+std::string TZipCore::TextToStored(const std::string& text, std::uint8_t host) const {
+    const bool oem = CodePage == cpOEM || (CodePage == cpAuto && ZipNameOrigin(false, host) == TNameOrigin::noDos);
+    if (!oem) return text;
     return OemCodePage.empty() ? Utf8ToOem(text) : Utf8ToOem(text, OemCodePage);
 }
 

@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/core/entry_enums.h"
@@ -149,10 +150,13 @@ private:
     void AddEntry(ZipDirEntry&& entry, int seq_no);
     void WriteComment(const std::string& comment);
     void CloseInput() { input_.reset(); }
-    // Names and comments as stored to the program's text, by the host's conversion rule.
-    std::string StoredToText(const std::string& stored, std::uint8_t host, std::uint8_t version, bool utf8) const;
-    std::string TextToStored(const std::string& text, std::uint8_t host, std::uint8_t version) const;
-    bool ConvertsOem(std::uint8_t host, std::uint8_t version) const;
+    // Names and comments as stored to the program's text: declared UTF-8 as such, else in the code page
+    // the user chose (CodePage), else by the host that wrote them.
+    std::string StoredToText(std::string_view stored, std::uint8_t host, bool utf8) const;
+    // The reverse for names and comments the component writes: OEM where the reading takes them as OEM.
+    std::string TextToStored(const std::string& text, std::uint8_t host) const;
+    // The code page CodePage chooses for every name; empty when each entry's host decides.
+    std::string ChosenCodePage() const;
 
     bool active_ = true;
     bool list_pending_ = false;
@@ -179,7 +183,6 @@ private:
     int current_disk_ = 0;
     int total_disks_ = 0;
     std::uint8_t comment_host_ = 0;
-    std::uint8_t comment_version_ = 20;
 
     std::unique_ptr<TZipEng> zip_eng_;
     std::unique_ptr<TUnzEng> unz_eng_;

@@ -2,6 +2,7 @@
 #include <filesystem>
 #include <new>
 
+#include "engine/core/oem_names.h"
 #include "engine/core/text_case.h"
 #include "platform/paths.h"
 #include "zipmanager/zip_core.h"
@@ -91,7 +92,10 @@ void TZipCore::FillZipCommand(TZipJobRecord& job, const std::string& target, Add
     c.ArchiveOnly = options.Has(AddArchiveOnly) ? 1 : 0;
     c.ResetArchive = options.Has(AddResetArchive) ? 1 : 0;
     c.AllowUndo = JobFlag(HowToDelete == htdAllowUndo);
-    c.CodePage = CodePage == cpOEM ? 2 : 0;
+    // The engine writes OEM names in the program's OEM code page only: in another one chosen for this
+    // archive they would read wrong, so new names are written as flagged UTF-8 then.
+    const bool program_oem = OemCodePage.empty() || IconvCodePageName(OemCodePage) == kv::OemCodePage();
+    c.CodePage = CodePage == cpOEM && program_oem ? 2 : 0;
     c.Version2 = kZipEngVersion;
     std::error_code error;
     c.RootDir = RootDir.empty() ? nullptr : strings.Keep(fs::absolute(RootDir, error).string());
@@ -122,6 +126,7 @@ void TZipCore::FillUnzipCommand(TUnzipJobRecord& job, const std::string& archive
             throw EZipManager(kExtractDirMissing, std::vector<TZipMessageArg>{ExtrBaseDir});
         c.ExtractDir = job.Strings.Keep(ExtrBaseDir);
     }
+    c.NameCodePage = job.Strings.KeepOrNull(ChosenCodePage());
     c.Check = kZipEngRecordCheck;
 }
 

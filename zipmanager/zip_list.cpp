@@ -73,7 +73,7 @@ int TZipCore::List() {
         // header before the file; the ZIP data cannot start before the file does.
         archive_start_ = std::max<std::int64_t>(
             archive_start_ + central_offset_ - static_cast<std::int64_t>(end_.CentralOffset), 0);
-        archive_comment_ = StoredToText(raw_comment_, comment_host_, comment_version_, false);
+        archive_comment_ = StoredToText(raw_comment_, comment_host_, false);
     } else if (located || ErrCode() != 0) {
         ZipFileName.clear();
         archive_start_ = 0;
@@ -93,7 +93,6 @@ void TZipCore::ReadCentralDirectory() {
     spanned_ = total_disks_ != 0;
     raw_comment_ = end_.Comment;
     comment_host_ = 0;
-    comment_version_ = 20;
     if (end_.TrailingBytes > 0 && !end_.TrailingIsPadding) ShowMessage(zmsg::kGarbageAtEnd);
 
     std::int64_t offset = static_cast<std::int64_t>(end_.CentralOffset);
@@ -159,10 +158,7 @@ void TZipCore::ReadCentralDirectory() {
         entry.LocalHeaderOffset = LoadLE32(p + 42);
         entry.IsEncrypted = (entry.Flags & kZipFlagEnciphered) != 0;
         TZipEntryHeader header = ParseZipCentralHeader(p);
-        if (entry.HostSystem != 0) {
-            comment_host_ = entry.HostSystem;
-            comment_version_ = entry.VersionMadeBy;
-        }
+        if (entry.HostSystem != 0) comment_host_ = entry.HostSystem;
 
         const std::int64_t variable_at = pos + kZipCentralHeaderSize;
         const std::size_t variable_size = header.VariableSize();
@@ -190,19 +186,13 @@ void TZipCore::ReadCentralDirectory() {
         entry.LocalHeaderOffset64 = header.LocalOffset;
 
         const bool utf8 = (entry.Flags & kZipFlagUtf8) != 0;
-        std::string name = header.HasUnicodeName
-                               ? header.UnicodeName
-                               : StoredToText(std::string(stored_name), entry.HostSystem, entry.VersionMadeBy, utf8);
         // Windows writers separate folders with "\\" as well; once the name is text, either one is a
-        // delimiter. Bytes kept as stored may hold a double-byte character whose second byte is "\\".
-        const bool is_text = header.HasUnicodeName || utf8 || ConvertsOem(entry.HostSystem, entry.VersionMadeBy);
-        if (is_text)
-            name = ConvertStoredName(name, false);
-        else if constexpr (platform::kPathDelim != '/')
-            std::replace(name.begin(), name.end(), '/', platform::kPathDelim);
+        // delimiter (decoding comes first: a double-byte character's second byte may be "\\").
+        const std::string text = StoredToText(ZipEntryName(header, stored_name), entry.HostSystem, header.NameIsUtf8());
+        const std::string name = ConvertStoredName(text, false);
         if (Verbose) Diagnostic(FormatZipMessage("List - [%d] ", {static_cast<std::int64_t>(index)}) + Quoted(name));
         entry.SetTexts(name, extra,
-                       StoredToText(std::string(stored_comment), entry.HostSystem, entry.VersionMadeBy, utf8));
+                       StoredToText(stored_comment, entry.HostSystem, utf8));
         AddEntry(std::move(entry), static_cast<int>(index + 1));
 
         if (header.LocalOffset < static_cast<std::uint64_t>(archive_start_))

@@ -63,7 +63,6 @@ constexpr std::uint16_t kUtf8Flag = 0x0800;
 struct TRenameEntry {
     std::string Name;         // as the program shows it
     std::uint8_t Host = 0;
-    std::uint8_t Version = 0;
     std::uint16_t Flags = 0;
     std::int64_t LocalOffset = 0;  // where its local header lies in the file
     std::uint32_t PackedSize = 0;
@@ -226,7 +225,6 @@ void TZipCore::RenameEntries(const std::vector<ZipRenameRec>& rules, std::uint32
         ReadExactly(input, h.data(), kCentralHeaderSize, zmsg::kCentralHeaderReadError);
         if (LoadLE32(h.data()) != kCentralSig) throw EZipManager(zmsg::kCentralSignatureWrong);
         TRenameEntry entry;
-        entry.Version = h[4];
         entry.Host = h[5];
         entry.Flags = LoadLE16(h.data() + 8);
         entry.PackedSize = LoadLE32(h.data() + 20);
@@ -242,7 +240,7 @@ void TZipCore::RenameEntries(const std::vector<ZipRenameRec>& rules, std::uint32
         if (input.Seek(std::int64_t{extra_length} + comment_length, TSeekOrigin::soCurrent) < 0)
             throw EZipManager(zmsg::kCentralHeaderReadError);
         const bool utf8 = (entry.Flags & kUtf8Flag) != 0;
-        entry.Name = ConvertStoredName(StoredToText(stored, entry.Host, entry.Version, utf8), false);
+        entry.Name = ConvertStoredName(StoredToText(stored, entry.Host, utf8), false);
         entry.LocalOffset = static_cast<std::int64_t>(stored_offset) + shift;
         if (entry.LocalOffset < 0 || entry.LocalOffset >= central_at) throw EZipManager(kLocalHeaderRead);
         entry.Date = date_time;
@@ -300,9 +298,9 @@ void TZipCore::RenameEntries(const std::vector<ZipRenameRec>& rules, std::uint32
         if (renamed) {
             const std::string zip_name = ConvertNameForStore(name, false, true);
             if ((entry.Flags & kUtf8Flag) == 0) {
-                entry.StoredName = TextToStored(zip_name, entry.Host, entry.Version);
+                entry.StoredName = TextToStored(zip_name, entry.Host);
                 // A name the entry's code page cannot hold is stored as UTF-8 and flagged so.
-                if (ConvertStoredName(StoredToText(entry.StoredName, entry.Host, entry.Version, false), false) != name)
+                if (ConvertStoredName(StoredToText(entry.StoredName, entry.Host, false), false) != name)
                     entry.Flags |= kUtf8Flag;
             }
             if ((entry.Flags & kUtf8Flag) != 0) entry.StoredName = zip_name;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -49,11 +50,17 @@ std::size_t Utf8SequenceLength(unsigned char lead) {
     return 1;
 }
 
+void AppendEscaped(std::string& output, unsigned char byte) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    output += '%';
+    output += kHex[byte >> 4];
+    output += kHex[byte & 0x0F];
+}
+
 enum class Direction { kDecode, kEncode };
 
 // Converts all of `input`; what the code page cannot convert is replaced as the direction says.
 std::string Convert(iconv_t cd, std::string_view input, Direction direction) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
     std::string output;
     output.reserve(input.size() * 2 + 8);
     ::iconv(cd, nullptr, nullptr, nullptr, nullptr);  // a fresh shift state for every name
@@ -71,9 +78,7 @@ std::string Convert(iconv_t cd, std::string_view input, Direction direction) {
         const auto lead = static_cast<unsigned char>(*in);
         std::size_t skip = 1;
         if (direction == Direction::kDecode) {
-            output += '%';
-            output += kHex[lead >> 4];
-            output += kHex[lead & 0x0F];
+            AppendEscaped(output, lead);
         } else {
             output += '_';
             // A valid character the code page lacks is skipped whole; broken UTF-8 byte by byte.
@@ -93,14 +98,6 @@ std::string Convert(iconv_t cd, std::string_view input, Direction direction) {
     return output;
 }
 
-// "866" means "CP866"; other names go to iconv as they are.
-std::string IconvCodePageName(std::string_view codePage) {
-    std::string name(codePage);
-    if (!name.empty() && std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        name = "CP" + name;
-    return name;
-}
-
 std::string Converted(std::string_view input, Direction direction, const std::string& oem) {
     // OEM code pages agree with ASCII, and most names are plain ASCII: skip iconv for them.
     if (std::all_of(input.begin(), input.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
@@ -109,6 +106,54 @@ std::string Converted(std::string_view input, Direction direction, const std::st
     // A code page iconv does not know leaves the text as it is.
     if (cd == nullptr) return std::string(input);
     return Convert(cd, input, direction);
+}
+
+// The length of the well-formed UTF-8 sequence at `at`, or 0 when the bytes there are not one.
+std::size_t ValidSequenceAt(std::string_view text, std::size_t at) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    if (lead < 0x80) return 1;
+    std::size_t length = 0;
+    std::uint32_t code = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        code = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        code = lead & 0x0F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        code = lead & 0x07;
+    } else {
+        return 0;
+    }
+    if (text.size() - at < length) return 0;
+    for (std::size_t k = 1; k < length; ++k) {
+        const auto next = static_cast<unsigned char>(text[at + k]);
+        if ((next & 0xC0) != 0x80) return 0;
+        code = (code << 6) | (next & 0x3F);
+    }
+    if ((length == 3 && (code < 0x800 || (code >= 0xD800 && code < 0xE000))) ||
+        (length == 4 && (code < 0x10000 || code > 0x10FFFF))) {
+        return 0;
+    }
+    return length;
+}
+
+// UTF-8 as it is, every byte outside a well-formed sequence escaped.
+std::string Utf8WithEscapes(std::string_view text) {
+    std::string output;
+    output.reserve(text.size());
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t length = ValidSequenceAt(text, at);
+        if (length == 0) {
+            AppendEscaped(output, static_cast<unsigned char>(text[at]));
+            ++at;
+        } else {
+            output.append(text.substr(at, length));
+            at += length;
+        }
+    }
+    return output;
 }
 
 std::string ReplaceDelimiters(std::string_view name, char delimiter) {
@@ -120,6 +165,22 @@ std::string ReplaceDelimiters(std::string_view name, char delimiter) {
 }
 
 }  // namespace
+
+std::string IconvCodePageName(std::string_view codePage) {
+    std::string name(codePage);
+    if (!name.empty() && std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        name = "CP" + name;
+    return name;
+}
+
+bool IsValidUtf8(std::string_view text) {
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t length = ValidSequenceAt(text, at);
+        if (length == 0) return false;
+        at += length;
+    }
+    return true;
+}
 
 bool IsKnownCodePage(std::string_view codePage) {
     const std::string name = IconvCodePageName(codePage);
@@ -150,9 +211,18 @@ std::string Utf8ToOem(std::string_view utf8, std::string_view codePage) {
     return Converted(utf8, Direction::kEncode, IconvCodePageName(codePage));
 }
 
-std::string ConvertStoredName(std::string_view stored, bool translateOem, bool storedAsUtf8) {
+std::string DecodeStoredName(std::string_view stored, TNameOrigin origin, std::string_view chosenCodePage,
+                             std::string_view oemCodePage) {
+    if (origin == TNameOrigin::noUnicode) return Utf8WithEscapes(stored);
+    if (!chosenCodePage.empty()) return OemToUtf8(stored, chosenCodePage);
+    if (origin == TNameOrigin::noOther && IsValidUtf8(stored)) return std::string(stored);
+    return oemCodePage.empty() ? OemToUtf8(stored) : OemToUtf8(stored, oemCodePage);
+}
+
+std::string ConvertStoredName(std::string_view stored, bool translateOem, TNameOrigin origin,
+                              std::string_view chosenCodePage) {
     // Decode first: in a double-byte code page the second byte of a character may equal "\".
-    if (translateOem && !storedAsUtf8) return ReplaceDelimiters(OemToUtf8(stored), platform::kPathDelim);
+    if (translateOem) return ReplaceDelimiters(DecodeStoredName(stored, origin, chosenCodePage), platform::kPathDelim);
     return ReplaceDelimiters(stored, platform::kPathDelim);
 }
 

@@ -14,6 +14,7 @@
 #include "engine/core/entry_record.h"
 #include "engine/core/events.h"
 #include "engine/core/kv_object.h"
+#include "engine/core/oem_names.h"
 #include "engine/core/stream32.h"
 #include "engine/core/zip_cipher.h"
 #include "engine/core/zip_timer.h"
@@ -63,6 +64,11 @@ public:
     // folder is set; unassigned means No.
     std::function<bool(const std::string& question)> OnConfirmCreateDir;
 
+    // A stored name as text in the program's form, decoded as the archive's settings and `origin` say.
+    std::string ConvertName(std::string_view stored, TNameOrigin origin = TNameOrigin::noDos) const {
+        return ConvertStoredName(stored, TranslateOemChar, origin, NameCodePage);
+    }
+
     // --- properties ---
     std::vector<std::string> FileSpec;
     std::vector<std::string> ExcludeSpec;
@@ -76,6 +82,8 @@ public:
     TDateAttribute DateAttribute = daFileDate;
     bool AsciiTranslation = false;
     bool TranslateOemChar = true;
+    // The code page the user chose for this archive's names (any name iconv knows); empty decides per entry.
+    std::string NameCodePage;
     std::string Password;
     int PasswordAttempts = 3;
     TSeedKeys SeedDataKeys{TSeedKind::skData};

@@ -3,7 +3,6 @@
 #include "engine/core/engine_error.h"
 #include "engine/core/entry_selection.h"
 #include "engine/core/error_codes.h"
-#include "engine/core/oem_names.h"
 #include "engine/core/percent.h"
 #include "engine/readers/list_walks.h"
 #include "platform/paths.h"
@@ -14,10 +13,6 @@ TArcLister::TArcLister() { ZipCmntBufSize = 32000; }
 
 void TArcLister::SetOutputName(const std::string& stored_name) {
     CurrentStoredName = ConvertName(stored_name);
-}
-
-std::string TArcLister::ConvertName(std::string_view stored, bool stored_as_utf8) const {
-    return ConvertStoredName(stored, TranslateOemChar, stored_as_utf8);
 }
 
 std::string TArcLister::ArchiveBaseName() const {

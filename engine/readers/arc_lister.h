@@ -62,8 +62,6 @@ public:
     void ReportError(int code, const std::string& extended = {});
     // The archive's file name without folder and without its last extension (single-file formats).
     std::string ArchiveBaseName() const;
-    // Converts a stored name as the archive's settings say (OEM translation, then delimiters).
-    std::string ConvertName(std::string_view stored, bool stored_as_utf8 = false) const;
     int ReportedCount() const { return reported_count_; }
     // The archive proved unlistable after all (a damaged ZIP nobody agreed to walk): its type becomes atNA.
     void MarkUnlisted() { MutableDetection().ArcType = atNA; }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/core/oem_names.h"
 #include "engine/readers/header_reader.h"
 
 namespace kv {
@@ -33,6 +34,12 @@ struct TArjHeader {
     std::uint16_t AccessMode = 0;
     std::string Name;            // stored bytes
     std::int64_t DataOffset = 0; // behind the header's CRC and extended headers
+
+    // ARJ on MS-DOS, OS/2 and Windows (hosts 0, 5, 10, 11) wrote OEM names; elsewhere the system's bytes.
+    TNameOrigin NameOrigin() const {
+        const bool dos = HostOs == 0 || HostOs == 5 || HostOs == 10 || HostOs == 11;
+        return dos ? TNameOrigin::noDos : TNameOrigin::noOther;
+    }
 };
 
 enum class TArjHeaderRead {

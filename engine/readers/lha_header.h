@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/core/oem_names.h"
 #include "engine/readers/header_reader.h"
 
 namespace kv {
@@ -24,6 +25,12 @@ struct TLhaHeader {
 
     bool IsDirectory() const { return Method == "-lhd-"; }
     bool HasUnixTime() const { return Level == 2; }
+    // Headers without an OS byte, and those of MS-DOS, OS/2 and Windows ("M", "2", "w", "W"), hold OEM
+    // names; other systems wrote their own bytes.
+    TNameOrigin NameOrigin() const {
+        const bool dos = Os == 0 || Os == 'M' || Os == '2' || Os == 'w' || Os == 'W';
+        return dos ? TNameOrigin::noDos : TNameOrigin::noOther;
+    }
 };
 
 // Reads the header at `offset` of an LHA archive. Nothing at the end of the archive (a zero size byte, a

@@ -27,7 +27,7 @@ std::int64_t FirstFileHeader(TArcLister& lister, THeaderReader& archive, std::in
 TEntryRecord MakeRecord(TArcLister& lister, const TArjHeader& header, std::int64_t offset) {
     const bool directory = header.FileType == kArjDirectory;
     TEntryRecord record;
-    record.FileName = lister.ConvertName(header.Name);
+    record.FileName = lister.ConvertName(header.Name, header.NameOrigin());
     while (directory && !record.FileName.empty() && record.FileName.back() == platform::kPathDelim) {
         record.FileName.pop_back();
     }

@@ -59,7 +59,8 @@ TEntryRecord CabRecord(const TArcLister& lister, const TCabHeader& header, const
                        std::string_view name, std::uint16_t folder_type) {
     TEntryRecord entry;
     const std::uint16_t attributes = LoadLE16(record + 14);
-    entry.FileName = lister.ConvertName(name, (attributes & kCabNameIsUtf8) != 0);
+    entry.FileName =
+        lister.ConvertName(name, (attributes & kCabNameIsUtf8) != 0 ? TNameOrigin::noUnicode : TNameOrigin::noDos);
     entry.FileDate = DosDateTimeToDateTime(SwapDosDate(LoadLE32(record + 10)));
     entry.UnpackedSize = LoadLE32(record);
     entry.PackedSize = entry.UnpackedSize;

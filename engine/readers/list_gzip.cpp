@@ -43,7 +43,8 @@ bool ReadGzipFields(TArcLister& lister, std::int64_t start, std::uint8_t flags, 
         std::string name(static_cast<std::size_t>(std::min(kMaxStoredName, size - at)), '\0');
         if (!lister.ReadExact(at, name.data(), static_cast<std::int64_t>(name.size()))) return false;
         name.resize(name.find('\0') == std::string::npos ? name.size() : name.find('\0'));
-        if (!name.empty()) record.FileName = lister.ConvertName(name);
+        // Mostly written by gzip on Unix, which stores the name's bytes as they are.
+        if (!name.empty()) record.FileName = lister.ConvertName(name, TNameOrigin::noOther);
     }
     std::array<std::uint8_t, kTrailerSize> trailer{};
     if (!lister.ReadExact(size - kTrailerSize, trailer.data(), kTrailerSize)) return false;

@@ -19,7 +19,7 @@ void ListLha(TArcLister& lister) {
         const bool directory = header->IsDirectory();
         const int method = static_cast<unsigned char>(header->Method[3]);
         TEntryRecord record;
-        record.FileName = lister.ConvertName(header->Name);
+        record.FileName = lister.ConvertName(header->Name, header->NameOrigin());
         while (directory && !record.FileName.empty() && record.FileName.back() == platform::kPathDelim) record.FileName.pop_back();
         record.FileDate = header->HasUnixTime() ? UnixTimeToDateTime(header->Time) : DosDateTimeToDateTime(header->Time);
         record.UnpackedSize = header->OriginalSize;

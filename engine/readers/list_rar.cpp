@@ -17,7 +17,7 @@ namespace {
 
 TEntryRecord RarRecord(const TArcLister& lister, const TRarFileHeader& file) {
     TEntryRecord record;
-    record.FileName = lister.ConvertName(file.Name, file.NameIsUtf8);
+    record.FileName = lister.ConvertName(file.Name, file.NameIsUtf8 ? TNameOrigin::noUnicode : TNameOrigin::noDos);
     record.FileDate = DosDateTimeToDateTime(file.DosTime);
     record.PackedSize = file.PackedSize;
     record.UnpackedSize = file.UnpackedSize;

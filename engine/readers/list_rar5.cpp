@@ -35,7 +35,7 @@ std::uint16_t UnpackVersion(std::uint8_t algorithm) {
 
 TEntryRecord Rar5Record(const TArcLister& lister, const TRar5FileHeader& file, std::int64_t packed_size) {
     TEntryRecord record;
-    record.FileName = lister.ConvertName(file.Name, true);
+    record.FileName = lister.ConvertName(file.Name, TNameOrigin::noUnicode);
     record.FileDate = Rar5Date(file);
     record.PackedSize = packed_size;
     record.UnpackedSize = file.UnpackedSize;

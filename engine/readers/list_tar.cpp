@@ -22,7 +22,7 @@ void OfferMember(TArcLister& lister, const TTarMember& member) {
     if (!listed) return;
 
     TEntryRecord record;
-    record.FileName = lister.ConvertName(member.Name, member.NameFromPax);
+    record.FileName = lister.ConvertName(member.Name, member.NameOrigin());
     record.FileDate = member.ModificationTime ? UnixTimeToDateTime(*member.ModificationTime) : kFallbackFileDate;
     record.PackedSize = member.Size;
     record.UnpackedSize = member.Size;

@@ -103,7 +103,7 @@ std::optional<TEntryRecord> TZipWalk::MakeRecord(const TZipEntryHeader& header, 
     const auto unpacked = AsSize(header.UnpackedSize);
     if (!packed || !unpacked) return std::nullopt;
     TEntryRecord record;
-    record.FileName = lister_.ConvertName(ZipEntryName(header, stored_name), header.NameIsUtf8());
+    record.FileName = lister_.ConvertName(ZipEntryName(header, stored_name), header.NameOrigin());
     record.FileDate = lister_.DosDateTimeToDateTime(header.DosDateTime);
     record.UnpackedSize = *unpacked;
     record.PackedSize = ReportedPackedSize(type_, header.Method, header.Enciphered(), *packed, *unpacked);
@@ -153,7 +153,9 @@ void TZipWalk::WalkCentral(std::int64_t position) {
             if (comment == nullptr) break;
             const std::string_view text(reinterpret_cast<const char*>(comment),
                                         std::min<std::size_t>(header.CommentLength, kMaxCommentChars));
-            record->FileComment = header.NameIsUtf8() || !lister_.TranslateOemChar ? std::string(text) : OemToUtf8(text);
+            const TNameOrigin origin = ZipNameOrigin((header.Flags & kZipFlagUtf8) != 0, header.VersionMadeBy >> 8);
+            record->FileComment =
+                lister_.TranslateOemChar ? DecodeStoredName(text, origin, lister_.NameCodePage) : std::string(text);
         }
         if (spanned) {
             lister_.SetVolumeName(SpannedVolumeName(type_, lister_.ArchiveFile(), header.DiskStart, last_disk));

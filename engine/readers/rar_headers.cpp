@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/core/oem_names.h"
 #include "platform/byte_order.h"
 #include "platform/file_attributes_linux.h"
 
@@ -32,44 +33,6 @@ void AppendUtf8(std::string& out, std::uint32_t code) {
         out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
         out += static_cast<char>(0x80 | (code & 0x3F));
     }
-}
-
-// Strictly formed UTF-8 (no overlong forms, surrogates or values beyond U+10FFFF).
-bool IsUtf8(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto lead = static_cast<std::uint8_t>(text[i]);
-        std::size_t length = 0;
-        std::uint32_t code = 0;
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        }
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-            code = lead & 0x1F;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            code = lead & 0x0F;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            code = lead & 0x07;
-        } else {
-            return false;
-        }
-        if (text.size() - i < length) return false;
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<std::uint8_t>(text[i + k]);
-            if ((next & 0xC0) != 0x80) return false;
-            code = (code << 6) | (next & 0x3F);
-        }
-        if ((length == 3 && (code < 0x800 || (code >= 0xD800 && code < 0xE000))) ||
-            (length == 4 && (code < 0x10000 || code > 0x10FFFF))) {
-            return false;
-        }
-        i += length;
-    }
-    return true;
 }
 
 std::string Utf16ToUtf8(const std::vector<std::uint16_t>& units) {
@@ -150,7 +113,7 @@ std::optional<TRarFileHeader> ParseRarFileHeader(std::span<const std::uint8_t> h
         const auto end = std::find(field.begin(), field.end(), std::uint8_t{0});
         file.Name.assign(field.begin(), end);
         // RAR for Unix stores names in the system's encoding, which is UTF-8, not an OEM code page.
-        file.NameIsUtf8 = file.HostOs == kRarHostUnix && IsUtf8(file.Name);
+        file.NameIsUtf8 = file.HostOs == kRarHostUnix && IsValidUtf8(file.Name);
     }
     return file;
 }

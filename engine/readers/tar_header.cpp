@@ -92,6 +92,8 @@ void ParsePaxRecords(std::string_view data, TPaxOverrides& into) {
             into.Path = std::string(value);
         } else if (key == "linkpath") {
             into.LinkPath = std::string(value);
+        } else if (key == "hdrcharset") {
+            into.BinaryNames = value == "BINARY";
         } else if (key == "size") {
             if (const auto size = ParseDecimal(value)) into.Size = size;
         } else if (key == "mtime") {

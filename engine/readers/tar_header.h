@@ -33,10 +33,11 @@ std::optional<std::int64_t> ParseTarNumber(std::string_view field);
 // Records of a pax extended header ("length key=value\n") that override the next entry's header
 // (type "x") or every following entry's (type "g").
 struct TPaxOverrides {
-    std::optional<std::string> Path;      // UTF-8
-    std::optional<std::string> LinkPath;  // UTF-8
+    std::optional<std::string> Path;      // UTF-8 unless BinaryNames
+    std::optional<std::string> LinkPath;  // UTF-8 unless BinaryNames
     std::optional<std::int64_t> Size;
     std::optional<std::int64_t> ModificationTime;
+    bool BinaryNames = false;  // "hdrcharset=BINARY": path and linkpath are bytes of an unknown code page
 };
 // Adds the records of `data` to `into`; a malformed record ends the parse (the records before it stand).
 void ParsePaxRecords(std::string_view data, TPaxOverrides& into);

@@ -78,9 +78,11 @@ void WalkTar(THeaderReader& reader, std::int64_t start, const std::function<bool
                                                                    : kNoEnd;
                 const std::string* pax_path = next.Path ? &*next.Path : global.Path ? &*global.Path : nullptr;
                 found.Name = pax_path != nullptr ? *pax_path : long_name ? *long_name : header->Name;
-                found.NameFromPax = pax_path != nullptr;
+                const bool binary_names = next.BinaryNames || global.BinaryNames;
+                found.NameFromPax = pax_path != nullptr && !binary_names;
                 const std::string* pax_link = next.LinkPath ? &*next.LinkPath : global.LinkPath ? &*global.LinkPath : nullptr;
                 found.LinkName = pax_link != nullptr ? *pax_link : long_link ? *long_link : header->LinkName;
+                found.LinkFromPax = pax_link != nullptr && !binary_names;
                 found.ModificationTime = next.ModificationTime     ? next.ModificationTime
                                          : global.ModificationTime ? global.ModificationTime
                                                                    : header->ModificationTime;

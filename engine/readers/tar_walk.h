@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/core/oem_names.h"
 #include "engine/readers/header_reader.h"
 
 namespace kv {
@@ -20,10 +21,16 @@ struct TTarMember {
     std::string Name;           // as stored, "/" separators
     bool NameFromPax = false;   // the name came from a pax record, which is UTF-8
     std::string LinkName;       // the target of a link
+    bool LinkFromPax = false;
     std::optional<std::int64_t> ModificationTime;  // Unix seconds
     std::uint32_t Mode = 0;
     std::uint32_t Checksum = 0;  // of its own header
     char TypeFlag = 0;
+
+    // pax names are UTF-8 unless the archive says they are raw bytes; other names are whatever the
+    // writer's system used, mostly UTF-8 today.
+    TNameOrigin NameOrigin() const { return NameFromPax ? TNameOrigin::noUnicode : TNameOrigin::noOther; }
+    TNameOrigin LinkNameOrigin() const { return LinkFromPax ? TNameOrigin::noUnicode : TNameOrigin::noOther; }
 };
 
 // Walks the headers from `start` while their checksums hold and calls `visit` for every member of any

@@ -30,7 +30,7 @@ void TUnSingleFile::ReportDataError() {
 }
 
 std::string TUnSingleFile::OutputName(const std::string& stored_name) const {
-    const std::string stored = LastPart(ConvertStoredName(stored_name, TranslateOemChar));
+    const std::string stored = LastPart(ConvertName(stored_name, TNameOrigin::noOther));
     if (!stored.empty() && stored != "." && stored != "..") return stored;
     std::string name = LastPart(ArchiveFile());
     const auto dot = name.rfind('.');

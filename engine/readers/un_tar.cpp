@@ -54,7 +54,7 @@ TUnTar::TKind TUnTar::KindOf(const TTarMember& member) {
 }
 
 std::string TUnTar::MemberName(const TTarMember& member) const {
-    return ConvertStoredName(member.Name, TranslateOemChar, member.NameFromPax);
+    return ConvertName(member.Name, member.NameOrigin());
 }
 
 void TUnTar::ExtractIt(TStream32* archive, TObject*) {
@@ -151,7 +151,7 @@ void TUnTar::ExtractLink(const TTarMember& member, TKind kind) {
 }
 
 bool TUnTar::MakeLink(const TTarMember& member, TKind kind) {
-    const std::string target = ConvertStoredName(member.LinkName, TranslateOemChar, member.NameFromPax);
+    const std::string target = ConvertName(member.LinkName, member.LinkNameOrigin());
     const std::string folder = platform::ExtractFilePath(CurrentOutputPath);
     const bool inside = OutputTree.Contains(CurrentOutputPath);
     const std::string source = kind == TKind::kHardLink ? HardLinkSource(target) : std::string();

@@ -187,8 +187,7 @@ std::optional<TUnZip::TEntry> TUnZip::ReadHeader(THeaderReader& reader, std::int
     const std::string stored_name = bytes.substr(0, entry.Header.NameLength);
     ReadZipExtraFields(reinterpret_cast<const std::uint8_t*>(bytes.data()) + entry.Header.NameLength,
                        entry.Header.ExtraLength, stored_name, central, entry.Header);
-    entry.Name =
-        ConvertStoredName(ZipEntryName(entry.Header, stored_name), TranslateOemChar, entry.Header.NameIsUtf8());
+    entry.Name = ConvertName(ZipEntryName(entry.Header, stored_name), entry.Header.NameOrigin());
     entry.Directory = IsDirectory(entry.Header, entry.Name);
     return entry;
 }

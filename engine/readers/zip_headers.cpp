@@ -50,6 +50,13 @@ void ApplyUnicodePath(const std::uint8_t* field, std::size_t size, std::string_v
 
 }  // namespace
 
+TNameOrigin ZipNameOrigin(bool declared_utf8, std::optional<std::uint8_t> host) {
+    constexpr std::uint8_t kMsDos = 0, kHpfs = 6, kNtfs = 11, kVfat = 14;
+    if (declared_utf8) return TNameOrigin::noUnicode;
+    if (host && (*host == kMsDos || *host == kHpfs || *host == kNtfs || *host == kVfat)) return TNameOrigin::noDos;
+    return TNameOrigin::noOther;
+}
+
 bool IsZipRecord(const std::uint8_t* p, std::uint8_t third, std::uint8_t fourth) {
     return p[0] == 'P' && (p[1] == 'K' || p[1] == 'L' || p[1] == 'M' || p[1] == 'N') && p[2] == third &&
            p[3] == fourth;
@@ -75,6 +82,7 @@ bool TZipEntryHeader::IsAes() const {
 
 TZipEntryHeader ParseZipCentralHeader(const std::uint8_t* p) {
     TZipEntryHeader h;
+    h.Central = true;
     h.VersionMadeBy = LoadLE16(p + 4);
     h.VersionNeeded = LoadLE16(p + 6);
     h.Flags = LoadLE16(p + 8);

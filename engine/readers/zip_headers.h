@@ -2,10 +2,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "engine/core/entry_enums.h"
+#include "engine/core/oem_names.h"
 
 namespace kv {
 
@@ -21,6 +23,12 @@ inline constexpr std::uint16_t kZipFlagUtf8 = 0x0800;
 // then the record's two bytes (03 04 local, 01 02 central, 05 06 end, 07 08 data descriptor).
 bool IsZipRecord(const std::uint8_t* p, std::uint8_t third, std::uint8_t fourth);
 bool IsEncipheredZipRecord(const std::uint8_t* p);
+
+// How a ZIP entry's name bytes are to be read: declared UTF-8 (flag bit 11, or a Unicode-path field whose
+// checksum matches), else by the "made by" host: MS-DOS, OS/2 HPFS, NTFS and VFAT (0, 6, 11, 14) wrote the
+// OEM code page, every other host is taken as UTF-8 when the bytes are valid UTF-8. `host` is empty where
+// the header names none (a local header).
+TNameOrigin ZipNameOrigin(bool declared_utf8, std::optional<std::uint8_t> host);
 
 // One entry's header, local or central, with the ZIP64 values and the extra fields applied.
 struct TZipEntryHeader {
@@ -41,6 +49,7 @@ struct TZipEntryHeader {
     std::uint64_t LocalOffset = 0;    // central headers only
     // Local headers: the fixed part saturated a size, so a data descriptor holds 8-byte sizes.
     bool Zip64Sizes = false;
+    bool Central = false;  // read from a central header, which names the host that made the entry
 
     // From the extra fields.
     int AesMethod = -1;                // 0x9901: the real compression method of an AES entry
@@ -52,6 +61,9 @@ struct TZipEntryHeader {
 
     bool Enciphered() const { return (Flags & kZipFlagEnciphered) != 0; }
     bool NameIsUtf8() const { return (Flags & kZipFlagUtf8) != 0 || HasUnicodeName; }
+    TNameOrigin NameOrigin() const {
+        return ZipNameOrigin(NameIsUtf8(), Central ? std::optional<std::uint8_t>(VersionMadeBy >> 8) : std::nullopt);
+    }
     // The cipher the entry needs: none, the classic one, WinZip's AES (emAes1_* for AE-1, emAes2_* for AE-2),
     // or one the engine does not offer.
     TEncryptionMethod EncryptionMethod() const;

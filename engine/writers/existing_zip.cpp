@@ -82,7 +82,7 @@ bool ReadCentral(THeaderReader& reader, std::int64_t position, std::int64_t pref
             return false;
         }
         kept.Offset = static_cast<std::int64_t>(header.LocalOffset) + prefix;
-        std::string name = ConvertStoredName(ZipEntryName(header, central.StoredName), true, header.NameIsUtf8());
+        std::string name = ConvertStoredName(ZipEntryName(header, central.StoredName), true, header.NameOrigin());
         std::replace(name.begin(), name.end(), '\\', '/');
         kept.Name = std::move(name);
         zip.Entries.push_back(std::move(kept));

@@ -6,6 +6,7 @@
 #include <QDropEvent>
 #include <QDir>
 #include <QDockWidget>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QProgressBar>
@@ -202,6 +203,52 @@ private slots:
         QVERIFY(!window.Action("aActDel")->isEnabled());
     }
 
+    // An archive from an MS-DOS machine in Russia: its CP866 names read as CP437 until the user picks CP866
+    // in the Character set menu, which the window remembers for that archive while it runs.
+    void TheCharacterSetMenuReadsTheArchiveAgain() {
+        const auto ui = Open();
+        QVERIFY(ui);
+        TfrmKavrelMain& window = *ui->window;
+        test::ZipMember member{.name = "\x8F\xE0\xA8\xA2\xA5\xE2.txt", .data = "privet\n"};
+        member.made_by = 0x0014;  // MS-DOS
+        const fs::path dos = Work() / "dos.zip";
+        const fs::path other = Work() / "other.zip";
+        test::WriteFile(dos, test::BuildZip({member}));
+        test::WriteFile(other, test::BuildZip({member}));
+        const QString as_cp437 = QString::fromUtf8("\xC3\x85\xCE\xB1\xC2\xBF\xC3\xB3\xC3\x91\xCE\x93.txt");  // Åα¿óÑΓ
+        const QString as_cp866 = QString::fromUtf8("\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82.txt");  // Привет
+        // The one name the list shows (explorer style: the archive's top folder).
+        const auto shown = [&] {
+            const QAbstractItemModel& model = *window.kvList().model();
+            return model.rowCount() == 1 ? model.index(0, 0).data().toString()
+                                         : QString("%1 rows").arg(model.rowCount());
+        };
+        QMenu* menu = window.findChild<QMenu*>("mnuCharset");
+        QVERIFY(menu);
+        QCOMPARE(menu->title(), QString("C&haracter set"));
+        QVERIFY(!menu->isEnabled());
+
+        QVERIFY(window.OpenArchive(dos.string()));
+        QVERIFY(menu->isEnabled());
+        QCOMPARE(shown(), as_cp437);
+        window.findChild<QAction*>("mnuCharsetCP866")->trigger();
+        QCOMPARE(shown(), as_cp866);
+        QCOMPARE(window.kvArcMain().Entries().front().FileName, as_cp866.toStdString());
+        const QString shot = QString(KV_BINARY_DIR) + "/kavrel-character-set.png";
+        QVERIFY(window.grab().save(shot));
+
+        QVERIFY(window.OpenArchive(other.string()));
+        QCOMPARE(shown(), as_cp437);  // another archive starts automatic
+        QVERIFY(window.OpenArchive(dos.string()));
+        QCOMPARE(shown(), as_cp866);  // this one was chosen for
+        emit menu->aboutToShow();
+        QVERIFY(window.findChild<QAction*>("mnuCharsetCP866")->isChecked());
+        window.findChild<QAction*>("mnuCharsetAuto")->trigger();
+        QCOMPARE(shown(), as_cp437);
+        window.CloseArchive();
+        QVERIFY(!menu->isEnabled());
+    }
+
     // The list's keys, the actions that need a real entry, and Ctrl+U, which deselects with an archive open
     // and is the UU-encode command's without one.
     void KeysAndSelectionDriveTheList() {
@@ -336,6 +383,7 @@ private slots:
         TranslateForm(*german, window);
         QCOMPARE(window.Action("aActAdd")->text(), QString("&Hinzufügen..."));
         QCOMPARE(window.menuBar()->actions().front()->text(), QString("&Datei"));
+        QCOMPARE(window.findChild<QMenu*>("mnuCharset")->title(), QString("&Zeichensatz"));
     }
 
     void ASecondStartHandsItsCommandLineOver() {

@@ -15,19 +15,6 @@
 
 namespace kv::test {
 
-inline bool IsValidUtf8(std::string_view text) {
-    for (std::size_t i = 0; i < text.size();) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        const std::size_t length = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
-        if (length == 0 || i + length > text.size()) return false;
-        for (std::size_t k = 1; k < length; ++k) {
-            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
-        }
-        i += length;
-    }
-    return true;
-}
-
 // An expected member name as the lister shows it: the extractors wrote undecodable bytes as \xNN; such
 // names were stored in the OEM code page, which the lister translates.
 inline std::string ExpectedNameAsListed(const std::string& path) {

@@ -26,6 +26,8 @@ struct ZipMember {
     // unpacked size claimed there may exceed what a 32-bit field holds.
     bool zip64 = false;
     std::uint64_t zip64_unpacked = 0;
+    // "Version made by" of the central header: the host in the high byte (3 Unix, 0 MS-DOS, 11 NTFS).
+    std::uint16_t made_by = 0x031E;
 };
 
 // An extra field: id, length, data.
@@ -75,7 +77,7 @@ inline std::string BuildZip(const std::vector<ZipMember>& members, const ZipOpti
             extra = ExtraField(0x0001, values) + extra;
         }
         zip += "PK\x01\x02";
-        Put16(zip, 0x031E), Put16(zip, m.zip64 ? 45 : 20), Put16(zip, m.flags | (m.descriptor ? 0x0008 : 0));
+        Put16(zip, m.made_by), Put16(zip, m.zip64 ? 45 : 20), Put16(zip, m.flags | (m.descriptor ? 0x0008 : 0));
         Put16(zip, m.method), Put32(zip, 0x5A6B3C21), Put32(zip, Crc32Of(m.data.data(), m.data.size()));
         Put32(zip, m.zip64 ? 0xFFFFFFFF : packed), Put32(zip, m.zip64 ? 0xFFFFFFFF : size);
         Put16(zip, static_cast<std::uint32_t>(m.name.size())), Put16(zip, static_cast<std::uint32_t>(extra.size()));

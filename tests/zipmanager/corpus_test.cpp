@@ -46,18 +46,13 @@ std::string Differences(const TZipManager& zm, const test::ExpectedContents& exp
 TEST(ZipManagerCorpus, ListsEverySampleAndTheTrustedOnesMatch) {
     if (test::CorpusDir().empty()) GTEST_SKIP() << "corpus absent";
     const std::set<std::string> family = {"zip", "jar", "zip-sfx", "zip-split-segment"};
-    const std::string legacy_bytes =
-        "names in an 8-bit code page under a Unix host, without the UTF-8 flag, are kept as the stored bytes";
     const std::map<std::string, std::string> known = {
         {"commons-compress/COMPRESS-227.zip", "two central headers name the same file; the extractors wrote it once"},
         {"libarchive/libarchive/test/test_read_format_zip_7075_utf8_paths.zip",
          "the fourth name is OEM 0x86 with a matching Unicode path field (\"\xC3\xA5\"); the extractors wrote \"xx\""},
-        {"libarchive/libarchive/test/test_read_format_zip_filename_cp866.zip", legacy_bytes},
-        {"libarchive/libarchive/test/test_read_format_zip_filename_koi8r.zip", legacy_bytes},
-        {"libarchive/libarchive/test/test_read_format_zip_filename_utf8_ru2.zip", legacy_bytes + " (first entry)"},
-        {"zip2/non_utf8.zip", legacy_bytes},
         {"libarchive/libarchive/test/test_read_format_zip_filename_cp932.zip",
-         "Shift-JIS names under an NTFS host of version 2.0 are not OEM names and are kept as the stored bytes"},
+         "a Shift-JIS name made on Windows (NTFS host) reads in the OEM code page, CP437, unless the user "
+         "chooses CP932; the extractors kept the bytes"},
         {"libarchive/libarchive/test/test_read_format_zip_uncompressed_size_off_by_4gib.zip",
          "the central directory claims 4 GiB more than the data holds; the listing shows the stored size"},
         {"macpacker/zip/\xD0\xBF\xD0\xB0\xD0\xBF\xD0\xBA\xD0\xB0.zip",

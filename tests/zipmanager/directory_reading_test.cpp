@@ -183,31 +183,40 @@ std::string OneEntry(const std::string& name, std::uint8_t host, std::uint8_t ve
                           host, version);
 }
 
-TEST(DirectoryReading, ConvertsOemNamesByHostAndCodePage) {
+// Undeclared names: the code page CodePage chooses, else the host decides (MS-DOS, OS/2, NTFS and VFAT
+// wrote OEM; other hosts UTF-8 when the bytes are valid UTF-8, else OEM).
+TEST(DirectoryReading, DecodesNamesByCodePageAndHost) {
     struct Case {
         const char* label;
+        std::string stored;
         std::uint8_t host;
-        std::uint8_t version;
         CodePageOpts code_page;
         const char* oem_code_page;
         std::string expected;
     };
-    const std::string a_umlaut = "\xC3\xA4.txt";                            // CP437 0x84
-    const std::string cyrillic_de = "\xD0\x94.txt";                         // CP866 0x84
     const std::string raw = "\x84.txt";
+    const std::string a_umlaut = "\xC3\xA4.txt";     // CP437 0x84
+    const std::string cyrillic_de = "\xD0\x94.txt";  // CP866 0x84
+    const std::string shift_jis = "\x95\\.txt";     // "表" in CP932, whose second byte is "\\"
     const Case cases[] = {
-        {"MS-DOS host, automatic", 0, 20, cpAuto, "", a_umlaut},
-        {"Unix host, automatic", 3, 30, cpAuto, "", raw},
-        {"Unix host, always OEM", 3, 30, cpOEM, "", a_umlaut},
-        {"MS-DOS host, never", 0, 20, cpNone, "", raw},
-        {"HPFS host, never", 6, 20, cpNone, "", a_umlaut},
-        {"NTFS host, version 5.0", 11, 50, cpNone, "", a_umlaut},
-        {"NTFS host, other version", 11, 20, cpNone, "", raw},
-        {"MS-DOS host, code page 866", 0, 20, cpAuto, "866", cyrillic_de},
+        {"MS-DOS host, automatic", raw, 0, cpAuto, "", a_umlaut},
+        {"NTFS host, automatic", raw, 11, cpAuto, "", a_umlaut},
+        {"VFAT host, automatic", raw, 14, cpAuto, "", a_umlaut},
+        {"Unix host, not UTF-8", raw, 3, cpAuto, "", a_umlaut},
+        {"Unix host, UTF-8", a_umlaut, 3, cpAuto, "", a_umlaut},
+        // "├ñ"
+        {"MS-DOS host, UTF-8 bytes are OEM all the same", a_umlaut, 0, cpAuto, "", "\xE2\x94\x9C\xC3\xB1.txt"},
+        {"Unix host, always OEM", a_umlaut, 3, cpOEM, "", "\xE2\x94\x9C\xC3\xB1.txt"},
+        {"MS-DOS host, OEM code page 866", raw, 0, cpAuto, "866", cyrillic_de},
+        {"Unix host, OEM code page 866", raw, 3, cpOEM, "866", cyrillic_de},
+        {"NTFS host, OEM code page 932", shift_jis, 11, cpOEM, "CP932", "\xE8\xA1\xA8.txt"},
+        // Never OEM: the bytes are the ANSI code page's, UTF-8 here; what is not UTF-8 stays visible.
+        {"HPFS host, never", raw, 6, cpNone, "", "%84.txt"},
+        {"MS-DOS host, never", a_umlaut, 0, cpNone, "", a_umlaut},
     };
     test::TempDir dir;
     for (const Case& c : cases) {
-        test::WriteFile(dir / "a.zip", OneEntry(raw, c.host, c.version));
+        test::WriteFile(dir / "a.zip", OneEntry(c.stored, c.host));
         TZipManagerProbe probe;
         probe.zm.SetCodePage(c.code_page);
         ASSERT_TRUE(probe.zm.SetOemCodePage(c.oem_code_page)) << c.label;
@@ -257,8 +266,9 @@ TEST(DirectoryReading, TakesBackslashesAndFolderAttributesOfWindowsWriters) {
         {"MS-DOS host", OneEntry("arc\\sub\\a.txt", 0), {"arc/sub/a.txt"}},
         {"MS-DOS folder with a backslash", OneEntry("arc\\", 0), {}},
         {"UTF-8 name", OneEntry("arc\\a.txt", 3, 30, 0x0800), {"arc/a.txt"}},
-        {"Unix name holding a backslash", OneEntry("a\\b", 3, 30), {"a\\b"}},
-        {"bytes kept as stored", OneEntry(shift_jis, 11, 20), {shift_jis}},
+        // A name is text once decoded: a backslash separates folders wherever it comes from, as for the readers.
+        {"Unix name holding a backslash", OneEntry("a\\b", 3, 30), {"a/b"}},
+        {"decoded before split", OneEntry(shift_jis, 11, 20), {"\xC3\xB2/.txt"}},  // CP437 "ò" and "\\"
         {"folder attribute without a delimiter",
          test::WithHost(test::BuildZip({{.name = "dir", .external_attributes = 0x10}, {.name = "dir/f", .data = "x"}}),
                         0),

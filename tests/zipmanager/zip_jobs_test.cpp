@@ -282,11 +282,25 @@ TEST_F(ZipJobs, ExtractPassesItsSettingsAndEmptiesTheLines) {
         {"Version", "200"}, {"Check", "7"}, {"Handle", "null"}, {"Password", "pw"}, {"Test", "0"}, {"Quiet", "-1"},
         {"Verbose", "0"}, {"Update", "0"}, {"Freshen", "-1"}, {"DirNames", "-1"}, {"OverWrite", "-1"},
         {"SpecCount", "2"}, {"ZipFileName", archive_.string()}, {"PasswordReqCount", "3"},
-        {"ExtractDir", (dir_ / "out" / "deep").string()}};
+        {"ExtractDir", (dir_ / "out" / "deep").string()}, {"NameCodePage", "(null)"}};
     for (const auto& [key, value] : fields) EXPECT_EQ(Unzip(key), value) << key;
     EXPECT_EQ(fake_.Lines(FakeEngines::Unzip, "line "), (std::vector<std::string>{"line a.txt", "line *.*"}));
     EXPECT_EQ(zm().SuccessCount(), 2);
     EXPECT_EQ(zm().FSpecArgs().Count(), 0);
+}
+
+// A code page chosen for the archive's names reaches the reading library; new names are not written in it
+// (the writing library knows only the program's OEM code page), so they go as flagged UTF-8.
+TEST_F(ZipJobs, TheChosenCodePageReadsNamesAndLeavesNewOnesUtf8) {
+    probe_.Open(archive_);
+    zm().SetCodePage(cpOEM);
+    ASSERT_TRUE(zm().SetOemCodePage("866"));
+    zm().FSpecArgs().Add("*.*");
+    zm().Extract();
+    EXPECT_EQ(Unzip("NameCodePage"), "866");
+    zm().FSpecArgs().Add("x");
+    zm().Add();
+    EXPECT_EQ(Zip("CodePage"), "0");
 }
 
 TEST_F(ZipJobs, ExtractTestsEverythingWithoutAFolder) {

@@ -51,11 +51,44 @@ TEST_F(OemNames, StoredNamesGetTheProgramsDelimiter) {
     const std::string d(1, platform::kPathDelim);
     EXPECT_EQ(ConvertStoredName("dir/sub\\f\x82.txt", true), "dir" + d + "sub" + d + "f\xC3\xA9.txt");
     EXPECT_EQ(ConvertStoredName("dir/f\x82.txt", false), "dir" + d + "f\x82.txt");  // untranslated: bytes as they are
-    EXPECT_EQ(ConvertStoredName("dir/f\xC3\xA9.txt", true, true), "dir" + d + "f\xC3\xA9.txt");  // flagged as UTF-8
+    EXPECT_EQ(ConvertStoredName("dir/f\xC3\xA9.txt", true, TNameOrigin::noUnicode), "dir" + d + "f\xC3\xA9.txt");
 
     EXPECT_EQ(ConvertNameForStore("dir" + d + "sub\\f\xC3\xA9.txt", true), "dir/sub/f\x82.txt");
     EXPECT_EQ(ConvertNameForStore("dir" + d + "f\xC3\xA9.txt", false), "dir/f\xC3\xA9.txt");
     EXPECT_EQ(ConvertNameForStore("f\xC3\xA9.txt", true, true), "f\xC3\xA9.txt");
+}
+
+// One rule for every reader: declared UTF-8, then the user's code page, then the origin.
+TEST_F(OemNames, StoredNamesDecodeByDeclarationChoiceAndOrigin) {
+    using enum TNameOrigin;
+    const std::string gruesse = "Gr\xC3\xBC\xC3\x9F" "e.txt";           // Grüße.txt in UTF-8
+    const std::string nihongo = "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E.txt";  // 日本語.txt in UTF-8
+    const std::string privet866 = "\x8F\xE0\xA8\xA2\xA5\xE2";             // Привет in CP866
+    const std::string privet = "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82";
+    struct Case {
+        std::string stored;
+        TNameOrigin origin;
+        std::string chosen;
+        std::string shown;
+    };
+    const Case cases[] = {
+        // Unix, macOS, TAR: valid UTF-8 is UTF-8; anything else is the OEM code page.
+        {gruesse, noOther, "", gruesse},
+        {nihongo, noOther, "", nihongo},
+        {"Gr\x81\xE1" "e.txt", noOther, "", gruesse},  // the same name in CP437
+        // MS-DOS and Windows hosts wrote OEM bytes, even when they happen to be valid UTF-8.
+        {"\xC3\xA9", noDos, "", "\xE2\x94\x9C\xE2\x8C\x90"},  // ├⌐ in CP437
+        // The user's code page decides for every undeclared name, whatever its origin.
+        {privet866, noDos, "CP866", privet},
+        {privet866, noOther, "866", privet},
+        {"\xD0\x9F", noOther, "CP866", "\xE2\x95\xA8\xD0\xAF"},  // valid UTF-8 too, but the user said CP866
+        // Declared UTF-8 wins over a chosen code page; its broken bytes are escaped one by one.
+        {gruesse, noUnicode, "CP866", gruesse},
+        {"bad\xFF\xC3.txt", noUnicode, "", "bad%FF%C3.txt"},
+        {"\xC0\x80|\xED\xA0\x80|\xF4\x90\x80\x80", noUnicode, "",  // overlong, surrogate, past U+10FFFF
+         "%C0%80|%ED%A0%80|%F4%90%80%80"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(DecodeStoredName(c.stored, c.origin, c.chosen), c.shown) << c.stored;
 }
 
 TEST_F(OemNames, AnotherCodePage) {

@@ -133,7 +133,8 @@ void DumpCommand(const UnzipCommand& c) {
         << " Test=" << c.Test << " Quiet=" << c.Quiet << " Verbose=" << c.Verbose << " Update=" << c.Update
         << " Freshen=" << c.Freshen << " DirNames=" << c.DirNames << " OverWrite=" << c.OverWrite
         << " SpecCount=" << c.SpecCount << " ZipFileName=" << Text(c.ZipFileName)
-        << " PasswordReqCount=" << c.PasswordReqCount << " ExtractDir=" << Text(c.ExtractDir) << " Check=" << c.Check
+        << " PasswordReqCount=" << c.PasswordReqCount << " ExtractDir=" << Text(c.ExtractDir)
+        << " NameCodePage=" << Text(c.NameCodePage) << " Check=" << c.Check
         << " Handle=" << (c.Handle ? "set" : "null");
     Log(out.str());
     for (int i = 0; i < c.SpecCount; ++i) Log("line " + Text(c.Specs[i].FileSpec));
