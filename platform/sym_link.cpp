@@ -21,4 +21,11 @@ std::optional<std::string> ReadSymLink(const std::string& path) {
     }
 }
 
+std::optional<struct stat> FollowedLink(const std::string& path, const TWalkingTest& walking) {
+    struct stat target{};
+    if (::stat(path.c_str(), &target) != 0) return std::nullopt;
+    if (S_ISDIR(target.st_mode) && walking(target.st_dev, target.st_ino)) return std::nullopt;
+    return target;
+}
+
 }  // namespace kv::platform

@@ -1,7 +1,5 @@
 #include "engine/core/file_scan.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <optional>
 #include <utility>
@@ -11,6 +9,7 @@
 #include "platform/file_attributes_linux.h"
 #include "platform/mount_points.h"
 #include "platform/paths.h"
+#include "platform/sym_link.h"
 
 namespace kv {
 namespace {
@@ -194,13 +193,12 @@ void TArcFileScan::Walk(const std::string& dir, TWalk& walk) {
 
 std::optional<TDirItem> TArcFileScan::LinkItem(const std::string& dir, const TDirItem& link, const TWalk* walk) const {
     if (!FollowLinks) return link;
-    struct stat target{};
-    if (::stat((dir + link.Name).c_str(), &target) != 0) return link;
-    if (S_ISDIR(target.st_mode) && walk != nullptr &&
-        std::find(walk->ActivePath.begin(), walk->ActivePath.end(), std::make_pair(target.st_dev, target.st_ino)) !=
-            walk->ActivePath.end()) {
-        return link;
-    }
+    const std::optional<struct stat> followed = platform::FollowedLink(dir + link.Name, [walk](dev_t device, ino_t inode) {
+        return walk != nullptr && std::find(walk->ActivePath.begin(), walk->ActivePath.end(),
+                                            std::make_pair(device, inode)) != walk->ActivePath.end();
+    });
+    if (!followed) return link;
+    const struct stat& target = *followed;
     if (!S_ISREG(target.st_mode) && !S_ISDIR(target.st_mode)) return std::nullopt;
     TDirItem item;
     item.Name = link.Name;

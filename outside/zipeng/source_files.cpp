@@ -9,6 +9,7 @@
 
 #include "engine/core/dates.h"
 #include "engine/core/masks.h"
+#include "platform/sym_link.h"
 
 namespace kv::zipeng {
 namespace {
@@ -75,21 +76,23 @@ private:
     TKind Look(const fs::path& path, struct stat& st) const {
         if (::lstat(path.c_str(), &st) != 0) return TKind::kNone;
         if (S_ISLNK(st.st_mode)) {
-            struct stat target{};
-            if (!options_.FollowLinks || ::stat(path.c_str(), &target) != 0) return TKind::kLink;
-            if (S_ISDIR(target.st_mode) && Walking(target)) return TKind::kLink;
-            st = target;
+            if (!options_.FollowLinks) return TKind::kLink;
+            const std::optional<struct stat> target = platform::FollowedLink(path, [this](dev_t device, ino_t inode) {
+                return Walking(device, inode);
+            });
+            if (!target) return TKind::kLink;
+            st = *target;
         }
         return S_ISDIR(st.st_mode) ? TKind::kFolder : S_ISREG(st.st_mode) ? TKind::kFile : TKind::kNone;
     }
 
-    bool Walking(const struct stat& folder) const {
-        return std::find(walking_.begin(), walking_.end(), std::make_pair(folder.st_dev, folder.st_ino)) != walking_.end();
+    bool Walking(dev_t device, ino_t inode) const {
+        return std::find(walking_.begin(), walking_.end(), std::make_pair(device, inode)) != walking_.end();
     }
 
     void Walk(const fs::path& folder, const TInternalMask& mask, bool folders_too, bool recurse) {
         struct stat self{};
-        if (::stat(folder.c_str(), &self) != 0 || Walking(self)) return;
+        if (::stat(folder.c_str(), &self) != 0 || Walking(self.st_dev, self.st_ino)) return;
         DIR* dir = ::opendir(folder.c_str());
         if (dir == nullptr) return;
         walking_.emplace_back(self.st_dev, self.st_ino);
