@@ -665,6 +665,7 @@ void TfrmKavrelMain::AddFiles(const QStringList& files) {
     kvArcMain_.SimpleCompressionOptions = true;
     kvArcMain_.SetSimpleCompressionFactor(facade::cfNormal);
     kvArcMain_.AddOptions = {facade::aoRecurse, facade::aoDirNames};
+    kvArcMain_.FollowLinks = settings_.ReadBool("Settings", "FollowLinks", false);
     kvArcMain_.FileSpec.clear();
     for (const QString& file : files) {
         std::string path = file.toStdString();

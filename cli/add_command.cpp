@@ -50,6 +50,9 @@ CLI::App* AddAddCommand(CLI::App& app, AddOptions& options) {
     add->add_option("--encrypt", options.encrypt, "Cipher for -p: zipcrypto (default) or aes256 (ZIP only)")
         ->check(CLI::IsMember({"zipcrypto", "aes256"}));
     add->add_flag("-r,--recurse", options.recurse, "Take the contents of folders, with their subfolders");
+    add->add_flag("-L,--follow-links", options.follow_links,
+                  "Store the files and folders symbolic links lead to instead of the links (a link back into a "
+                  "folder it lies in stays a link)");
     CLI::Option* move = add->add_flag("--move", options.move, "Delete the files once they are in the archive");
     CLI::Option* freshen =
         add->add_flag("--freshen", options.freshen, "Only replace entries whose file on disk is newer")->excludes(move);
@@ -100,6 +103,7 @@ int RunAddCommand(const AddOptions& options) {
     comp.FileSpecExcl = options.exclude;
     comp.AddOptions = {facade::aoDirNames, facade::aoHidden, facade::aoSeparateDirs};
     if (options.recurse) comp.AddOptions.Include(facade::aoRecurse);
+    comp.FollowLinks = options.follow_links;
     comp.AddMode = options.move      ? facade::amMove
                    : options.freshen ? facade::amFreshen
                    : options.update  ? facade::amUpdate

@@ -17,6 +17,7 @@ struct AddOptions {
     std::string password;
     std::string encrypt;  // "zipcrypto" or "aes256"; empty: zipcrypto
     bool recurse = false;
+    bool follow_links = false;
     bool move = false;
     bool freshen = false;
     bool update = false;

@@ -135,6 +135,8 @@ public:
 
     TAddMode AddMode = amAdd;
     TAddOpts AddOptions;
+    // Adding stores symbolic links as links; this takes the files and folders they lead to instead.
+    bool FollowLinks = false;
     TExtOpts ExtOptions;
     TActionMode ActionMode = amAll;
     std::vector<std::string> FileSpec;

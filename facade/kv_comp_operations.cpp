@@ -123,6 +123,7 @@ void TkvComp::AddThroughZipManager() {
     if (AddOptions.Has(aoSeparateDirs) || AddOptions.Has(aoEmptyDirs)) options.Include(AddSeparateDirs);
     if (AddOptions.Has(aoHidden)) options.Include(AddHiddenFiles);
     if (AddOptions.Has(aoFormat83)) options.Include(AddForceDOS);
+    if (FollowLinks) options.Include(AddFollowLinks);
     if (!Password.empty()) options.Include(AddEncrypt);
     if (AddOptions.Has(aoSpan)) options.Include(AddDiskSpan);
     zm.SetPassword(Password);
@@ -153,6 +154,7 @@ int TkvComp::AddThroughWriter() {
                              : AddOptions.Has(aoDirNames) ? sdRelativeStoreStart
                                                           : sdNone;
     writer->StoreEmptySubDirs = AddOptions.Has(aoEmptyDirs);
+    writer->FollowLinks = FollowLinks;
     // Hidden files are taken on request, as the ZIP path takes them.
     if (AddOptions.Has(aoHidden)) {
         writer->Attributes.Include(fsHidden);

@@ -39,7 +39,7 @@ struct ZipCommand {
     std::int32_t Encrypt;
     std::int32_t HiddenFiles;
     std::int32_t Volume;
-    std::int32_t Reserved40;
+    std::int32_t FollowLinks;    // store what symbolic links lead to instead of the links
     std::int32_t NoSeparateDirs;  // not AddSeparateDirs: no entries of their own for folders
     std::int32_t FromDate;
     std::int32_t Verbose;

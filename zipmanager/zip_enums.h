@@ -14,6 +14,7 @@ enum AddOptsEnum {
     AddDirNames, AddRecurseDirs, AddMove, AddFreshen, AddUpdate, AddZipTime, AddForceDOS, AddHiddenFiles,
     AddArchiveOnly, AddResetArchive, AddEncrypt, AddSeparateDirs, AddVolume, AddFromDate, AddSafe, AddForceDest,
     AddDiskSpan, AddDiskSpanErase,
+    AddFollowLinks,  // ours: store what symbolic links lead to instead of the links
 };
 using AddOpts = TEnumSet<AddOptsEnum>;
 

@@ -69,6 +69,7 @@ void TZipCore::FillZipCommand(TZipJobRecord& job, const std::string& target, Add
     c.HiddenFiles = JobFlag(options.Has(AddHiddenFiles));
     c.Volume = JobFlag(options.Has(AddVolume));
     c.NoSeparateDirs = JobFlag(!options.Has(AddSeparateDirs));
+    c.FollowLinks = JobFlag(options.Has(AddFollowLinks));
     c.FromDate = JobFlag(options.Has(AddFromDate));
     c.Verbose = JobFlag(Verbose || Trace);
     c.Quiet = -1;

@@ -9,6 +9,7 @@
 #include "platform/file_attributes_linux.h"
 #include "platform/mount_points.h"
 #include "platform/paths.h"
+#include "platform/sym_link.h"
 
 namespace kv {
 namespace {
@@ -24,8 +25,8 @@ std::string_view FilePart(std::string_view line) {
     return delim == std::string_view::npos ? line : line.substr(delim + 1);
 }
 
-// "*.*" means every file, with or without extension, as the user expects from it.
-std::string_view NormalizedMask(std::string_view mask) { return mask.empty() || mask == "*.*" ? "*" : mask; }
+// A line that names a folder alone takes every file in it.
+std::string_view NormalizedMask(std::string_view mask) { return mask.empty() ? "*" : mask; }
 
 std::vector<TInternalMask> ParseMaskText(std::string_view text) {
     std::vector<TInternalMask> masks;
@@ -34,7 +35,7 @@ std::vector<TInternalMask> ParseMaskText(std::string_view text) {
         std::string_view mask = text.substr(0, comma);
         text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
         mask.remove_prefix(std::min(mask.find_first_not_of(' '), mask.size()));
-        if (!mask.empty()) masks.emplace_back(NormalizedMask(mask));
+        if (!mask.empty()) masks.emplace_back(mask);
     }
     return masks;
 }
@@ -101,8 +102,11 @@ void TArcFileScan::ScanEachLine() {
         const TInternalMask mask(mask_text);
 
         std::vector<TDirItem> found;
-        for (TDirItem& item : platform::ListDirectory(dir).Items) {
-            if (item.Kind != TDirItemKind::dkFile && item.Kind != TDirItemKind::dkDirectory) continue;
+        for (TDirItem& listed : platform::ListDirectory(dir).Items) {
+            std::optional<TDirItem> taken =
+                listed.Kind == TDirItemKind::dkSymLink ? LinkItem(dir, listed, nullptr) : std::move(listed);
+            if (!taken || taken->Kind == TDirItemKind::dkOther) continue;
+            TDirItem& item = *taken;
             if (item.Kind == TDirItemKind::dkDirectory && IsHiddenName(item.Name) && !IncludeHiddenDirs) continue;
             if (wildcards ? mask.Matches(item.Name) : item.Name == mask_text) found.push_back(std::move(item));
         }
@@ -170,9 +174,13 @@ void TArcFileScan::Walk(const std::string& dir, TWalk& walk) {
     walk.ActivePath.push_back(identity);
     if (OnRecurseDir) OnRecurseDir(this, dir);
 
-    for (const TDirItem& item : listing.Items) {
+    for (const TDirItem& listed : listing.Items) {
         if (Cancelled()) break;
-        if (item.Kind == TDirItemKind::dkFile) {
+        const std::optional<TDirItem> taken =
+            listed.Kind == TDirItemKind::dkSymLink ? LinkItem(dir, listed, &walk) : listed;
+        if (!taken) continue;
+        const TDirItem& item = *taken;
+        if (item.Kind == TDirItemKind::dkFile || item.Kind == TDirItemKind::dkSymLink) {
             Examine(dir, item, walk.Masks);
         } else if (item.Kind == TDirItemKind::dkDirectory && (IncludeHiddenDirs || !IsHiddenName(item.Name))) {
             Examine(dir, item, nullptr);
@@ -183,9 +191,29 @@ void TArcFileScan::Walk(const std::string& dir, TWalk& walk) {
     walk.ActivePath.pop_back();
 }
 
+std::optional<TDirItem> TArcFileScan::LinkItem(const std::string& dir, const TDirItem& link, const TWalk* walk) const {
+    if (!FollowLinks) return link;
+    const std::optional<struct stat> followed = platform::FollowedLink(dir + link.Name, [walk](dev_t device, ino_t inode) {
+        return walk != nullptr && std::find(walk->ActivePath.begin(), walk->ActivePath.end(),
+                                            std::make_pair(device, inode)) != walk->ActivePath.end();
+    });
+    if (!followed) return link;
+    const struct stat& target = *followed;
+    if (!S_ISREG(target.st_mode) && !S_ISDIR(target.st_mode)) return std::nullopt;
+    TDirItem item;
+    item.Name = link.Name;
+    item.Kind = S_ISDIR(target.st_mode) ? TDirItemKind::dkDirectory : TDirItemKind::dkFile;
+    item.Size = S_ISREG(target.st_mode) ? static_cast<std::uint64_t>(target.st_size) : 0;
+    item.ModifyTime = target.st_mtime;
+    item.Attributes = platform::DosAttributes(link.Name, target.st_mode);
+    item.Device = target.st_dev;
+    return item;
+}
+
 void TArcFileScan::Examine(const std::string& dir, const TDirItem& item, const std::vector<TInternalMask>* masks) {
     if (!AttributeFilterAccepts(item.Attributes, Attributes, AttributesEx)) return;
-    const TFindRecord record{item.Name, item.Size, item.Attributes, FileTimeToDosDateTime(item.ModifyTime)};
+    const TFindRecord record{item.Name, item.Size, item.Attributes, FileTimeToDosDateTime(item.ModifyTime),
+                             item.Kind == TDirItemKind::dkSymLink};
     if (item.Kind == TDirItemKind::dkDirectory) {
         if (UpdateList) HandOver(dir + item.Name + kPathDelim, record);
         return;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,6 +24,7 @@ struct TFindRecord {
     std::uint64_t Size = 0;
     std::uint32_t Attributes = 0;  // MS-DOS bits
     std::uint32_t Time = 0;        // last write, local MS-DOS date/time
+    bool IsLink = false;           // a symbolic link taken as itself (its target is not read)
 };
 
 using TOnScanFile =
@@ -35,7 +37,9 @@ using TAddFileHandler = std::function<bool(TObject* Sender, const std::string& D
                                            const TFindRecord& FindRecord)>;
 
 // Collects files (and, with fsDirectory in Attributes, directories) from disk for the writers.
-// Symbolic links met on the way are neither entered nor listed, nor are devices, pipes and sockets.
+// A symbolic link is handed over as a link item (matched by its own name, like a file) unless FollowLinks
+// is set; then it stands for the file or folder it leads to, except when it leads nowhere or back into a
+// folder being walked (a loop), where it stays a link. Devices, pipes and sockets are left out.
 class TArcFileScan : public TObject {
 public:
     TArcFileScan() = default;
@@ -58,6 +62,7 @@ public:
     // directory.
     TfsScanOptions ScanOptions = soScanDir;
     bool RecurseDirs = true;
+    bool FollowLinks = false;
     const std::string& RootDir() const { return root_dir_; }
     // Stored with a trailing delimiter.
     void SetRootDir(std::string_view dir);
@@ -98,6 +103,10 @@ private:
     void ScanFoldedLines();
     void WalkFrom(const std::string& dir, const std::vector<TInternalMask>& masks);
     void Walk(const std::string& dir, TWalk& walk);
+    // What a link of `dir` is taken as (see the class comment); nothing for a device or the like behind it.
+    // `walk` (when recursing) knows the folders being walked.
+    std::optional<platform::TDirItem> LinkItem(const std::string& dir, const platform::TDirItem& link,
+                                               const TWalk* walk) const;
     // Attribute filter, masks (when given) and hand-over of one item of `dir`.
     void Examine(const std::string& dir, const platform::TDirItem& item, const std::vector<TInternalMask>* masks);
     bool HandOver(const std::string& directory, const TFindRecord& record);

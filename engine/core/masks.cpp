@@ -42,7 +42,12 @@ TInternalMask::TInternalMask(std::string_view mask) {
     }
     elements_.push_back({TElementKind::ekEnd, star_pending, 0});
     ends_with_dot_ = !chars.empty() && chars.back() == U'.';
+    // "*.*" is how users say "every file"; taken literally it would pass over README and Makefile.
+    const std::vector<TMaskElement> star_dot_star{{TElementKind::ekLiteral, true, U'.'}, {TElementKind::ekEnd, true, 0}};
+    if (elements_ == star_dot_star) elements_ = {{TElementKind::ekEnd, true, 0}};
 }
+
+bool TInternalMask::MatchesEverything() const { return elements_.size() == 1 && elements_.front().Star; }
 
 bool TInternalMask::Matches(std::string_view name) const {
     std::u32string chars = UpperCodePoints(name);

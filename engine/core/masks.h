@@ -10,7 +10,7 @@ namespace kv {
 // A mask ("*", "?" and literal characters) compiled for matching names case-insensitively.
 // "*" matches any run of characters, the path delimiter included; "?" matches one character, except
 // right after a "*", where it adds nothing ("a*?.txt" is "a*.txt"). A mask ending with "." also matches
-// names without any "." ("*." matches "README").
+// names without any "." ("*." matches "README"). "*.*" means every name, as "*" does.
 class TInternalMask {
 public:
     enum class TElementKind : std::uint8_t { ekLiteral, ekAnyChar, ekEnd };
@@ -24,6 +24,8 @@ public:
     explicit TInternalMask(std::string_view mask);
 
     bool Matches(std::string_view name) const;
+    // True for "*", "*.*" and their spellings with more stars.
+    bool MatchesEverything() const;
     // True when every name `specific` matches is matched by this mask too. The test is conservative:
     // false may also mean "cannot tell".
     bool Covers(const TInternalMask& specific) const;

@@ -9,6 +9,7 @@
 #include <exception>
 #include <filesystem>
 #include <map>
+#include <set>
 
 #include "engine/core/attribute_filter.h"
 #include "engine/core/dates.h"
@@ -245,12 +246,17 @@ void TCompBase::GatherDirect(const std::vector<std::string>& lines) {
     for (const std::string& line : lines) {
         if (GetCancel()) return;
         struct stat st{};
-        if (::stat(line.c_str(), &st) != 0) continue;
+        if (::lstat(line.c_str(), &st) != 0) continue;
+        // Followed, a link stands for its target; one that leads nowhere stays the link it is.
+        struct stat target{};
+        if (FollowLinks && S_ISLNK(st.st_mode) && ::stat(line.c_str(), &target) == 0) st = target;
         const std::string name = std::filesystem::path(line).filename().string();
         const std::uint32_t attributes = platform::DosAttributes(name, st.st_mode);
         if (!AttributeFilterAccepts(attributes, Attributes, AttributesEx)) continue;
-        Consider(line, platform::ExtractFilePath(line), static_cast<std::uint64_t>(st.st_size),
-                 FileTimeToDosDateTime(st.st_mtime), attributes);
+        const bool link = S_ISLNK(st.st_mode);
+        Consider(line, platform::ExtractFilePath(line),
+                 {name, link ? 0 : static_cast<std::uint64_t>(st.st_size), attributes, FileTimeToDosDateTime(st.st_mtime),
+                  link});
     }
 }
 
@@ -260,6 +266,7 @@ void TCompBase::SetUpScan(TArcFileScan& scan, const std::vector<std::string>& li
     scan.AttributesEx = AttributesEx;
     scan.RecurseDirs = RecurseDirs;
     scan.IncludeHiddenDirs = IncludeHiddenDirs;
+    scan.FollowLinks = FollowLinks;
     scan.SetRootDir(platform::CurrentDirectory());
     scan.ProcessMessages = ProcessMessages;
     scan.SetCancelFlag(CancelFlag());
@@ -285,15 +292,14 @@ void TCompBase::GatherByScan(const std::vector<std::string>& lines) {
     };
     scan.AddHandler = [&](TObject*, const std::string& directory, TFilesList*, const TFindRecord& record) {
         const bool folder = (record.Attributes & platform::kFaDirectory) != 0;
-        Consider(folder ? directory : directory + record.Name, line_dir, record.Size, record.Time, record.Attributes);
+        Consider(folder ? directory : directory + record.Name, line_dir, record);
         return true;
     };
     // The scanner starts by clearing the flag it shares: a cancel given before it ran must stand.
     if (!GetCancel()) scan.Scan();
 }
 
-void TCompBase::Consider(const std::string& disk_path, const std::string& line_dir, std::uint64_t size,
-                         std::uint32_t time, std::uint32_t attributes) {
+void TCompBase::Consider(const std::string& disk_path, const std::string& line_dir, const TFindRecord& found) {
     const bool folder = !disk_path.empty() && disk_path.back() == platform::kPathDelim;
     if (folder) {
         std::error_code error;
@@ -315,9 +321,10 @@ void TCompBase::Consider(const std::string& disk_path, const std::string& line_d
     file.Action = caCompress;
     file.DiskPath = disk_path;
     file.IsDirectory = folder;
-    file.UnpackedSize = folder ? 0 : size;
-    file.DosDateTime = time;
-    file.Attributes = attributes;
+    file.IsLink = found.IsLink;
+    file.UnpackedSize = folder ? 0 : found.Size;
+    file.DosDateTime = found.Time;
+    file.Attributes = found.Attributes;
     Decide(std::move(file));
 }
 
@@ -369,7 +376,7 @@ bool TCompBase::AskRename(std::size_t old_index) {
         if (!rename) return false;
         std::string clean = SafeStoredName(platform::ToNativeDelimiters(new_name));
         if (!clean.empty() && old_name.back() == '/' && clean.back() != '/') clean += '/';
-        if (clean.empty() || SameText(clean, old_name)) return false;
+        if (clean.empty() || clean == old_name) return false;
         if (!headers_.Find(clean)) {
             headers_.Rename(old_index, std::move(clean));
             return true;
@@ -383,8 +390,23 @@ void TCompBase::SelectForDelete() {
     const TExcludeNotify excluded = [this](const std::string& name) {
         if (OnExcludeFile) OnExcludeFile(this, name);
     };
+    // Masks match names in any case; a plain name is one entry's exact name ("a.h" and "A.h" are two
+    // files on this system), a folder's with or without its final "/".
+    std::vector<std::string> masks;
+    std::set<std::string> names;
+    for (const std::string& line : FileSpec) {
+        if (IsBlank(line)) continue;
+        if (HasWildcards(line)) {
+            masks.push_back(line);
+        } else {
+            names.insert(platform::ToNativeDelimiters(line));
+        }
+    }
+    const std::vector<std::string> every_name{"*"};
     for (std::size_t i = 0; i < headers_.Count(); ++i) {
-        if (ListerSelects(headers_[i].StoredName, FileSpec, ExcludeSpec, excluded)) headers_.SetAction(i, caDrop);
+        const std::string& name = headers_[i].StoredName;
+        const bool named = names.contains(name) || (name.ends_with('/') && names.contains(name.substr(0, name.size() - 1)));
+        if (ListerSelects(name, named ? every_name : masks, ExcludeSpec, excluded)) headers_.SetAction(i, caDrop);
     }
 }
 

@@ -44,6 +44,8 @@ class TCompBase : public TCustomCClass {
 public:
     TSwitch Switch = swAdd;
     bool StoreEmptySubDirs = false;
+    // Symbolic links are stored as links unless this asks for what they lead to (see TArcFileScan).
+    bool FollowLinks = false;
     TDeflateType DeflateType = dtDeflateN;
     // With swMove, a source file is deleted only when its name is found in the finished archive.
     bool VerifyBeforeDelete = false;
@@ -129,8 +131,7 @@ private:
     void GatherDirect(const std::vector<std::string>& lines);
     void GatherByScan(const std::vector<std::string>& lines);
     // One file or folder found on disk (a folder path ends with "/").
-    void Consider(const std::string& disk_path, const std::string& line_dir, std::uint64_t size, std::uint32_t time,
-                  std::uint32_t attributes);
+    void Consider(const std::string& disk_path, const std::string& line_dir, const TFindRecord& found);
     void Decide(TCompressHeader file);
     bool AskRename(std::size_t old_index);
     void SelectForDelete();

@@ -31,6 +31,7 @@ struct TCompressHeader {
     // A file to add.
     std::string DiskPath;
     bool IsDirectory = false;
+    bool IsLink = false;  // a symbolic link stored as a link
     // The old entry this file takes the place of; it is kept after all when the file cannot be added.
     std::size_t Replaces = kNoIndex;
 
@@ -38,7 +39,7 @@ struct TCompressHeader {
 };
 
 // The run's list: the old archive's entries in archive order, then the files to add. Names are looked up
-// case-insensitively; dropped items are not found.
+// exactly: on this file system "a.h" and "A.h" are two files, and both are kept; dropped items are not found.
 class TCompressHeaderObj {
 public:
     std::size_t Add(TCompressHeader item);
@@ -54,7 +55,7 @@ public:
 
 private:
     std::vector<TCompressHeader> items_;
-    std::unordered_multimap<std::string, std::size_t> by_name_;  // upper-cased names
+    std::unordered_multimap<std::string, std::size_t> by_name_;
 };
 
 }  // namespace kv

@@ -18,6 +18,7 @@
 #include "engine/writers/tar_records.h"
 #include "platform/file_attributes_linux.h"
 #include "platform/paths.h"
+#include "platform/sym_link.h"
 
 namespace kv {
 namespace {
@@ -113,7 +114,16 @@ TTar::TItemOutcome TTar::CompressItem(std::size_t, const TCompressHeader& item) 
     std::unique_ptr<TFileStream32> source;
     struct stat st{};
     bool known = false;
-    if (item.IsDirectory) {
+    std::string link_target;
+    if (item.IsLink) {
+        const std::optional<std::string> target = platform::ReadSymLink(item.DiskPath);
+        if (!target) {
+            DoError(item.DiskPath, std::strerror(errno), "0", ecode::kErrorOpeningFile);
+            return TItemOutcome::ioFileFailed;
+        }
+        link_target = *target;
+        known = ::lstat(item.DiskPath.c_str(), &st) == 0;
+    } else if (item.IsDirectory) {
         known = ::stat(item.DiskPath.c_str(), &st) == 0;
     } else {
         source = std::make_unique<TFileStream32>(item.DiskPath, TFileOpenMode::fmOpenRead);
@@ -125,18 +135,19 @@ TTar::TItemOutcome TTar::CompressItem(std::size_t, const TCompressHeader& item) 
     }
     // Permissions as they are on disk: a fixed read-only mode would lock whoever extracts with tar out.
     const std::uint32_t mode = known ? st.st_mode & 0777 : item.IsDirectory ? kDefaultFolderMode : kDefaultFileMode;
-    const std::int64_t size = item.IsDirectory ? 0 : known ? st.st_size : static_cast<std::int64_t>(item.UnpackedSize);
+    const bool data = !item.IsDirectory && !item.IsLink;
+    const std::int64_t size = !data ? 0 : known ? st.st_size : static_cast<std::int64_t>(item.UnpackedSize);
     // The file's own seconds (a DOS date would round them), unless another date was asked for.
     const std::int64_t time = known && DateAttribute == daFileDate
                                   ? static_cast<std::int64_t>(st.st_mtime)
                                   : static_cast<std::int64_t>(DateTimeToFileTime(DosDateTimeToDateTime(item.DosDateTime)));
 
     const std::int64_t start = out_->Position();
-    const TTarBlock header =
-        NewTarHeader(mode, {UnixUID, UnixGID, UnixUName, UnixGName}, item.IsDirectory ? '5' : '0');
-    const std::vector<std::uint8_t> blocks = FrameTarMember(header, {item.StoredName, {}, size, time});
+    const char type = item.IsLink ? '2' : item.IsDirectory ? '5' : '0';
+    const TTarBlock header = NewTarHeader(mode, {UnixUID, UnixGID, UnixUName, UnixGName}, type);
+    const std::vector<std::uint8_t> blocks = FrameTarMember(header, {item.StoredName, link_target, size, time});
     if (!Write(blocks.data(), static_cast<std::int64_t>(blocks.size()))) return TItemOutcome::ioArchiveFailed;
-    if (item.IsDirectory) return TItemOutcome::ioDone;
+    if (!data) return TItemOutcome::ioDone;
 
     const TItemOutcome outcome = CopyFile(item, *source, size);
     // A file that could not be read leaves nothing behind: its header alone would break the archive.

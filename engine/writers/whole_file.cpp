@@ -4,6 +4,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
+
+#include "platform/sym_link.h"
 
 namespace kv {
 
@@ -22,6 +25,13 @@ TReadResult ReadWholeFile(const std::string& path, std::int64_t expected, TBuffe
     }
     ::close(fd);
     return result;
+}
+
+TReadResult ReadLinkTarget(const std::string& path, TBufferEncoder& encoder) {
+    const std::optional<std::string> target = platform::ReadSymLink(path);
+    if (!target) return {0, errno != 0 ? errno : EINVAL};
+    std::memcpy(encoder.Scratch(encoder.InputBuffer(), target->size()), target->data(), target->size());
+    return {target->size(), 0};
 }
 
 }  // namespace kv

@@ -18,4 +18,8 @@ struct TReadResult {
 // taken as far as it was listed, or as far as it goes now.
 TReadResult ReadWholeFile(const std::string& path, std::int64_t expected, TBufferEncoder& encoder);
 
+// Puts the target text of a symbolic link into the encoder's input buffer: the data of a link entry, as
+// Unix archivers store it.
+TReadResult ReadLinkTarget(const std::string& path, TBufferEncoder& encoder);
+
 }  // namespace kv

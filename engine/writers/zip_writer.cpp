@@ -112,10 +112,17 @@ TZipBase::TPlannedFile TZipBase::Plan(const TCompressHeader& item) const {
     header.StoredName = EncodeName(item.StoredName, header.Flags);
     header.DosDateTime = item.DosDateTime;
     struct stat st{};
-    const mode_t mode = ::stat(item.DiskPath.c_str(), &st) == 0 ? st.st_mode : (item.IsDirectory ? S_IFDIR | 0755 : S_IFREG | 0644);
+    const int found = item.IsLink ? ::lstat(item.DiskPath.c_str(), &st) : ::stat(item.DiskPath.c_str(), &st);
+    const mode_t mode = found == 0 ? st.st_mode : (item.IsDirectory ? S_IFDIR | 0755 : S_IFREG | 0644);
     header.ExternalAttr = static_cast<std::uint32_t>(mode & 0xFFFF) << 16 | (item.Attributes & 0xFF);
     plan.Folder = item.IsDirectory;
     if (plan.Folder) return plan;
+    // A link is its target's text, stored plain: readers that restore links read it as the target.
+    plan.Link = item.IsLink;
+    if (plan.Link) {
+        plan.Encoding.Level = 0;
+        return plan;
+    }
 
     TEntryEncoding& encoding = plan.Encoding;
     if (!EntryPassword().empty()) {
@@ -162,7 +169,8 @@ bool TZipBase::BeginArchive(TStream32& out, TStream32* old_archive, const TCompr
     const auto work = [this, &headers](std::size_t i, TBufferEncoder& encoder) {
         TEncodedEntry encoded;
         const TReadResult read =
-            ReadWholeFile(headers[i].DiskPath, static_cast<std::int64_t>(headers[i].UnpackedSize), encoder);
+            planned_[i]->Link ? ReadLinkTarget(headers[i].DiskPath, encoder)
+                              : ReadWholeFile(headers[i].DiskPath, static_cast<std::int64_t>(headers[i].UnpackedSize), encoder);
         encoded.Error = read.Error;
         if (read.Error != 0) return encoded;
         encoded.Entry = planned_[i]->Header;

@@ -44,6 +44,7 @@ private:
         TZipRecordEntry Header;
         TEntryEncoding Encoding;
         bool Folder = false;
+        bool Link = false;      // data: the link's target text, stored
         bool Supported = true;  // the method is one this writer has
         bool Streamed = false;  // too large to be encoded in memory
         // Read and encoded ahead by the ordered encoder.

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "engine/core/dates.h"
-#include "engine/core/text_case.h"
 #include "engine/readers/zip_headers.h"
 #include "engine/writers/ordered_encoder.h"
 #include "engine/writers/whole_file.h"
@@ -32,7 +31,7 @@ struct TPlannedFile {
     TZipRecordEntry Header;   // name, date and attributes; the encoder fills in the rest
     TEntryEncoding Encoding;
     const TKeptEntry* Replaces = nullptr;
-    bool Streamed() const { return !Source.IsFolder && Source.Size > kWholeEntryBudget; }
+    bool Streamed() const { return !Source.IsFolder && !Source.IsLink && Source.Size > kWholeEntryBudget; }
 };
 
 class TAddJob {
@@ -69,7 +68,7 @@ private:
 std::optional<TEntryCipherOptions> TAddJob::CipherFor(const TSourceFile& source) {
     TEntryCipherOptions cipher;
     const ZipSpecEntry& line = command_.Specs[source.Line];
-    if (line.Encrypt == 0 || source.IsFolder) return cipher;
+    if (line.Encrypt == 0 || source.IsFolder || source.IsLink) return cipher;
     std::string password = Text(line.Password);
     if (password.empty()) password = Text(command_.Password);
     if (password.empty()) {
@@ -108,19 +107,20 @@ TZipRecordEntry TAddJob::HeaderFor(const TSourceFile& source, const std::string&
 
 bool TAddJob::Plan(std::vector<TSourceFile> sources) {
     std::map<std::string, const TKeptEntry*> old_by_name;
-    for (const TKeptEntry& entry : rewrite_.Old().Entries) old_by_name.emplace(UpperCaseText(entry.Name), &entry);
+    // Names are compared exactly: on this file system "a.h" and "A.h" are two files, both kept.
+    for (const TKeptEntry& entry : rewrite_.Old().Entries) old_by_name.emplace(entry.Name, &entry);
     const bool update = Flag(command_.Update);
     const bool freshen = Flag(command_.Freshen) && !update;
     const std::vector<std::string> suffixes = ParseStoreSuffixes(command_.StoreSuffixes);
-    std::map<std::string, bool> taken;
+    std::set<std::string> taken;
     for (TSourceFile& source : sources) {
         std::string stored = SafeStoredName(reporter_.AddName(source.StoredName, source.DiskPath));
         if (reporter_.Stopped()) return false;
         if (source.IsFolder && !stored.empty() && stored.back() != '/') stored += '/';
-        if (stored.empty() || !taken.emplace(UpperCaseText(stored), true).second) continue;
+        if (stored.empty() || !taken.insert(stored).second) continue;
         TPlannedFile file;
         file.Header = HeaderFor(source, stored);
-        const auto old = old_by_name.find(UpperCaseText(stored));
+        const auto old = old_by_name.find(stored);
         if (old != old_by_name.end()) file.Replaces = old->second;
         const bool newer = file.Replaces == nullptr || file.Header.DosDateTime > file.Replaces->Central.DosDateTime;
         if (freshen && (file.Replaces == nullptr || !newer)) continue;
@@ -133,7 +133,8 @@ bool TAddJob::Plan(std::vector<TSourceFile> sources) {
         }
         file.Encoding.Cipher = *cipher;
         const int level = std::clamp(command_.Level, 0, 9);
-        file.Encoding.Level = HasStoreSuffix(stored, suffixes) ? 0 : level;
+        // A link's target text is stored plain, as Unix archivers store it.
+        file.Encoding.Level = source.IsLink || HasStoreSuffix(stored, suffixes) ? 0 : level;
         file.Source = std::move(source);
         planned_.push_back(std::move(file));
     }
@@ -189,7 +190,9 @@ bool TAddJob::WriteFiles() {
         [this](std::size_t i, TBufferEncoder& buffer_encoder) {
             const TPlannedFile& file = planned_[i];
             TEncodedEntry encoded;
-            const TReadResult read = ReadWholeFile(file.Source.DiskPath, file.Source.Size, buffer_encoder);
+            const TReadResult read = file.Source.IsLink
+                                         ? ReadLinkTarget(file.Source.DiskPath, buffer_encoder)
+                                         : ReadWholeFile(file.Source.DiskPath, file.Source.Size, buffer_encoder);
             encoded.Error = read.Error;
             if (encoded.Error != 0) return encoded;
             encoded.Entry = file.Header;
@@ -237,6 +240,8 @@ std::int32_t TAddJob::Run() {
     options.HiddenFiles = Flag(command_.HiddenFiles);
     options.FolderEntries = !Flag(command_.NoSeparateDirs);
     options.JunkDirNames = Flag(command_.JunkDirNames);
+    // An MS-DOS host has no links: they are taken as what they lead to.
+    options.FollowLinks = Flag(command_.FollowLinks) || Flag(command_.ForceDos);
     for (std::int32_t i = 0; i < command_.ExcludeCount; ++i) {
         if (command_.Excludes[i] != nullptr && *command_.Excludes[i] != '\0') options.Excludes.push_back(command_.Excludes[i]);
     }

@@ -1,3 +1,5 @@
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/core/masks.h"
@@ -8,12 +10,22 @@
 namespace kv::zipeng {
 namespace {
 
-// A mask names an entry by its full name; a folder entry also by its name without the final "/".
-bool Matches(const TKeptEntry& entry, const std::vector<TInternalMask>& masks) {
+// One line of the entries to delete: a mask matches names in any case; a plain name is one entry's exact
+// name ("a.h" and "A.h" are two files on this system).
+struct TDeleteLine {
+    std::string Text;
+    TInternalMask Mask;
+    bool Matches(std::string_view name) const {
+        return Text.find_first_of("*?") != std::string::npos ? Mask.Matches(name) : name == Text;
+    }
+};
+
+// A line names an entry by its full name; a folder entry also by its name without the final "/".
+bool Matches(const TKeptEntry& entry, const std::vector<TDeleteLine>& lines) {
     std::string_view name = entry.Name;
     const std::string_view bare = entry.IsFolder() ? name.substr(0, name.size() - 1) : name;
-    for (const TInternalMask& mask : masks) {
-        if (mask.Matches(name) || mask.Matches(bare)) return true;
+    for (const TDeleteLine& line : lines) {
+        if (line.Matches(name) || line.Matches(bare)) return true;
     }
     return false;
 }
@@ -22,10 +34,10 @@ bool Matches(const TKeptEntry& entry, const std::vector<TInternalMask>& masks) {
 
 std::int32_t RunDeleteJob(const ZipCommand& command, TJobReporter& reporter) {
     const std::string archive = Text(command.ZipFileName);
-    std::vector<TInternalMask> masks;
+    std::vector<TDeleteLine> masks;
     for (std::int32_t i = 0; i < command.SpecCount; ++i) {
-        const std::string pattern = SafeStoredName(Text(command.Specs[i].FileSpec));
-        if (!pattern.empty()) masks.emplace_back(pattern);
+        std::string pattern = SafeStoredName(Text(command.Specs[i].FileSpec));
+        if (!pattern.empty()) masks.push_back({pattern, TInternalMask(pattern)});
     }
     TArchiveRewrite rewrite(archive, reporter);
     if (!rewrite.Open()) return reporter.Stopped() ? zrsCancelled : 0;

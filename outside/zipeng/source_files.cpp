@@ -9,7 +9,7 @@
 
 #include "engine/core/dates.h"
 #include "engine/core/masks.h"
-#include "engine/core/text_case.h"
+#include "platform/sym_link.h"
 
 namespace kv::zipeng {
 namespace {
@@ -52,18 +52,15 @@ public:
         path = path.lexically_normal();
         if (!path.has_filename()) path = path.parent_path();
         const std::string last = path.filename().string();
+        spec_folder_ = path.parent_path();
         if (HasWildcard(last)) {
-            spec_folder_ = path.parent_path();
-            Walk(path.parent_path(), TInternalMask(last), last == "*", recurse);
+            const TInternalMask mask(last);
+            Walk(path.parent_path(), mask, mask.MatchesEverything(), recurse);
         } else {
-            spec_folder_ = path.parent_path();
             struct stat st{};
-            if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-                Take(path, st, true);
-                if (recurse) Walk(path, TInternalMask("*"), true, true);
-            } else if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-                Take(path, st, false);
-            }
+            const TKind kind = Look(path, st);
+            if (kind != TKind::kNone) Take(path, st, kind);
+            if (kind == TKind::kFolder && recurse) Walk(path, TInternalMask("*"), true, true);
         }
         if (found_.size() == before) warn_(zeName, "name not matched: " + pattern);
     }
@@ -71,9 +68,34 @@ public:
     std::vector<TSourceFile> Take() { return std::move(found_); }
 
 private:
+    enum class TKind { kNone, kFile, kFolder, kLink };
+
+    // What `path` is taken as, with its status in `st`: a link as itself, or with FollowLinks as what it
+    // leads to, unless it leads nowhere or to a folder being walked (which would never end). Devices,
+    // pipes and sockets are not taken.
+    TKind Look(const fs::path& path, struct stat& st) const {
+        if (::lstat(path.c_str(), &st) != 0) return TKind::kNone;
+        if (S_ISLNK(st.st_mode)) {
+            if (!options_.FollowLinks) return TKind::kLink;
+            const std::optional<struct stat> target = platform::FollowedLink(path, [this](dev_t device, ino_t inode) {
+                return Walking(device, inode);
+            });
+            if (!target) return TKind::kLink;
+            st = *target;
+        }
+        return S_ISDIR(st.st_mode) ? TKind::kFolder : S_ISREG(st.st_mode) ? TKind::kFile : TKind::kNone;
+    }
+
+    bool Walking(dev_t device, ino_t inode) const {
+        return std::find(walking_.begin(), walking_.end(), std::make_pair(device, inode)) != walking_.end();
+    }
+
     void Walk(const fs::path& folder, const TInternalMask& mask, bool folders_too, bool recurse) {
+        struct stat self{};
+        if (::stat(folder.c_str(), &self) != 0 || Walking(self.st_dev, self.st_ino)) return;
         DIR* dir = ::opendir(folder.c_str());
         if (dir == nullptr) return;
+        walking_.emplace_back(self.st_dev, self.st_ino);
         std::vector<std::string> names;
         while (const dirent* item = ::readdir(dir)) {
             const std::string name = item->d_name;
@@ -85,18 +107,17 @@ private:
         for (const std::string& name : names) {
             if (IsHidden(name) && !options_.HiddenFiles) continue;
             const fs::path path = folder / name;
-            struct stat link{};
             struct stat st{};
-            if (::lstat(path.c_str(), &link) != 0 || ::stat(path.c_str(), &st) != 0) continue;
-            if (S_ISDIR(st.st_mode)) {
-                // Folders reached through links are not entered: they may lead back up the tree.
-                if (!recurse || S_ISLNK(link.st_mode)) continue;
-                if (folders_too) Take(path, st, true);
+            const TKind kind = Look(path, st);
+            if (kind == TKind::kFolder) {
+                if (!recurse) continue;
+                if (folders_too) Take(path, st, kind);
                 Walk(path, mask, folders_too, recurse);
-            } else if (S_ISREG(st.st_mode) && mask.Matches(name)) {
-                Take(path, st, false);
+            } else if (kind != TKind::kNone && mask.Matches(name)) {
+                Take(path, st, kind);
             }
         }
+        walking_.pop_back();
     }
 
     bool Excluded(const std::string& stored, const std::string& file_name) const {
@@ -105,7 +126,8 @@ private:
         });
     }
 
-    void Take(const fs::path& path, const struct stat& st, bool folder) {
+    void Take(const fs::path& path, const struct stat& st, TKind kind) {
+        const bool folder = kind == TKind::kFolder;
         // The base folder itself is where names start, not an entry.
         if (folder && (!options_.FolderEntries || options_.JunkDirNames || path == base_)) return;
         if (!folder && archive_ && *archive_ == std::make_pair(st.st_dev, st.st_ino)) return;
@@ -118,11 +140,13 @@ private:
         const std::string file_name = path.filename().string();
         if (Excluded(*stored, file_name)) return;
         if (folder) *stored += '/';
-        if (!seen_.insert(UpperCaseText(*stored)).second) return;
+        if (!seen_.insert(*stored).second) return;
         TSourceFile source;
         source.DiskPath = path.string();
         source.StoredName = std::move(*stored);
         source.IsFolder = folder;
+        source.IsLink = kind == TKind::kLink;
+        // A link's data is its target text, as long as lstat says.
         source.Size = folder ? 0 : st.st_size;
         source.ModTime = st.st_mtime;
         source.Mode = st.st_mode;
@@ -137,6 +161,7 @@ private:
     fs::path spec_folder_;
     std::size_t line_ = 0;
     std::set<std::string> seen_;
+    std::vector<std::pair<dev_t, ino_t>> walking_;  // the folders being walked, outermost first
     std::vector<TSourceFile> found_;
 };
 

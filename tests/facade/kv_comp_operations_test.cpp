@@ -296,8 +296,8 @@ TEST_F(KvCompOperations, TarThroughTheEngine) {
 
 // Types whose reader or writer the engine does not have yet say so.
 TEST_F(KvCompOperations, TypesWithoutAnEngineSaySo) {
-    if (!test::HaveProgram("lha")) GTEST_SKIP() << "no lha to make an LHA archive";
-    ASSERT_EQ(test::RunCommand("cd '" + dir_.Path().string() + "' && echo x > x.txt && lha aq l.lzh x.txt"), 0);
+    if (!test::HaveProgram("jlha")) GTEST_SKIP() << "no jlha to make an LHA archive";
+    ASSERT_EQ(test::RunCommand("cd '" + dir_.Path().string() + "' && echo x > x.txt && jlha aq l.lzh x.txt"), 0);
     ASSERT_TRUE(comp_.Open((dir_ / "l.lzh").string()));
     comp_.FileSpec = {src_.string()};
     EXPECT_EQ(comp_.Add(), 10);

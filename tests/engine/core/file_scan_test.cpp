@@ -18,7 +18,6 @@ namespace {
 namespace fs = std::filesystem;
 
 // root/ a.txt(5) ab.txt(3) b.log(7) .dot.txt(2) ro.txt(4, read-only) sub/c.txt(4) .hdir/d.txt(1)
-//       loop -> root   alias.txt -> a.txt
 class FileScan : public testing::Test {
 protected:
     void SetUp() override {
@@ -33,8 +32,6 @@ protected:
         test::WriteFile(dir_ / "sub" / "c.txt", "cccc");
         fs::create_directory(dir_ / ".hdir");
         test::WriteFile(dir_ / ".hdir" / "d.txt", "d");
-        fs::create_directory_symlink(dir_.Path(), dir_ / "loop");
-        fs::create_symlink(dir_ / "a.txt", dir_ / "alias.txt");
         scan_.SetRootDir(Root());
     }
 
@@ -153,25 +150,58 @@ TEST_F(FileScan, ReplacedAddHandlerDecidesWhatCounts) {
     EXPECT_NE(own[0].Time, 0u);
 }
 
-TEST_F(FileScan, SymbolicLinksAreNeitherEnteredNorListed) {
+// Links: taken as links (by their own names, never entered), or followed to what they lead to, except a
+// link that leads nowhere or into a folder being walked, which stays a link.
+TEST_F(FileScan, SymbolicLinksAreTakenAsLinksOrFollowedWithoutLooping) {
+    fs::create_directory_symlink(dir_.Path(), dir_ / "loop");
+    fs::create_symlink(dir_ / "a.txt", dir_ / "alias.txt");
+    fs::create_symlink("missing", dir_ / "dangling");
+    fs::create_directory_symlink("sub", dir_ / "sub-alias");
     int walks = 0;
     scan_.OnRecurseDir = [&](TObject*, const std::string&) { ++walks; };
-    scan_.Scan();
-    EXPECT_EQ(walks, 2);  // root and sub/, never loop/
-    const Names listed = Listed();
-    EXPECT_EQ(std::count(listed.begin(), listed.end(), "alias.txt"), 0);
+    Names links;
+    Names files;
+    scan_.AddHandler = [&](TObject*, const std::string& dir, TFilesList*, const TFindRecord& rec) {
+        const std::string name = dir.substr(Root().size()) + rec.Name;
+        (rec.IsLink ? links : files).push_back(name + ":" + std::to_string(rec.Size));
+        return true;
+    };
+    const struct {
+        bool follow;
+        int walks;
+        Names links;
+        Names files;
+    } cases[] = {
+        {false, 2, {"alias.txt:0", "dangling:0", "loop:0", "sub-alias:0"},
+         {".dot.txt:2", "a.txt:5", "ab.txt:3", "b.log:7", "ro.txt:4", "sub/c.txt:4"}},
+        {true, 3, {"dangling:0", "loop:0"},
+         {".dot.txt:2", "a.txt:5", "ab.txt:3", "alias.txt:5", "b.log:7", "ro.txt:4", "sub-alias/c.txt:4", "sub/c.txt:4"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.follow);
+        walks = 0;
+        links.clear();
+        files.clear();
+        scan_.FollowLinks = c.follow;
+        scan_.Scan();
+        std::sort(links.begin(), links.end());
+        std::sort(files.begin(), files.end());
+        EXPECT_EQ(walks, c.walks);
+        EXPECT_EQ(links, c.links);
+        EXPECT_EQ(files, c.files);
+    }
 }
 
 TEST_F(FileScan, WithoutRecursionEachLineLooksInItsDirectoryOnly) {
     std::vector<std::string> roots;
     scan_.OnRootDirChange = [&](TObject*, const std::string& dir) { roots.push_back(dir); };
     scan_.RecurseDirs = false;
-    scan_.SetFileSpec({Root() + "*.txt", Root() + "B.LOG", Root() + "sub/c.txt", Root() + "loop"});
+    scan_.SetFileSpec({Root() + "*.txt", Root() + "B.LOG", Root() + "sub/c.txt"});
     scan_.Scan();
-    // A name without wildcards is the file system's exact name; the link is skipped.
+    // A name without wildcards is the file system's exact name.
     EXPECT_EQ(ListedSorted(), (Names{".dot.txt", "a.txt", "ab.txt", "ro.txt", "sub/c.txt"}));
     EXPECT_EQ(roots, (Names{Root(), Root() + "sub/"}));
-    EXPECT_EQ(scan_.FileSpec.size(), 4u);
+    EXPECT_EQ(scan_.FileSpec.size(), 3u);
 }
 
 TEST_F(FileScan, CancelStopsTheScanThroughASharedFlag) {

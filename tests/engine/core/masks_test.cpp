@@ -43,6 +43,14 @@ TEST(Masks, MatchTable) {
         {"\xC3\xA9", "?", true},                        // "?" is one character, not one byte
         {"\xFF", "?", true},                            // a byte that is not UTF-8 still counts as one
         {"\xFF", "\xFE", false},
+        // "*.*" is every name, with or without extension, as users mean it.
+        {"README", "*.*", true},
+        {"src/d/LICENSE", "*.*", true},
+        {"a.txt", "*.*", true},
+        {"", "*.*", true},
+        {"Makefile", "**.**", true},
+        {"README", "*.*.*", false},  // only "*.*" itself is widened
+        {"README", "a*.*", false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(MatchMask(c.name, c.mask), c.expected) << '"' << c.name << "\" against \"" << c.mask << '"';
@@ -71,6 +79,8 @@ TEST(Masks, CoversOnlyWhenEveryNameIsTakenToo) {
         {"a?c", "a*c", false},  // "abbc" is taken by the specific mask only
         {"*", "*.", false},     // cannot tell: a "." ending changes what a mask takes
         {"*.", "*.", true},
+        {"*.*", "README", true},
+        {"*.txt", "*.*", false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(TInternalMask(c.general).Covers(TInternalMask(c.specific)), c.expected)

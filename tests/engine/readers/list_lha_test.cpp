@@ -104,7 +104,7 @@ TEST_F(ListLhaTest, BrokenHeadersEndTheWalkAfterTheGoodEntries) {
 }
 
 TEST_F(ListLhaTest, ArchivesOfTheLhaToolAtEveryHeaderLevel) {
-    if (!test::HaveProgram("lha")) GTEST_SKIP() << "lha (jlha-utils) not installed";
+    if (!test::HaveProgram("jlha")) GTEST_SKIP() << "jlha (jlha-utils) not installed";
     std::filesystem::create_directories(dir_ / "src" / "sub");
     test::WriteFile(dir_ / "src" / "a.txt", "hello\n");
     test::WriteFile(dir_ / "src" / "sub" / "b.bin", std::string(3000, 'b') + "tail");
@@ -112,7 +112,7 @@ TEST_F(ListLhaTest, ArchivesOfTheLhaToolAtEveryHeaderLevel) {
     for (int level = 0; level <= 2; ++level) {
         SCOPED_TRACE(level);
         const std::string archive = (dir_ / ("t" + std::to_string(level) + ".lzh")).string();
-        ASSERT_EQ(test::RunCommand("cd '" + (dir_ / "src").string() + "' && lha a" + std::to_string(level) + " '" +
+        ASSERT_EQ(test::RunCommand("cd '" + (dir_ / "src").string() + "' && jlha a" + std::to_string(level) + " '" +
                                    archive + "' a.txt sub/b.bin"),
                   0);
         const auto listing = test::ListArchive(archive);
