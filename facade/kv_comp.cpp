@@ -151,7 +151,10 @@ std::string TkvComp::ArcTypeName() const {
 // ---- engines ----
 
 void TkvComp::SetUpEngine(std::unique_ptr<TArcLister> probe) {
-    if (kZipManagerTypes.Contains(arc_type_))
+    // The ZIP manager reads the central directory; a ZIP that has none (cut short, or a damaged end record)
+    // is read from its local headers by the engine, as other extractors do.
+    const bool without_directory = probe && !probe->Detection().ZipLayoutFlags.Has(htEnding);
+    if (kZipManagerTypes.Contains(arc_type_) && !without_directory)
         SetUpZipManager();
     else
         SetUpLister(std::move(probe));

@@ -119,8 +119,15 @@ void TZipCore::ReadCentralDirectory() {
 
     THeaderReader reader(*input_, input_->Size());
     std::int64_t pos = offset;
-    for (std::uint64_t index = 0; index < total; ++index) {
+    std::uint64_t index = 0;
+    for (;; ++index) {
         const std::uint8_t* p = reader.Fetch(pos, kZipCentralHeaderSize);
+        // In one file the directory is read as far as it goes: an end record whose count is wrong (too
+        // large, or too small for 65 535 entries and more without ZIP64 records) loses no entry and makes up
+        // none. A spanned set's count tells when to stop looking on the next disk.
+        const bool header_here = p != nullptr && IsZipRecord(p, 0x01, 0x02);
+        if (!spanned_ && !header_here) break;
+        if (spanned_ && index >= total) break;
         if (p == nullptr) {
             if (current_disk_ >= total_disks_) throw EZipManager(zmsg::kCentralHeaderReadError);
             ChangeReadDisk(current_disk_ + 1);
@@ -211,6 +218,7 @@ void TZipCore::ReadCentralDirectory() {
         Report(rkStepProgress, 0, 1, {});
         if (Cancel()) throw EZipManager(zmsg::kUserCanceled);
     }
+    if (index != total) ShowMessage(zmsg::kZipStructureWarning);
     total_disks_ = static_cast<int>(end_.ThisDisk);
 }
 
