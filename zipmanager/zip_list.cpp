@@ -119,15 +119,15 @@ void TZipCore::ReadCentralDirectory() {
 
     THeaderReader reader(*input_, input_->Size());
     std::int64_t pos = offset;
+    const auto directory_end = static_cast<std::uint64_t>(offset) + end_.CentralSize;
     std::uint64_t index = 0;
     for (;; ++index) {
         const std::uint8_t* p = reader.Fetch(pos, kZipCentralHeaderSize);
-        // In one file the directory is read as far as it goes: an end record whose count is wrong (too
-        // large, or too small for 65 535 entries and more without ZIP64 records) loses no entry and makes up
-        // none. A spanned set's count tells when to stop looking on the next disk.
+        // In one file the directory is read to its end whatever the end record counts: a count too large (or
+        // too small, as for 65 535 entries and more without ZIP64 records) loses no entry and makes up none.
+        // A spanned set's count tells when to stop looking on the next disk.
         const bool header_here = p != nullptr && IsZipRecord(p, 0x01, 0x02);
-        if (!spanned_ && !header_here) break;
-        if (spanned_ && index >= total) break;
+        if (spanned_ ? index >= total : !header_here && static_cast<std::uint64_t>(pos) >= directory_end) break;
         if (p == nullptr) {
             if (current_disk_ >= total_disks_) throw EZipManager(zmsg::kCentralHeaderReadError);
             ChangeReadDisk(current_disk_ + 1);

@@ -51,7 +51,9 @@ bool TUnZip::Decode(TExtractionPass& pass, TStream32& source, std::uint16_t meth
         TEntryRecord record;
         record.PackedSize = packed_size;
         record.Flags = enciphered ? kZipFlagEnciphered : 0;
-        done = packed_size - CopyStored(source, Output.get(), record, kCrc32);
+        // The packed size delimits stored data (an unpacked size that disagrees is taken as unzip takes it);
+        // they fail when the archive ends before they do.
+        data_error = CopyStored(source, Output.get(), record, kCrc32) > 0;
     } else if (whole) {
         data_error = !*whole;
     } else if (method == kDeflated || method == kBzip2) {
@@ -108,7 +110,7 @@ bool TUnZip::Decode(TExtractionPass& pass, TStream32& source, std::uint16_t meth
     // The data ends where the header says, or the entry fails whatever its checksum: a stream that stops
     // early or runs on is damaged (or made to look smaller than it is).
     if (GetCancel()) return false;
-    data_error = data_error || done != unpacked;
+    data_error = data_error || (method != kStored && done != unpacked);
     if (data_error) DoError(CurrentStoredName, {}, "0", ecode::kDecompressionError);
     return !data_error;
 }
