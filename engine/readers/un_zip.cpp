@@ -181,7 +181,9 @@ void TUnZip::SelectFromCentral(TStream32& archive, std::int64_t position, const 
             DoError(entry.Name, {}, "0", ecode::kBadOffsetToLocalHeader);
             continue;
         }
-        if (!spans.Claim(local_offset, EntryEnd(locals, local_offset, entry.Header))) {
+        // A spanned set read disk by disk repeats offsets from one disk to the next.
+        const bool one_address_space = set != nullptr || ArcType() != atZipDS;
+        if (one_address_space && !spans.Claim(local_offset, EntryEnd(locals, local_offset, entry.Header))) {
             DoError(entry.Name, {}, "0", ecode::kOverlappedEntries);
             continue;
         }
