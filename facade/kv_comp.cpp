@@ -7,12 +7,21 @@
 #include "engine/readers/arc_lister.h"
 #include "facade/compression_settings.h"
 #include "platform/paths.h"
+#include "zipmanager/zip_end_record.h"
 #include "zipmanager/zip_manager.h"
 
 namespace kv::facade {
 namespace {
 
 constexpr TArcTypes kZipManagerTypes{atZip, atZipExe, atZipMV};
+
+// Whether the ZIP manager finds the end record it reads the directory from (a file it cannot open is its
+// to report).
+bool HasZipEndRecord(const std::string& file) {
+    TFileStream32 stream(file, TFileOpenMode::fmOpenRead);
+    TZipEndRecord record;
+    return !stream.IsValid() || FindZipEndRecord(stream, record) == TEndRecordSearch::Found;
+}
 
 }  // namespace
 
@@ -152,7 +161,9 @@ std::string TkvComp::ArcTypeName() const {
 // ---- engines ----
 
 void TkvComp::SetUpEngine(std::unique_ptr<TArcLister> probe) {
-    if (kZipManagerTypes.Contains(arc_type_))
+    // The ZIP manager reads the central directory; a ZIP without the end record that leads to it (cut short,
+    // or a damaged record) is read from its local headers by the engine, as other extractors do.
+    if (kZipManagerTypes.Contains(arc_type_) && (!probe || HasZipEndRecord(arc_filename_)))
         SetUpZipManager();
     else
         SetUpLister(std::move(probe));

@@ -41,7 +41,8 @@ void TkvComp::BuildZipEntries() {
             break;
         }
         TArcEntry& entry = entries_.emplace_back();
-        entry.DateTime = DosDateTimeToDateTime(stored.DosDateTime);
+        const std::optional<TPreciseTime> mod_time = stored.ModTime();
+        entry.DateTime = mod_time ? LocalDateTimeOf(mod_time->Seconds) : DosDateTimeToDateTime(stored.DosDateTime);
         entry.CRC = static_cast<std::int32_t>(stored.Crc32);
         entry.PackedSize = static_cast<std::int64_t>(stored.PackedSize64);
         entry.Size = static_cast<std::int64_t>(stored.UnpackedSize64);
@@ -73,7 +74,7 @@ void TkvComp::AddListerEntry() {
         list_aborted_ = true;
     }
     TArcEntry& entry = entries_.emplace_back();
-    entry.DateTime = listed.FileDate;
+    entry.DateTime = listed.ModTime ? LocalDateTimeOf(listed.ModTime->Seconds) : listed.FileDate;
     entry.CRC = static_cast<std::int32_t>(listed.FileCRC);
     entry.PackedSize = listed.PackedSize;
     entry.Size = listed.UnpackedSize;

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "engine/readers/zip_headers.h"
+
 namespace kv {
 
 // One entry of the ZIP directory as the ZIP manager reports it. The fields from VersionMadeBy to
@@ -35,6 +37,8 @@ struct ZipDirEntry {
 
     std::string_view Name() const { return std::string_view(texts_).substr(0, name_size_); }  // converted, with the path delimiter
     std::string_view Extra() const { return std::string_view(texts_).substr(name_size_, extra_size_); }
+    // The modification time of the NTFS or extended-timestamp extra field, finer than DosDateTime.
+    std::optional<TPreciseTime> ModTime() const { return ZipExtraModTime(Extra()); }
     std::string_view Comment() const { return std::string_view(texts_).substr(std::size_t{name_size_} + extra_size_); }
     void SetTexts(std::string_view name, std::string_view extra, std::string_view comment) {
         texts_.reserve(name.size() + extra.size() + comment.size());

@@ -118,8 +118,15 @@ void TZipCore::ReadCentralDirectory() {
 
     THeaderReader reader(*input_, input_->Size());
     std::int64_t pos = offset;
-    for (std::uint64_t index = 0; index < total; ++index) {
+    const auto directory_end = static_cast<std::uint64_t>(offset) + end_.CentralSize;
+    std::uint64_t index = 0;
+    for (;; ++index) {
         const std::uint8_t* p = reader.Fetch(pos, kZipCentralHeaderSize);
+        // In one file the directory is read to its end whatever the end record counts: a count too large (or
+        // too small, as for 65 535 entries and more without ZIP64 records) loses no entry and makes up none.
+        // A spanned set's count tells when to stop looking on the next disk.
+        const bool header_here = p != nullptr && IsZipRecord(p, 0x01, 0x02);
+        if (spanned_ ? index >= total : !header_here && static_cast<std::uint64_t>(pos) >= directory_end) break;
         if (p == nullptr) {
             if (current_disk_ >= total_disks_) throw EZipManager(zmsg::kCentralHeaderReadError);
             ChangeReadDisk(current_disk_ + 1);
@@ -201,6 +208,7 @@ void TZipCore::ReadCentralDirectory() {
         Report(rkStepProgress, 0, 1, {});
         if (Cancel()) throw EZipManager(zmsg::kUserCanceled);
     }
+    if (index != total) ShowMessage(zmsg::kZipStructureWarning);
     total_disks_ = static_cast<int>(end_.ThisDisk);
 }
 

@@ -11,6 +11,8 @@ constexpr std::int64_t kSecondsPerDay = 86'400;
 constexpr std::int64_t kUnixEpochDay = 25'569;
 // Last second of 31 December 9999 UTC; a date-time names nothing later.
 constexpr std::int64_t kMaxUnixSeconds = 253'402'300'799;
+// First second of 2 January 1 UTC: a day of margin keeps the local date inside year 1.
+constexpr std::int64_t kMinUnixSeconds = -62'135'510'400;
 
 constexpr std::uint32_t kMinDosDate = 0x00210000;  // 1 January 1980, 00:00:00
 constexpr std::uint32_t kMaxDosDate = 0xFF9FBF7D;  // 31 December 2107, 23:59:58
@@ -52,7 +54,11 @@ TDateTime UnixTimeToDateTime(std::int64_t seconds) {
     // The lowest value has no positive counterpart, and lies far beyond year 9999 anyway.
     if (seconds == std::numeric_limits<std::int64_t>::min()) return kFallbackFileDate;
     if (seconds < 0) seconds = -seconds;
-    if (seconds > kMaxUnixSeconds) return kFallbackFileDate;
+    return LocalDateTimeOf(seconds);
+}
+
+TDateTime LocalDateTimeOf(std::int64_t seconds) {
+    if (seconds > kMaxUnixSeconds || seconds < kMinUnixSeconds) return kFallbackFileDate;
 
     const std::int64_t local = seconds + LocalBias(seconds);
     // Floor division keeps the time of day positive should the bias step below 1970.

@@ -24,6 +24,9 @@ constexpr std::uint32_t SwapDosDate(std::uint32_t value) { return (value << 16) 
 // 0 gives kFallbackFileDate; a negative value counts by its size; beyond year 9999 gives kFallbackFileDate.
 TDateTime UnixTimeToDateTime(std::int64_t seconds);
 
+// Seconds since 1 January 1970 UTC (negative before) to local date-time, exactly; outside years 1 to 9999
+// gives kFallbackFileDate.
+TDateTime LocalDateTimeOf(std::int64_t seconds);
 // A local date-time to seconds since 1970 UTC (the inverse of UnixTimeToDateTime, for setting file times).
 std::time_t DateTimeToFileTime(TDateTime value);
 

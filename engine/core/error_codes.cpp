@@ -25,6 +25,7 @@ constexpr CodeText kStringTable[] = {
     {25114, "Bad file header"},
     {25115, "Bad offset to local header"},
     {25116, "Bad block"},
+    {25117, "Invalid zip file with overlapped components (possible zip bomb)"},
     {25120, "Bad Huffman code"},
     {25121, "Invalid code encountered"},
     {25122, "Invalid comment header"},

@@ -13,6 +13,11 @@ std::size_t TEntrySource::Read(std::uint8_t* buffer, std::size_t size) {
 
 bool TEntrySink::Write(const std::uint8_t* data, std::size_t size) {
     if (engine_.GetCancel()) return false;
+    if (static_cast<std::int64_t>(size) > room_) {
+        overflowed_ = true;
+        return false;
+    }
+    room_ -= static_cast<std::int64_t>(size);
     // WriteBlock changes the buffer only when asked to decipher it, which a codec's output never is.
     engine_.WriteBlock(output_, const_cast<std::uint8_t*>(data), true, static_cast<std::int64_t>(size), kCrc32, false);
     if (progress_) progress_(static_cast<std::int64_t>(size));

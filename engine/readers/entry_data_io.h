@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <limits>
 
 #include "engine/codecs/codec_io.h"
 #include "engine/core/zip_common.h"
@@ -24,17 +25,23 @@ private:
 };
 
 // A codec's output for the current entry: written through the engine's WriteBlock (checksum, test mode,
-// line ends, a full disk); `progress` hears each block's size. Refuses more once the operation is cancelled.
+// line ends, a full disk); `progress` hears each block's size. Refuses more once the operation is cancelled,
+// and refuses a block that would take the output past `limit` bytes (the size the entry declares).
 class TEntrySink : public TByteSink {
 public:
-    TEntrySink(TZipCommon& engine, TStream32* output, std::function<void(std::int64_t size)> progress)
-        : engine_(engine), output_(output), progress_(std::move(progress)) {}
+    TEntrySink(TZipCommon& engine, TStream32* output, std::function<void(std::int64_t size)> progress,
+               std::int64_t limit = std::numeric_limits<std::int64_t>::max())
+        : engine_(engine), output_(output), progress_(std::move(progress)), room_(limit) {}
     bool Write(const std::uint8_t* data, std::size_t size) override;
+    // The data ran on past the limit.
+    bool Overflowed() const { return overflowed_; }
 
 private:
     TZipCommon& engine_;
     TStream32* output_;
     std::function<void(std::int64_t size)> progress_;
+    std::int64_t room_;
+    bool overflowed_ = false;
 };
 
 }  // namespace kv

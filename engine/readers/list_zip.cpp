@@ -105,6 +105,7 @@ std::optional<TEntryRecord> TZipWalk::MakeRecord(const TZipEntryHeader& header, 
     TEntryRecord record;
     record.FileName = lister_.ConvertName(ZipEntryName(header, stored_name), header.NameOrigin());
     record.FileDate = lister_.DosDateTimeToDateTime(header.DosDateTime);
+    record.ModTime = header.ModTime();
     record.UnpackedSize = *unpacked;
     record.PackedSize = ReportedPackedSize(type_, header.Method, header.Enciphered(), *packed, *unpacked);
     record.FileCRC = header.Crc;

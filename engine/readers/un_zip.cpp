@@ -13,6 +13,7 @@
 #include "engine/readers/header_reader.h"
 #include "engine/readers/zip_aes_entry.h"
 #include "engine/readers/zip_central_position.h"
+#include "engine/readers/zip_entry_spans.h"
 #include "engine/readers/zip_local_entry.h"
 #include "platform/byte_order.h"
 #include "platform/file_attributes_linux.h"
@@ -35,6 +36,20 @@ bool IsDirectory(const TZipEntryHeader& header, const std::string& name) {
 std::int64_t CipherOverhead(const TZipEntryHeader& header) {
     if (header.IsAes()) return static_cast<std::int64_t>(AesOverhead(header.AesStrength));
     return header.EncryptionMethod() == emZip_V2 ? static_cast<std::int64_t>(kCipherHeaderSize) : 0;
+}
+
+// Where the data of the entry whose local header lies at `local_offset` ends, by the directory's packed
+// size; the end of the archive at the latest.
+std::int64_t EntryEnd(THeaderReader& locals, std::int64_t local_offset, const TZipEntryHeader& header) {
+    const std::uint8_t* p = locals.Fetch(local_offset, kZipLocalHeaderSize);
+    const std::int64_t limit = locals.Limit();
+    if (p == nullptr) return limit;
+    const TZipEntryHeader local = ParseZipLocalHeader(p);
+    const std::int64_t data_at =
+        local_offset + static_cast<std::int64_t>(kZipLocalHeaderSize) + local.NameLength + local.ExtraLength;
+    return header.PackedSize >= static_cast<std::uint64_t>(std::max<std::int64_t>(limit - data_at, 0))
+               ? std::max(limit, data_at)
+               : data_at + static_cast<std::int64_t>(header.PackedSize);
 }
 
 }  // namespace
@@ -134,6 +149,7 @@ void TUnZip::SelectFromCentral(TStream32& archive, std::int64_t position, const 
     // Local headers are looked at through a buffer of their own: sharing one with the directory would
     // read both again for every entry.
     THeaderReader locals(archive, size);
+    TZipEntrySpans spans;
     bool first = true;
     for (int index = 0; !GetCancel(); ++index) {
         const std::optional<TEntry> read = ReadHeader(reader, position, true);
@@ -163,6 +179,12 @@ void TUnZip::SelectFromCentral(TStream32& archive, std::int64_t position, const 
         if (!SelectEntry(entry.Name)) continue;
         if (!is_local(local_offset)) {
             DoError(entry.Name, {}, "0", ecode::kBadOffsetToLocalHeader);
+            continue;
+        }
+        // A spanned set read disk by disk repeats offsets from one disk to the next.
+        const bool one_address_space = set != nullptr || ArcType() != atZipDS;
+        if (one_address_space && !spans.Claim(local_offset, EntryEnd(locals, local_offset, entry.Header))) {
+            DoError(entry.Name, {}, "0", ecode::kOverlappedEntries);
             continue;
         }
         Offer(entry, {header_at, local_offset, index}, selected);
@@ -296,9 +318,12 @@ void TUnZip::ExtractEntry(TExtractionPass& pass, const TEntry& entry, std::int64
     } else {
         decoded = true;
     }
-    if (decoded) Decode(pass, archive, entry.Header.Method, entry.Header, std::max<std::int64_t>(packed, 0), enciphered);
+    const bool data_ok =
+        decoded && Decode(pass, archive, entry.Header.Method, entry.Header, std::max<std::int64_t>(packed, 0), enciphered);
     FinishOutput(entry.Header, local.DosDateTime, decoded);
-    CheckCRC(kCrc32, entry.Header.Crc);
+    // Data that failed to decode fails the entry even when what came out matches the checksum.
+    if (data_ok) CheckCRC(kCrc32, entry.Header.Crc);
+    else ReportCheck(false);
 }
 
 void TUnZip::ExtractAesEntry(TExtractionPass& pass, const TZipEntryHeader& header, std::int64_t packed_size,
@@ -324,7 +349,7 @@ void TUnZip::ExtractAesEntry(TExtractionPass& pass, const TZipEntryHeader& heade
 
 void TUnZip::FinishOutput(const TZipEntryHeader& header, std::uint32_t dos_date_time, bool decoded) {
     const bool wrote_nothing = !decoded && OutputMode == TOutputMode::omFiles;
-    CloseOutput(OutputAttributes(header, false), dos_date_time);
+    CloseOutput(OutputAttributes(header, false), dos_date_time, header.ModTime());
     // No password opened the entry: an empty file named like it would pass for the entry itself.
     if (wrote_nothing) ::remove(CurrentOutputPath.c_str());
 }

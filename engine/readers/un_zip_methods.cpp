@@ -44,23 +44,23 @@ bool TUnZip::Decode(TExtractionPass& pass, TStream32& source, std::uint16_t meth
     };
     const TEncryptionMethod cipher = enciphered ? emZip_V2 : emNone;
     bool data_error = false;
+    const std::optional<bool> whole =
+        method == kDeflated ? InflateWhole(pass, source, packed_size, unpacked, enciphered, progress) : std::nullopt;
 
     if (method == kStored) {
         TEntryRecord record;
         record.PackedSize = packed_size;
         record.Flags = enciphered ? kZipFlagEnciphered : 0;
-        CopyStored(source, Output.get(), record, kCrc32);
-        return true;
-    }
-    if (method == kDeflated) {
-        if (const std::optional<bool> whole = InflateWhole(pass, source, packed_size, unpacked, enciphered, progress))
-            return *whole;
-    }
-    if (method == kDeflated || method == kBzip2) {
+        // The packed size delimits stored data (an unpacked size that disagrees is taken as unzip takes it);
+        // they fail when the archive ends before they do.
+        data_error = CopyStored(source, Output.get(), record, kCrc32) > 0;
+    } else if (whole) {
+        data_error = !*whole;
+    } else if (method == kDeflated || method == kBzip2) {
         // The library streams: zlib for Deflate, libbz2 for BZIP2, read in 32 KiB steps.
         std::vector<std::uint8_t>& buffer = pass.decoded;
         buffer.resize(static_cast<std::size_t>(kStepSize));
-        TEntrySink sink(*this, Output.get(), progress);
+        TEntrySink sink(*this, Output.get(), progress, unpacked);
         try {
             if (method == kDeflated) {
                 // One inflate stream serves every entry read straight from the archive: setting one up costs
@@ -90,9 +90,10 @@ bool TUnZip::Decode(TExtractionPass& pass, TStream32& source, std::uint16_t meth
         } catch (const Ebz2libError&) {
             data_error = true;
         }
+        data_error = data_error || sink.Overflowed();
     } else {
         TEntrySource entry_source(*this, source, packed_size, enciphered);
-        TEntrySink sink(*this, Output.get(), progress);
+        TEntrySink sink(*this, Output.get(), progress, unpacked);
         const auto size = static_cast<std::uint64_t>(unpacked);
         TDecodeResult result = TDecodeResult::drOk;
         switch (method) {
@@ -104,9 +105,13 @@ bool TUnZip::Decode(TExtractionPass& pass, TStream32& source, std::uint16_t meth
                 break;
             default: result = Unreduce(entry_source, sink, size, method - kReduced1 + 1); break;
         }
-        data_error = result == TDecodeResult::drDataError || result == TDecodeResult::drTruncated;
+        data_error = result == TDecodeResult::drDataError || result == TDecodeResult::drTruncated || sink.Overflowed();
     }
-    if (data_error && !GetCancel()) DoError(CurrentStoredName, {}, "0", ecode::kDecompressionError);
+    // The data ends where the header says, or the entry fails whatever its checksum: a stream that stops
+    // early or runs on is damaged (or made to look smaller than it is).
+    if (GetCancel()) return false;
+    data_error = data_error || (method != kStored && done != unpacked);
+    if (data_error) DoError(CurrentStoredName, {}, "0", ecode::kDecompressionError);
     return !data_error;
 }
 
@@ -135,8 +140,6 @@ std::optional<bool> TUnZip::InflateWhole(TExtractionPass& pass, TStream32& sourc
             if (!sink.Write(unpacked + at, slice)) break;
             at += slice;
         }
-    } else if (!GetCancel()) {
-        DoError(CurrentStoredName, {}, "0", ecode::kDecompressionError);
     }
     return data_ok;
 }

@@ -12,6 +12,8 @@ using platform::LoadLE32;
 using platform::LoadLE64;
 
 constexpr std::uint16_t kZip64Field = 0x0001;
+constexpr std::uint16_t kNtfsField = 0x000a;
+constexpr std::uint16_t kExtendedTimestampField = 0x5455;
 constexpr std::uint16_t kStrongEncryptionField = 0x0017;
 constexpr std::uint16_t kAesField = 0x9901;
 constexpr std::uint16_t kUnicodePathField = 0x7075;
@@ -46,6 +48,54 @@ void ApplyUnicodePath(const std::uint8_t* field, std::size_t size, std::string_v
     if (LoadLE32(field + 1) != Crc32Of(stored_name.data(), stored_name.size())) return;
     header.UnicodeName.assign(reinterpret_cast<const char*>(field + 5), size - 5);
     header.HasUnicodeName = true;
+}
+
+// Tag 1 of the NTFS field holds modification, access and creation time as FILETIMEs (100 ns since 1601),
+// after four reserved bytes.
+std::optional<TPreciseTime> NtfsModificationTime(const std::uint8_t* field, std::size_t size) {
+    constexpr std::uint16_t kTimesTag = 1;
+    constexpr std::int64_t kTicksPerSecond = 10'000'000;
+    constexpr std::int64_t kSecondsFrom1601To1970 = 11'644'473'600;
+    for (std::size_t at = 4; at + 4 <= size;) {
+        const std::uint16_t tag = LoadLE16(field + at);
+        const std::size_t length = LoadLE16(field + at + 2);
+        at += 4;
+        if (length > size - at) break;
+        if (tag == kTimesTag && length >= 8) {
+            const std::uint64_t ticks = LoadLE64(field + at);
+            return TPreciseTime{static_cast<std::int64_t>(ticks / kTicksPerSecond) - kSecondsFrom1601To1970,
+                                static_cast<std::uint32_t>(ticks % kTicksPerSecond) * 100};
+        }
+        at += length;
+    }
+    return std::nullopt;
+}
+
+// A flags byte, then the times it names; bit 0 is the modification time, a signed 32-bit Unix time that
+// comes first. Central headers hold only that one but keep the local flags.
+std::optional<TPreciseTime> UnixModificationTime(const std::uint8_t* field, std::size_t size) {
+    if (size < 5 || (field[0] & 0x01) == 0) return std::nullopt;
+    return TPreciseTime{static_cast<std::int32_t>(LoadLE32(field + 1)), 0};
+}
+
+// Calls `apply(id, field, length)` for each field; false when a field's length runs past the extra data.
+template <typename Apply>
+bool WalkExtraFields(const std::uint8_t* extra, std::size_t size, Apply apply) {
+    // Fewer than four bytes left cannot hold a field: some writers pad the extra data that way.
+    for (std::size_t at = 0; at + 4 <= size;) {
+        const std::uint16_t id = LoadLE16(extra + at);
+        const std::size_t length = LoadLE16(extra + at + 2);
+        at += 4;
+        if (length > size - at) return false;
+        apply(id, extra + at, length);
+        at += length;
+    }
+    return true;
+}
+
+void ApplyTimes(std::uint16_t id, const std::uint8_t* field, std::size_t length, TZipEntryHeader& header) {
+    if (id == kNtfsField) header.NtfsModTime = NtfsModificationTime(field, length);
+    if (id == kExtendedTimestampField) header.UnixModTime = UnixModificationTime(field, length);
 }
 
 }  // namespace
@@ -118,23 +168,24 @@ TZipEntryHeader ParseZipLocalHeader(const std::uint8_t* p) {
 
 bool ReadZipExtraFields(const std::uint8_t* extra, std::size_t size, std::string_view stored_name, bool central,
                         TZipEntryHeader& header) {
-    // Fewer than four bytes left cannot hold a field: some writers pad the extra data that way.
-    for (std::size_t at = 0; at + 4 <= size;) {
-        const std::uint16_t id = LoadLE16(extra + at);
-        const std::size_t length = LoadLE16(extra + at + 2);
-        at += 4;
-        if (length > size - at) return false;
-        const std::uint8_t* field = extra + at;
+    return WalkExtraFields(extra, size, [&](std::uint16_t id, const std::uint8_t* field, std::size_t length) {
         switch (id) {
             case kZip64Field: ApplyZip64(field, length, central, header); break;
             case kStrongEncryptionField: header.StrongEncryption = true; break;
             case kAesField: ApplyAes(field, length, header); break;
             case kUnicodePathField: ApplyUnicodePath(field, length, stored_name, header); break;
-            default: break;
+            default: ApplyTimes(id, field, length, header); break;
         }
-        at += length;
-    }
-    return true;
+    });
+}
+
+std::optional<TPreciseTime> ZipExtraModTime(std::string_view extra) {
+    TZipEntryHeader header;
+    WalkExtraFields(reinterpret_cast<const std::uint8_t*>(extra.data()), extra.size(),
+                    [&](std::uint16_t id, const std::uint8_t* field, std::size_t length) {
+                        ApplyTimes(id, field, length, header);
+                    });
+    return header.ModTime();
 }
 
 }  // namespace kv

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "engine/core/entry_enums.h"
+#include "engine/core/entry_record.h"
 #include "engine/core/oem_names.h"
 
 namespace kv {
@@ -58,6 +59,11 @@ struct TZipEntryHeader {
     bool StrongEncryption = false;     // 0x0017
     bool HasUnicodeName = false;       // 0x7075 whose checksum matches the stored name
     std::string UnicodeName;
+    std::optional<TPreciseTime> NtfsModTime;  // 0x000a, to 100 ns
+    std::optional<TPreciseTime> UnixModTime;  // 0x5455, to the second
+
+    // The most precise modification time the extra fields hold: NTFS before UT, as 7-Zip reads them.
+    std::optional<TPreciseTime> ModTime() const { return NtfsModTime ? NtfsModTime : UnixModTime; }
 
     bool Enciphered() const { return (Flags & kZipFlagEnciphered) != 0; }
     bool NameIsUtf8() const { return (Flags & kZipFlagUtf8) != 0 || HasUnicodeName; }
@@ -79,10 +85,14 @@ TZipEntryHeader ParseZipCentralHeader(const std::uint8_t* p);
 TZipEntryHeader ParseZipLocalHeader(const std::uint8_t* p);
 
 // Applies the extra fields that follow the name: ZIP64 sizes and offset (0x0001), strong encryption
-// (0x0017), AES (0x9901) and the Unicode path (0x7075, taken only when its checksum matches `stored_name`).
+// (0x0017), AES (0x9901), the Unicode path (0x7075, taken only when its checksum matches `stored_name`) and
+// the modification times of the NTFS (0x000a) and extended timestamp (0x5455) fields.
 // False when a field's length runs past the extra data: the header is inconsistent.
 bool ReadZipExtraFields(const std::uint8_t* extra, std::size_t size, std::string_view stored_name, bool central,
                         TZipEntryHeader& header);
+
+// The modification time an extra field as stored holds (see TZipEntryHeader::ModTime).
+std::optional<TPreciseTime> ZipExtraModTime(std::string_view extra);
 
 // The name to show: the Unicode path when there is one, else the stored bytes.
 inline std::string_view ZipEntryName(const TZipEntryHeader& header, std::string_view stored_name) {

@@ -11,6 +11,7 @@ ZipEngError ZipEngErrorOf(int engine_code) {
         case ecode::kUnsupportedPasswordEncryption: return zeMethod;
         case ecode::kBadFileHeader:
         case ecode::kBadOffsetToLocalHeader:
+        case ecode::kOverlappedEntries:
         case ecode::kDecompressionError: return zeFormat;
         case ecode::kFileFailsCrcCheck: return zeCrc;
         case ecode::kFileNotFound:
@@ -36,13 +37,15 @@ TUnzSkipReason SkipReasonOf(int engine_code) {
         case ecode::kUnsupportedPasswordEncryption: return srNoEncryption;
         case ecode::kUnsupportedMethod: return srCompressionUnknown;
         case ecode::kBadFileHeader:
-        case ecode::kBadOffsetToLocalHeader: return srZipFileFormatWrong;
+        case ecode::kBadOffsetToLocalHeader:
+        case ecode::kOverlappedEntries: return srZipFileFormatWrong;
         default: return srGeneralExtractError;
     }
 }
 
 bool IsSelectionError(int engine_code) {
-    return engine_code == ecode::kUnsupportedPasswordEncryption || engine_code == ecode::kBadOffsetToLocalHeader;
+    return engine_code == ecode::kUnsupportedPasswordEncryption || engine_code == ecode::kBadOffsetToLocalHeader ||
+           engine_code == ecode::kOverlappedEntries;
 }
 
 }  // namespace kv

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,11 @@ struct ZipMember {
     std::uint64_t zip64_unpacked = 0;
     // "Version made by" of the central header: the host in the high byte (3 Unix, 0 MS-DOS, 11 NTFS).
     std::uint16_t made_by = 0x031E;
+    // The sizes both headers claim instead of the data's.
+    std::optional<std::uint32_t> claimed_size = {};
+    std::optional<std::uint32_t> claimed_packed_size = {};
+    // Only a central record, pointing at the local header and data of this earlier member.
+    std::optional<std::size_t> shares_member = {};
 };
 
 // An extra field: id, length, data.
@@ -41,17 +47,22 @@ inline std::string ExtraField(std::uint16_t id, const std::string& data) {
 struct ZipOptions {
     bool central_directory = true;  // false: local headers only, as a truncated archive has them
     bool zip64_end = false;         // ZIP64 end record and locator; the end record saturates its fields
+    std::optional<std::uint32_t> claimed_count = {};  // the entry count the end record claims (16 bits)
 };
 
 inline std::string BuildZip(const std::vector<ZipMember>& members, const ZipOptions& options = {}) {
     std::string zip;
     std::vector<std::uint32_t> offsets;
     for (const ZipMember& m : members) {
+        if (m.shares_member) {
+            offsets.push_back(offsets.at(*m.shares_member));
+            continue;
+        }
         offsets.push_back(static_cast<std::uint32_t>(zip.size()));
         const std::uint32_t crc = Crc32Of(m.data.data(), m.data.size());
         const std::string& stored = m.packed.empty() ? m.data : m.packed;
-        const auto packed = static_cast<std::uint32_t>(stored.size());
-        const auto size = static_cast<std::uint32_t>(m.data.size());
+        const auto packed = m.claimed_packed_size.value_or(static_cast<std::uint32_t>(stored.size()));
+        const auto size = m.claimed_size.value_or(static_cast<std::uint32_t>(m.data.size()));
         const std::uint16_t flags = static_cast<std::uint16_t>(m.flags | (m.descriptor ? 0x0008 : 0));
         zip += "PK\x03\x04";
         Put16(zip, 20), Put16(zip, flags), Put16(zip, m.method), Put32(zip, 0x5A6B3C21);
@@ -68,8 +79,9 @@ inline std::string BuildZip(const std::vector<ZipMember>& members, const ZipOpti
     const auto central_at = static_cast<std::uint32_t>(zip.size());
     for (std::size_t i = 0; i < members.size(); ++i) {
         const ZipMember& m = members[i];
-        const auto size = static_cast<std::uint32_t>(m.data.size());
-        const auto packed = static_cast<std::uint32_t>((m.packed.empty() ? m.data : m.packed).size());
+        const auto size = m.claimed_size.value_or(static_cast<std::uint32_t>(m.data.size()));
+        const auto packed =
+            m.claimed_packed_size.value_or(static_cast<std::uint32_t>((m.packed.empty() ? m.data : m.packed).size()));
         std::string extra = m.central_extra;
         if (m.zip64) {
             std::string values;
@@ -86,7 +98,7 @@ inline std::string BuildZip(const std::vector<ZipMember>& members, const ZipOpti
         zip += m.name + extra + m.comment;
     }
     const auto central_size = static_cast<std::uint32_t>(zip.size() - central_at);
-    const auto count = static_cast<std::uint32_t>(members.size());
+    const auto count = options.claimed_count.value_or(static_cast<std::uint32_t>(members.size()));
     if (options.zip64_end) {
         const auto record_at = zip.size();
         zip += "PK\x06\x06";

@@ -4,133 +4,19 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <map>
 #include <memory>
-#include <set>
 
-#include "engine/core/text_case.h"
 #include "platform/output_tree.h"
 #include "platform/paths.h"
 #include "support/corpus_family.h"
 #include "support/file_digest.h"
+#include "support/corpus_zip_tree.h"
 #include "support/reader_run.h"
 
 namespace kv {
 namespace {
 
 namespace fs = std::filesystem;
-
-bool IsZipFamily(TArcType type) {
-    return type == atZip || type == atZipExe || type == atZipMV || type == atJar || type == atJarExe;
-}
-
-// What differs between the extracted tree and the expected members ("" when nothing does). Names stored
-// without the UTF-8 flag are OEM names, written as the lister shows them; the extractors' \xNN bytes are
-// read the same way.
-std::string CompareTree(const fs::path& destination, const test::ExpectedContents& expected, bool ignore_case) {
-    const auto key = [&](std::string name) { return ignore_case ? UpperCaseText(name) : name; };
-    std::map<std::string, const test::ExpectedMember*> wanted;
-    for (const test::ExpectedMember& member : expected.members)
-        wanted[key(test::ExpectedNameAsListed(member.path))] = &member;
-    std::string differences;
-    std::set<std::string> seen;
-    for (auto it = fs::recursive_directory_iterator(destination); it != fs::recursive_directory_iterator(); ++it) {
-        const std::string name = fs::relative(it->path(), destination).generic_string();
-        const auto found = wanted.find(key(name));
-        if (found == wanted.end()) {
-            // Folders of members the archive stores without a folder entry are made on the way.
-            if (!it->is_directory() || it->is_symlink()) differences += "unexpected " + name + "\n";
-            continue;
-        }
-        seen.insert(found->first);
-        const test::ExpectedMember& member = *found->second;
-        if (it->is_symlink()) {
-            differences += name + ": a link\n";
-        } else if (member.type == 'd') {
-            if (!it->is_directory()) differences += name + ": not a folder\n";
-        } else if (member.type == 'l') {
-            // The engine makes no links: a link entry becomes a file holding its target.
-            if (!it->is_regular_file() || test::ReadFile(it->path()) != member.target)
-                differences += name + ": not a file holding the link's target\n";
-        } else if (!it->is_regular_file()) {
-            differences += name + ": not a file\n";
-        } else {
-            const test::FileDigest digest = test::DigestOf(it->path());
-            if (digest.size != member.size) differences += name + ": size " + std::to_string(digest.size) + "\n";
-            else if (digest.crc32 != member.crc32) differences += name + ": crc differs\n";
-            else if (digest.sha256 != member.sha256) differences += name + ": sha-256 differs\n";
-        }
-    }
-    for (const auto& [name, member] : wanted)
-        if (seen.count(name) == 0) differences += "missing " + member->path + "\n";
-    return differences;
-}
-
-// Archives that cannot extract as the extractors wrote them, grouped by the reason. `shows` is what their
-// differences must contain, so that each stays listed for its own reason only.
-struct KnownDifference {
-    const char* reason;
-    const char* shows;
-    std::vector<std::string> archives;
-};
-
-const std::vector<KnownDifference>& KnownDifferences() {
-    static const std::vector<KnownDifference> known = {
-        {"LZMA (14), PPMd (98), XZ (95) and Zstandard (93) are methods the engine does not decode, also behind AES",
-         "Unsupported compression method",
-         {"commons-compress/COMPRESS-692/compress-692.zip",
-          "libarchive/libarchive/test/test_read_format_zip_winzip_aes256_large_ppmd.zip",
-          "libarchive/libarchive/test/test_read_format_zip_winzip_aes256_large_xz.zip",
-          "sharpcompress/Archives/Zip.lzma.WinzipAES.zip",
-          "commons-compress/org/apache/commons/compress/zip/test-method-xz.zip",
-          "libarchive/libarchive/test/test_read_format_zip_ppmd8.zipx",
-          "libarchive/libarchive/test/test_read_format_zip_ppmd8_multi.zipx",
-          "libarchive/libarchive/test/test_read_format_zip_xz_multi.zipx", "sharpcompress/Archives/WinZip26_LZMA.zipx",
-          "sharpcompress/Archives/Zip.lzma.dd.zip", "sharpcompress/Archives/Zip.lzma.empty.zip",
-          "sharpcompress/Archives/Zip.lzma.noEmptyDirs.zip", "sharpcompress/Archives/Zip.lzma.zip",
-          "sharpcompress/Archives/Zip.ppmd.dd.zip", "sharpcompress/Archives/Zip.ppmd.noEmptyDirs.zip",
-          "sharpcompress/Archives/Zip.ppmd.zip", "sharpcompress/Archives/Zip.zipx", "zip2/lzma.zip", "zip2/ppmd.zip",
-          "zip2/xz.zip"}},
-        {"strong encryption (flag bit 6 with extra field 0x0017) is a cipher the engine does not offer",
-         "Unsupported password encryption",
-         {"libarchive/libarchive/test/test_read_format_zip_encryption_data.zip",
-          "libarchive/libarchive/test/test_read_format_zip_encryption_partially.zip"}},
-        {"a Shift-JIS name made on Windows (NTFS host) reads in the OEM code page, CP437, unless the user "
-         "chooses CP932; the extractors kept the bytes",
-         "unexpected ",
-         {"libarchive/libarchive/test/test_read_format_zip_filename_cp932.zip"}},
-        {"the fourth name is OEM 0x86 with a matching Unicode path field (\"\xC3\xA5\"); the extractors wrote \"xx\"",
-         "unexpected File 4",
-         {"libarchive/libarchive/test/test_read_format_zip_7075_utf8_paths.zip"}},
-        {"a zero byte ends a name, which leaves nothing of one starting with it; the extractors wrote \"_\" "
-         "for that byte",
-         "Invalid file name",
-         {"zip2/zip64_magic_in_filename_3.zip"}},
-        {"the first of six byte-split parts without an end record: its last entry runs on in the next part",
-         "Bad file header",
-         {"sharpcompress/Archives/Zip.deflate.split.001"}},
-        {"a 7-Zip self-extractor: the engine reads no 7z data, and detection finds the ZIP that the 7z data holds "
-         "as a stored member (folder/Archive.zip), whose end lies beyond this file",
-         "Bad file header",
-         {"macpacker/defaultArchives/defaultArchive.exe"}},
-    };
-    return known;
-}
-
-const KnownDifference* FindKnown(const std::string& archive) {
-    for (const KnownDifference& known : KnownDifferences())
-        if (std::find(known.archives.begin(), known.archives.end(), archive) != known.archives.end()) return &known;
-    return nullptr;
-}
-
-// A difference no reason excuses: a member written with the wrong bytes.
-bool HasWrongContents(const std::string& differences) {
-    for (const char* sign : {": size ", ": crc differs", ": sha-256 differs", ": fails its check", ": Decompression error",
-                             ": not a file", ": a link"}) {
-        if (differences.find(sign) != std::string::npos) return true;
-    }
-    return false;
-}
 
 TEST(CorpusExtractZip, TrustedArchivesExtractAsTheExtractorsWrote) {
     if (test::CorpusDir().empty()) GTEST_SKIP() << "corpus absent";
@@ -140,15 +26,15 @@ TEST(CorpusExtractZip, TrustedArchivesExtractAsTheExtractorsWrote) {
         if (row.malformed()) continue;
         const fs::path archive = test::CorpusDir() / row.path;
         const TArcType type = test::DetectType(archive);
-        if (!IsZipFamily(type)) continue;
+        if (!test::IsZipFamily(type)) continue;
         const auto expected = test::ReadExpectedContents(row.path);
         if (!expected || !expected->trusted()) continue;
         test::TempDir destination;
         const std::string reported = test::ExtractWithReader(archive, type, destination.Path(), expected->password);
         const std::string differences =
-            reported + CompareTree(destination.Path(), *expected, expected->status == "ok-case");
-        if (const KnownDifference* known = FindKnown(row.path)) {
-            if (differences.find(known->shows) == std::string::npos || HasWrongContents(differences))
+            reported + test::CompareTree(destination.Path(), *expected, expected->status == "ok-case");
+        if (const test::KnownDifference* known = test::FindKnown(row.path)) {
+            if (differences.find(known->shows) == std::string::npos || test::HasWrongContents(differences))
                 failures += "== " + row.path + " is listed as known (" + known->reason + ") but differs otherwise\n" +
                             differences;
             continue;
@@ -183,7 +69,7 @@ TEST(CorpusExtractZip, EveryZipFamilyFileStaysInsideItsDestination) {
     for (const test::CorpusFile& row : test::ReadCorpusManifest()) {
         const fs::path archive = test::CorpusDir() / row.path;
         const TArcType type = test::DetectType(archive);
-        if (!IsZipFamily(type)) continue;
+        if (!test::IsZipFamily(type)) continue;
         const auto expected = test::ReadExpectedContents(row.path);
         test::TempDir sandbox;
         const fs::path destination = sandbox / "a/b/out";
