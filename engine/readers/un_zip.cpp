@@ -44,7 +44,11 @@ std::int64_t EntryEnd(THeaderReader& locals, std::int64_t local_offset, const TZ
     const std::uint8_t* p = locals.Fetch(local_offset, kZipLocalHeaderSize);
     const std::int64_t limit = locals.Limit();
     if (p == nullptr) return limit;
-    const TZipEntryHeader local = ParseZipLocalHeader(p);
+    // A hidden header's lengths are enciphered like the rest of it.
+    std::array<std::uint8_t, kZipLocalHeaderSize> fixed{};
+    std::memcpy(fixed.data(), p, kZipLocalHeaderSize);
+    if (IsEncipheredZipRecord(fixed.data())) DecipherHeader(fixed.data(), TCipheredRecord::crLocal);
+    const TZipEntryHeader local = ParseZipLocalHeader(fixed.data());
     const std::int64_t data_at =
         local_offset + static_cast<std::int64_t>(kZipLocalHeaderSize) + local.NameLength + local.ExtraLength;
     return header.PackedSize >= static_cast<std::uint64_t>(std::max<std::int64_t>(limit - data_at, 0))
