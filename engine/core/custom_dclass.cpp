@@ -24,6 +24,7 @@ int TCustomDClass::RunOperation(TOutputMode mode) {
 
     ResetOperationState();
     OutputTree.Forget();
+    folders_.clear();
     OutputMode = mode;
     SetVolumeNumber(-1);
     if (CpuType == cpt80486) CpuType = cptAuto;
@@ -40,6 +41,10 @@ int TCustomDClass::RunOperation(TOutputMode mode) {
     } catch (...) {
         // Whatever went wrong was reported through OnError before it was raised.
     }
+    // An entry the run ended in the middle of (a full disk) leaves nothing behind.
+    Output.reset();
+    pending_.Discard();
+    FinishFolders();
 
     if (OnElapsedTime) OnElapsedTime(this, Timer.Stop());
     if (OnDeactivate) OnDeactivate(this);
@@ -54,7 +59,19 @@ bool TCustomDClass::CheckCRC(int crc_kind, std::uint32_t stored_crc) {
 }
 
 bool TCustomDClass::ReportCheck(bool pass) {
-    pass = pass && !GetCancel();
+    pass = pass && !GetCancel() && !OutputFailed;
+    if (pending_.Active()) {
+        if (!pass) {
+            pending_.Discard();
+        } else if (!pending_.Commit()) {
+            DoError(CurrentOutputPath, {}, CurrentVolumeName.empty() ? "0" : CurrentVolumeName, ecode::kErrorOpeningFile);
+            --ProcessedCount;
+            OutputFailed = true;
+            pass = false;
+        }
+    }
+    // The entry's output failed and said so: a checksum verdict would tell of a fault it does not have.
+    if (OutputFailed) return false;
     const std::string& name = OutputMode == TOutputMode::omFiles ? CurrentOutputPath : CurrentStoredName;
     if (OnEnd) {
         OnEnd(this, name, pass);

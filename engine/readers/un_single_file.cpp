@@ -86,7 +86,6 @@ void TUnSingleFile::ExtractIt(TStream32* archive, TObject*) {
     const bool passed = ReportCheck(pass);
     const std::string output = CurrentOutputPath;
     restore();
-    if (untar_tested && !passed) platform::RemoveFile(output, false);
     if (!passed || !tar) return;
     if (untar_tested || (!testing && AskNestedTar(output))) UnpackNestedTar(output, testing);
 }

@@ -174,11 +174,14 @@ TEST_F(ExtractionSteps, NeverWritesThroughALinkOutOfTheDestination) {
     std::filesystem::create_directory_symlink(outside, Out("link"));
     test::WriteFile(outside + "/victim.txt", "precious");
     std::filesystem::create_symlink(outside + "/victim.txt", Out("file-link"));
-    reader_.entries = {{"link/x.txt", "bad"}, {"file-link", "bad"}, {"../up.txt", "confined"}};
-    EXPECT_EQ(reader_.Extract(), 1);
-    EXPECT_EQ(reader_.codes, (std::vector<int>{ecode::kInvalidFileName, ecode::kInvalidFileName}));
+    reader_.entries = {{"link/x.txt", "bad"}, {"file-link", "replaces the link"}, {"../up.txt", "confined"}};
+    EXPECT_EQ(reader_.Extract(), 2);
+    EXPECT_EQ(reader_.codes, (std::vector<int>{ecode::kInvalidFileName}));
     EXPECT_FALSE(std::filesystem::exists(outside + "/x.txt"));
+    // A link named as the output is replaced by it, never written through.
     EXPECT_EQ(test::ReadFile(outside + "/victim.txt"), "precious");
+    EXPECT_FALSE(std::filesystem::is_symlink(Out("file-link")));
+    EXPECT_EQ(test::ReadFile(Out("file-link")), "replaces the link");
     EXPECT_EQ(test::ReadFile(Out("up.txt")), "confined");
 }
 
