@@ -67,6 +67,14 @@ bool TPendingOutput::Commit() {
     return renamed;
 }
 
+bool TPendingOutput::CommitIfFree() {
+    if (!Active()) return false;
+    // A second name fails where the name is taken, however it was taken meanwhile.
+    const bool linked = ::link(temp_.c_str(), final_.c_str()) == 0;
+    Discard();
+    return linked;
+}
+
 void TPendingOutput::Discard() {
     if (!Active()) return;
     ::unlink(temp_.c_str());

@@ -31,6 +31,8 @@ public:
     // Renames the output over its final name; false (and the output removed) when the system refuses,
     // for instance when a folder bears that name.
     bool Commit();
+    // Gives the output its final name only when nothing bears that name; otherwise removes it.
+    bool CommitIfFree();
     void Discard();
 
 private:

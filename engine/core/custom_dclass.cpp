@@ -60,18 +60,24 @@ bool TCustomDClass::CheckCRC(int crc_kind, std::uint32_t stored_crc) {
 
 bool TCustomDClass::ReportCheck(bool pass) {
     pass = pass && !GetCancel() && !OutputFailed;
-    if (pending_.Active()) {
-        if (!pass) {
-            pending_.Discard();
-        } else if (!pending_.Commit()) {
-            DoError(CurrentOutputPath, {}, CurrentVolumeName.empty() ? "0" : CurrentVolumeName, ecode::kErrorOpeningFile);
-            --ProcessedCount;
-            OutputFailed = true;
-            pass = false;
-        }
+    if (pass && pending_.Active() && !pending_.Commit()) {
+        DoError(CurrentOutputPath, {}, CurrentVolumeName.empty() ? "0" : CurrentVolumeName, ecode::kErrorOpeningFile);
+        --ProcessedCount;
+        OutputFailed = true;
     }
     // The entry's output failed and said so: a checksum verdict would tell of a fault it does not have.
-    if (OutputFailed) return false;
+    if (OutputFailed) {
+        pending_.Discard();
+        return false;
+    }
+    KeepFailedOutput = false;
+    const bool told = TellCheck(pass);
+    if (KeepFailedOutput && !GetCancel()) pending_.CommitIfFree();
+    else pending_.Discard();
+    return told;
+}
+
+bool TCustomDClass::TellCheck(bool pass) {
     const std::string& name = OutputMode == TOutputMode::omFiles ? CurrentOutputPath : CurrentStoredName;
     if (OnEnd) {
         OnEnd(this, name, pass);

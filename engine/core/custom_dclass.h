@@ -27,8 +27,9 @@ public:
     // by crc_kind or its complement. Fires OnEnd, or reports "File fails CRC check" without it.
     virtual bool CheckCRC(int crc_kind, std::uint32_t stored_crc);
     // Tells the entry's verdict as CheckCRC does, for entries checked otherwise (an authentication code).
-    // A passing entry's output replaces what bears its name; a failed one's is removed. An entry whose
-    // output failed (already reported) fails without a further event.
+    // A passing entry's output replaces what bears its name; a failed one's is removed, unless OnEnd set
+    // KeepFailedOutput and nothing bears its name. An entry whose output failed (already reported) fails
+    // without a further event.
     bool ReportCheck(bool pass);
     // Verifies a 12-byte cipher header against the current password; only the cipher formats can.
     virtual bool CheckPassword(const TCipherHeader& /*header*/) { return false; }
@@ -85,6 +86,9 @@ protected:
 
     // The current entry's output (null while testing).
     std::unique_ptr<TStream32> Output;
+    // Set by an OnEnd handler to keep the output of an entry that failed its check, where no file bears
+    // its name (an older file is never replaced by one).
+    bool KeepFailedOutput = false;
     // The extraction folder with the folders below it this operation has verified.
     platform::TOutputTree OutputTree;
 
@@ -99,6 +103,8 @@ private:
     // Creates the folder of an output file: below the destination through OutputTree, which refuses steps
     // that are not real folders; elsewhere (a renamed output) as the rename asked.
     bool MakeOutputFolder(const std::string& folder);
+    // OnEnd with the verdict, or "File fails CRC check" without it.
+    bool TellCheck(bool pass);
     // The time an output gets, by DateAttribute.
     timespec OutputTime(std::uint32_t dos_date_time, const std::optional<TPreciseTime>& mod_time) const;
     // Gives the folders of the run their permissions and dates, deepest first.

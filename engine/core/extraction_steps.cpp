@@ -209,7 +209,11 @@ void TCustomDClass::CloseOutput(std::uint32_t attributes, std::uint32_t dos_date
         const std::string target(reinterpret_cast<const char*>(data.Memory()), static_cast<std::size_t>(data.Size()));
         Output.reset();
         output_is_link_ = false;
-        if (!OutputFailed && !RestoreSymbolicLink(target, dos_date_time, mod_time)) OutputFailed = true;
+        if (!OutputFailed && !RestoreSymbolicLink(target, dos_date_time, mod_time)) {
+            // Reported as the failed writes are: the entry is not counted.
+            OutputFailed = true;
+            --ProcessedCount;
+        }
         return;
     }
     const bool closed = static_cast<THandleStream32&>(*Output).Close();

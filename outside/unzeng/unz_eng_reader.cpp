@@ -95,9 +95,11 @@ void TUnzEngReader::FinishEntry() {
     if (current_.SkipType >= 0) {
         Request(zrSkipped, zeOk, current_.SkipType + 1, name);
     } else if (current_.Ended && (current_.Error == 0 || current_.Error == ecode::kDecompressionError)) {
-        // The data was there but failed its check. Its output is gone already and an older file of the
-        // name is left as it was, whatever the caller answers.
-        Request(zrCrcError, static_cast<std::int32_t>(current_.FoundCrc), static_cast<std::int32_t>(current_.Crc), name);
+        // The data was there but failed its check: the caller keeps or drops what was written (kept only
+        // where no older file bears the name, which is never replaced by it).
+        const ZipCallbackRecord& answer =
+            Request(zrCrcError, static_cast<std::int32_t>(current_.FoundCrc), static_cast<std::int32_t>(current_.Crc), name);
+        KeepFailedOutput = !options_.Test && answer.Arg1 != 0;
     } else {
         const int error = current_.Error != 0 ? current_.Error : ecode::kUnknownError;
         Request(zrSkipped, ZipEngErrorOf(error), SkipReasonOf(error) + 1, name);
