@@ -18,6 +18,7 @@ struct ExtractOptions {
     std::string password;
     bool overwrite_all = false;
     bool skip_existing = false;
+    bool keep_special_bits = false;
     bool json = false;
 };
 

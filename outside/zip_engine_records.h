@@ -107,7 +107,8 @@ struct UnzipCommand {
     std::uint8_t StreamFields[28];
     std::int32_t PasswordReqCount;
     const char* ExtractDir;  // or null (test, or the current folder)
-    std::uint8_t Reserved112[32];
+    std::int32_t KeepSpecialBits;  // restored permissions keep set-user-id, set-group-id and sticky
+    std::uint8_t Reserved116[28];
     std::int32_t Check;      // 7
 };
 

@@ -114,6 +114,7 @@ void TUnSingleFile::UnpackNestedTar(const std::string& path, bool testing) {
     reader->CreateStoredDirs = CreateStoredDirs;
     reader->ConfirmOverwrites = ConfirmOverwrites;
     reader->OverwriteMode = OverwriteMode;
+    reader->KeepSpecialBits = KeepSpecialBits;
     reader->OnProgress = OnProgress;
     reader->OnBegin = OnBegin;
     reader->OnFileExists = OnFileExists;
