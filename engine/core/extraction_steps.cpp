@@ -1,9 +1,9 @@
 // The per-entry steps shared by every reader: output path, begin and overwrite, output file or link,
 // password, closing with date and attributes, the folders' permissions and dates at the end.
-#include <climits>
 #include <unistd.h>
 
 #include <algorithm>
+#include <climits>
 #include <ctime>
 
 #include "engine/core/custom_dclass.h"
