@@ -30,8 +30,8 @@ std::string TemporaryName(const std::string& final_path) {
 
 bool TPendingOutput::Create(const std::string& final_path, const std::function<int(const std::string& temp)>& make) {
     Discard();
-    for (int attempt = 0; attempt < kMaxNameAttempts; ++attempt) {
-        std::string temp = TemporaryName(final_path);
+    for (int attempt = 0; attempt <= kMaxNameAttempts; ++attempt) {
+        std::string temp = attempt == 0 ? final_path : TemporaryName(final_path);
         if (make(temp) == 0) {
             temp_ = std::move(temp);
             final_ = final_path;
@@ -61,6 +61,10 @@ bool TPendingOutput::CreateHardLink(const std::string& existing, const std::stri
 
 bool TPendingOutput::Commit() {
     if (!Active()) return false;
+    if (InPlace()) {
+        temp_.clear();
+        return true;
+    }
     const bool renamed = std::rename(temp_.c_str(), final_.c_str()) == 0;
     if (renamed) temp_.clear();
     else Discard();
@@ -68,6 +72,7 @@ bool TPendingOutput::Commit() {
 }
 
 bool TPendingOutput::CommitIfFree() {
+    if (InPlace()) return Commit();
     if (!Active()) return false;
     // A second name fails where the name is taken, however it was taken meanwhile.
     const bool linked = ::link(temp_.c_str(), final_.c_str()) == 0;

@@ -5,10 +5,12 @@
 
 namespace kv::platform {
 
-// An output made under a temporary name (".NAME.kvXXXXXX", created exclusively) in the folder of its final
-// name. It replaces whatever bears the final name only on Commit, in one rename, so that a failed,
-// cancelled or refused entry never harms a file that was already there. Anything not committed is removed
-// by the name this object created, never by one rebuilt from a string.
+// An output that replaces whatever bears its final name only on Commit, so that a failed, cancelled or
+// refused entry never harms a file that was already there. Where the final name is free, the output is
+// created under it at once (exclusively, so it is this object's own); otherwise under a temporary name
+// (".NAME.kvXXXXXX", created exclusively) in the same folder, renamed over the old file on Commit. This
+// keeps the rename, which costs about as much as creating the file, to the files that replace others.
+// Anything not committed is removed by the name this object created.
 class TPendingOutput {
 public:
     TPendingOutput() = default;
@@ -28,6 +30,8 @@ public:
     bool Active() const { return !temp_.empty(); }
     // Where the waiting output is, for giving it its time and permissions before it is committed.
     const std::string& TempPath() const { return temp_; }
+    // Whether it waits under its final name (which was free).
+    bool InPlace() const { return Active() && temp_ == final_; }
     // Renames the output over its final name; false (and the output removed) when the system refuses,
     // for instance when a folder bears that name.
     bool Commit();
@@ -36,8 +40,8 @@ public:
     void Discard();
 
 private:
-    // Runs `make` on fresh temporary names until one did not exist yet; `make` returns -1 with errno on
-    // failure.
+    // Runs `make` on the final name, then, while the name taken exists, on fresh temporary names; `make`
+    // returns -1 with errno on failure.
     bool Create(const std::string& final_path, const std::function<int(const std::string& temp)>& make);
 
     std::string temp_;
