@@ -75,11 +75,13 @@ sys.exit(code)' "$@"
 }
 
 # Best of 3 runs, each with a fresh empty $out (set by the caller): "seconds KiB" (the largest peak memory of
-# the runs), or "failed".
+# the runs), or "failed". With refill set, each run first fills $out by running the command once (not
+# timed), so that the timed run replaces files that exist.
 measure() {
   local best=999 rss=0
   for _ in 1 2 3; do
     rm -rf "$out"; mkdir -p "$out"
+    if [ -n "${refill:-}" ]; then "$@" >/dev/null 2>&1 || true; fi
     local t0 t1 kib
     t0=$(date +%s.%N)
     kib=$(peak_kib "$@") || { echo failed; rm -rf "$out"; return; }

@@ -60,6 +60,8 @@ CLI::App* AddExtractCommand(CLI::App& app, ExtractOptions& options, TExtractKind
         command->add_option("-o,--output", options.out_dir, "Folder to extract into (default: the current folder)");
         CLI::Option* all = command->add_flag("-y,--overwrite", options.overwrite_all, "Overwrite existing files");
         command->add_flag("-n,--skip-existing", options.skip_existing, "Leave existing files alone")->excludes(all);
+        command->add_flag("--keep-special-bits", options.keep_special_bits,
+                          "Restore set-user-id, set-group-id and sticky bits the archive stores (left out otherwise)");
     }
     command->footer(kind == TExtractKind::Test        ? "Example: kv t --json photos.zip '*.jpg'"
                     : kind == TExtractKind::WithPaths ? "Example: kv x photos.zip -o ~/photos -y"
@@ -79,6 +81,7 @@ int RunExtractCommand(const ExtractOptions& options, TExtractKind kind) {
     comp.ExtDir = options.out_dir.empty() ? platform::CurrentDirectory() : options.out_dir;
     if (kind == TExtractKind::WithPaths) comp.ExtOptions.Include(facade::eoDirNames);
     if (options.overwrite_all) comp.ExtOptions.Include(facade::eoOverWrite);
+    if (options.keep_special_bits) comp.ExtOptions.Include(facade::eoKeepSpecialBits);
     comp.Password = options.password;
     const bool no_folder = kind == TExtractKind::Test ? comp.Test() : comp.Extract();
     run.EndProgressLine();

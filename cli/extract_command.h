@@ -19,6 +19,7 @@ struct ExtractOptions {
     std::string charset;
     bool overwrite_all = false;
     bool skip_existing = false;
+    bool keep_special_bits = false;
     bool json = false;
 };
 

@@ -12,7 +12,8 @@ enum TArcStatus { asReady, asExtracting, asCompressing, asDeleting };
 enum TAddOptsEnum { aoRecurse, aoDirNames, aoSeparateDirs, aoEmptyDirs, aoFullPath, aoHidden, aoFormat83, aoSpan };
 using TAddOpts = TEnumSet<TAddOptsEnum, std::uint8_t>;
 
-enum TExtOptsEnum { eoDirNames, eoOverWrite, eoFreshen, eoUpdate, eoSilent };
+// eoKeepSpecialBits: restored Unix permissions keep set-user-id, set-group-id and sticky.
+enum TExtOptsEnum { eoDirNames, eoOverWrite, eoFreshen, eoUpdate, eoSilent, eoKeepSpecialBits };
 using TExtOpts = TEnumSet<TExtOptsEnum, std::uint8_t>;
 
 enum TActionMode { amAll, amSelected, amCustom };

@@ -221,6 +221,7 @@ void TkvComp::ExtractThroughZipManager(bool test) {
         if (ExtOptions.Has(eoOverWrite)) options.Include(ExtrOverWrite);
         if (ExtOptions.Has(eoUpdate)) options.Include(ExtrUpdate);
         if (ExtOptions.Has(eoFreshen)) options.Include(ExtrFreshen);
+        if (ExtOptions.Has(eoKeepSpecialBits)) options.Include(ExtrKeepSpecialBits);
     }
     zm.SetExtrOptions(options);
     remembered_overwrite_ = ExtOptions.Has(eoOverWrite) ? komOverwriteAll : komNotSet;
@@ -248,6 +249,7 @@ void TkvComp::ExtractThroughReader(bool test) {
     reader->CreateStoredDirs = ExtOptions.Has(eoDirNames);
     reader->ConfirmOverwrites = !ExtOptions.Has(eoOverWrite);
     reader->OverwriteMode = ExtOptions.Has(eoOverWrite) ? omOverwrite : omSkip;
+    reader->KeepSpecialBits = ExtOptions.Has(eoKeepSpecialBits);
     if (arc_type_ == atGZip) reader->AsciiTranslation = ASCIITranslation;
     reader->Password = Password;
     reader->PasswordAttempts = PasswordReqCount;

@@ -108,7 +108,8 @@ struct UnzipCommand {
     std::int32_t PasswordReqCount;
     const char* ExtractDir;  // or null (test, or the current folder)
     const char* NameCodePage;  // code page of every undeclared name (iconv's name), or null: their origins decide
-    std::uint8_t Reserved120[24];
+    std::int32_t KeepSpecialBits;  // restored permissions keep set-user-id, set-group-id and sticky
+    std::uint8_t Reserved124[20];
     std::int32_t Check;      // 7
 };
 

@@ -2,13 +2,13 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/time.h>
+#include <unistd.h>
 
 namespace kv::platform {
 
-bool SetFileTime(const std::string& path, std::time_t time) {
-    const timespec times[2] = {{time, 0}, {time, 0}};
-    return ::utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
+bool SetFileTime(const std::string& path, const timespec& time) {
+    const timespec times[2] = {time, time};
+    return ::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 bool ApplyDosAttributes(const std::string& path, std::uint32_t attributes) {
@@ -19,14 +19,29 @@ bool ApplyDosAttributes(const std::string& path, std::uint32_t attributes) {
     return ::chmod(path.c_str(), mode) == 0;
 }
 
-bool ApplyUnixPermissions(const std::string& path, std::uint32_t mode) {
+mode_t RestoredPermissions(std::uint32_t mode, bool keep_special_bits) {
     // The umask can only be read by setting it; do that once, before any worker thread could create files.
     static const mode_t withheld = [] {
         const mode_t mask = ::umask(0);
         ::umask(mask);
         return mask;
     }();
-    return ::chmod(path.c_str(), static_cast<mode_t>(mode & 0777) & ~withheld) == 0;
+    const mode_t kept = keep_special_bits ? 07777 : 0777;
+    return static_cast<mode_t>(mode & kept) & ~withheld;
+}
+
+bool ApplyUnixPermissions(const std::string& path, std::uint32_t mode, bool keep_special_bits) {
+    return ::chmod(path.c_str(), RestoredPermissions(mode, keep_special_bits)) == 0;
+}
+
+bool FinishFolder(const std::string& path, std::optional<mode_t> permissions, const timespec& time) {
+    const int handle = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (handle < 0) return false;
+    const timespec times[2] = {time, time};
+    bool done = ::futimens(handle, times) == 0;
+    if (permissions) done = ::fchmod(handle, *permissions) == 0 && done;
+    ::close(handle);
+    return done;
 }
 
 }  // namespace kv::platform

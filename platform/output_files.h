@@ -2,16 +2,27 @@
 
 #include <cstdint>
 #include <ctime>
+#include <sys/types.h>
+
+#include <optional>
 #include <string>
 
 namespace kv::platform {
 
-// Sets a file's modification (and access) time; false when the system refuses.
-bool SetFileTime(const std::string& path, std::time_t time);
+// Sets a file's modification (and access) time to the nanosecond; a symbolic link gets its own time, its
+// target is left alone. False when the system refuses.
+bool SetFileTime(const std::string& path, const timespec& time);
 // Applies MS-DOS attributes to a file: read-only takes away every write permission, otherwise the owner
 // may write. Hidden, system and archive have no counterpart on Linux and change nothing.
 bool ApplyDosAttributes(const std::string& path, std::uint32_t attributes);
-// Gives a file the permission bits a Unix writer stored (read, write, execute for owner, group, others),
-// less what the process's umask withholds; set-id and sticky bits are never restored.
-bool ApplyUnixPermissions(const std::string& path, std::uint32_t mode);
+// The permissions a stored Unix mode gives an extracted file or folder: read, write and execute for owner,
+// group and others less what the process's umask withholds (so nothing becomes writable by others that
+// the user's own new files would not be); set-user-id, set-group-id and sticky only when asked for.
+mode_t RestoredPermissions(std::uint32_t mode, bool keep_special_bits);
+// Gives a file the permissions RestoredPermissions allows.
+bool ApplyUnixPermissions(const std::string& path, std::uint32_t mode, bool keep_special_bits);
+// Gives a folder its permissions (when given) and time, without following a symbolic link that may have
+// taken its place.
+bool FinishFolder(const std::string& path, std::optional<mode_t> permissions, const timespec& time);
+
 }  // namespace kv::platform

@@ -39,7 +39,9 @@ TOutputPathState TOutputTree::Inspect(const std::string& path) const {
         step.assign(path, 0, next);
         struct stat status {};
         if (::lstat(step.c_str(), &status) != 0) return TOutputPathState::opsMissing;  // nothing further exists yet
-        if (S_ISLNK(status.st_mode)) return TOutputPathState::opsRefused;
+        // A link named as the output itself is replaced; one passed through (or named as a folder) is not.
+        if (S_ISLNK(status.st_mode))
+            return next == std::string::npos ? TOutputPathState::opsLink : TOutputPathState::opsRefused;
         if (next == std::string::npos || next + 1 == path.size())
             return S_ISDIR(status.st_mode) ? TOutputPathState::opsFolder : TOutputPathState::opsFile;
     }

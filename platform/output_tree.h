@@ -5,7 +5,8 @@
 namespace kv::platform {
 
 // What lies at an output path below the extraction folder.
-enum class TOutputPathState { opsRefused, opsMissing, opsFile, opsFolder };
+// opsLink is a symbolic link as the last step: an output replaces it (by rename), never writes through it.
+enum class TOutputPathState { opsRefused, opsMissing, opsFile, opsFolder, opsLink };
 
 // The extraction folder and the folders below it that the running operation has made or found to be real
 // folders. A folder below the extraction folder that is a symbolic link would carry the output elsewhere
@@ -23,8 +24,8 @@ public:
 
     // Whether `path` lies below the base.
     bool Contains(const std::string& path) const;
-    // opsRefused when `path` is not below the base or passes through (or is) a symbolic link; otherwise
-    // whether a file, a folder or nothing is there. Parts of the path that do not exist yet are fine.
+    // opsRefused when `path` is not below the base or passes through a symbolic link; otherwise whether a
+    // file, a folder, a symbolic link or nothing is there. Parts of the path that do not exist yet are fine.
     TOutputPathState Inspect(const std::string& path) const;
     // Creates `folder` (with its trailing delimiter) and the missing folders above it; an existing step that
     // is not a real folder fails. True when the folder is there and verified.

@@ -27,7 +27,8 @@ enum AddStoreSuffixEnum {
 };
 using AddStoreExts = TEnumSet<AddStoreSuffixEnum>;
 
-enum ExtrOptsEnum { ExtrDirNames, ExtrOverWrite, ExtrFreshen, ExtrUpdate, ExtrTest, ExtrForceDirs };
+// ExtrKeepSpecialBits: restored Unix permissions keep set-user-id, set-group-id and sticky.
+enum ExtrOptsEnum { ExtrDirNames, ExtrOverWrite, ExtrFreshen, ExtrUpdate, ExtrTest, ExtrForceDirs, ExtrKeepSpecialBits };
 using ExtrOpts = TEnumSet<ExtrOptsEnum, std::uint8_t>;
 
 enum CodePageOpts { cpAuto, cpNone, cpOEM };

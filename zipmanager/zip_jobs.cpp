@@ -118,6 +118,7 @@ void TZipCore::FillUnzipCommand(TUnzipJobRecord& job, const std::string& archive
     c.Freshen = JobFlag(ExtrOptions.Has(ExtrFreshen) && !ExtrOptions.Has(ExtrUpdate));
     c.DirNames = JobFlag(ExtrOptions.Has(ExtrDirNames));
     c.OverWrite = JobFlag(ExtrOptions.Has(ExtrOverWrite));
+    c.KeepSpecialBits = JobFlag(ExtrOptions.Has(ExtrKeepSpecialBits));
     c.ZipFileName = job.Strings.Keep(archive);
     c.PasswordReqCount = static_cast<std::int32_t>(PasswordReqCount);
     c.ExtractDir = nullptr;

@@ -24,6 +24,7 @@ int TCustomDClass::RunOperation(TOutputMode mode) {
 
     ResetOperationState();
     OutputTree.Forget();
+    folders_.clear();
     OutputMode = mode;
     SetVolumeNumber(-1);
     if (CpuType == cpt80486) CpuType = cptAuto;
@@ -40,6 +41,10 @@ int TCustomDClass::RunOperation(TOutputMode mode) {
     } catch (...) {
         // Whatever went wrong was reported through OnError before it was raised.
     }
+    // An entry the run ended in the middle of (a full disk) leaves nothing behind.
+    Output.reset();
+    pending_.Discard();
+    FinishFolders();
 
     if (OnElapsedTime) OnElapsedTime(this, Timer.Stop());
     if (OnDeactivate) OnDeactivate(this);
@@ -54,7 +59,25 @@ bool TCustomDClass::CheckCRC(int crc_kind, std::uint32_t stored_crc) {
 }
 
 bool TCustomDClass::ReportCheck(bool pass) {
-    pass = pass && !GetCancel();
+    pass = pass && !GetCancel() && !OutputFailed;
+    if (pass && pending_.Active() && !pending_.Commit()) {
+        DoError(CurrentOutputPath, {}, CurrentVolumeName.empty() ? "0" : CurrentVolumeName, ecode::kErrorOpeningFile);
+        --ProcessedCount;
+        OutputFailed = true;
+    }
+    // The entry's output failed and said so: a checksum verdict would tell of a fault it does not have.
+    if (OutputFailed) {
+        pending_.Discard();
+        return false;
+    }
+    KeepFailedOutput = false;
+    const bool told = TellCheck(pass);
+    if (KeepFailedOutput && !GetCancel()) pending_.CommitIfFree();
+    else pending_.Discard();
+    return told;
+}
+
+bool TCustomDClass::TellCheck(bool pass) {
     const std::string& name = OutputMode == TOutputMode::omFiles ? CurrentOutputPath : CurrentStoredName;
     if (OnEnd) {
         OnEnd(this, name, pass);

@@ -1,13 +1,17 @@
-// The per-entry steps shared by every reader: output path, begin and overwrite, output file, password,
-// closing with date and attributes.
+// The per-entry steps shared by every reader: output path, begin and overwrite, output file or link,
+// password, closing with date and attributes, the folders' permissions and dates at the end.
 #include <unistd.h>
 
+#include <algorithm>
+#include <climits>
 #include <ctime>
 
 #include "engine/core/custom_dclass.h"
 #include "engine/core/dates.h"
 #include "engine/core/entry_selection.h"
 #include "engine/core/error_codes.h"
+#include "engine/core/link_target.h"
+#include "engine/core/memory_stream.h"
 #include "engine/core/output_path.h"
 #include "engine/core/text_case.h"
 #include "platform/dir_probe.h"
@@ -39,6 +43,7 @@ bool TUnBase::SelectEntry(const std::string& name) {
 
 void TCustomDClass::SetOutputName(const std::string& stored_name) {
     CurrentStoredName = stored_name;
+    OutputFailed = false;
     const std::string base = OutputBase(ExtractDir());
     OutputTree.SetBase(base);
     CurrentOutputPath = BuildOutputPath(base, stored_name, UseStoredDirs).value_or(std::string());
@@ -75,7 +80,9 @@ bool TCustomDClass::BeginFile(bool skip_checks) {
             DoError(CurrentOutputPath, {}, VolumeId(CurrentVolumeName), ecode::kInvalidFileName);
             return false;
         }
-        const bool exists = renamed ? platform::FileExists(CurrentOutputPath) : state == platform::TOutputPathState::opsFile;
+        const bool exists = renamed ? platform::FileExists(CurrentOutputPath)
+                                    : state == platform::TOutputPathState::opsFile ||
+                                          state == platform::TOutputPathState::opsLink;
         if (!ConfirmOverwrites) {
             // Skipping means leaving existing files alone; new ones are still written.
             return OverwriteMode == omOverwrite || !exists;
@@ -107,20 +114,30 @@ bool TCustomDClass::BeginFile(bool skip_checks) {
     return accepted;
 }
 
-bool TCustomDClass::OpenOutput() {
+bool TCustomDClass::OpenOutput(bool link_data) {
     Output.reset();
+    pending_.Discard();
+    output_is_link_ = false;
+    OutputFailed = false;
     if (OutputMode == TOutputMode::omNowhere) return true;
     if (OutputMode == TOutputMode::omAppend) {
         Output = std::make_unique<TFileStream32>(CurrentOutputPath, TFileOpenMode::fmOpenReadWrite);
-        return Output->IsValid() && Output->Seek(0, TSeekOrigin::soEnd) >= 0;
+        return static_cast<TFileStream32&>(*Output).IsValid() && Output->Seek(0, TSeekOrigin::soEnd) >= 0;
     }
     if (!MakeOutputFolder(platform::ExtractFilePath(CurrentOutputPath))) return false;
-    // A new file, not the old one rewritten: that also replaces read-only files and never writes through a
-    // link into another file.
-    Output = std::make_unique<TFileStream32>(CurrentOutputPath, TFileOpenMode::fmCreateNew);
-    if (Output->IsValid()) return true;
-    Output.reset();
-    return false;
+    if (link_data) {
+        auto target = std::make_unique<TMemoryStream32>();
+        target->SetSizeLimit(PATH_MAX - 1);
+        Output = std::move(target);
+        output_is_link_ = true;
+        return true;
+    }
+    // A new file beside the old one: that also replaces read-only files and never writes through a link
+    // into another file.
+    const int handle = pending_.CreateFile(CurrentOutputPath);
+    if (handle < 0) return false;
+    Output = std::make_unique<THandleStream32>(handle, true);
+    return true;
 }
 
 bool TCustomDClass::GetPassword(TStream32& archive) {
@@ -172,31 +189,77 @@ bool TCustomDClass::FindPassword(const std::function<bool()>& opens) {
     return passed;
 }
 
+timespec TCustomDClass::OutputTime(std::uint32_t dos_date_time, const std::optional<TPreciseTime>& mod_time) const {
+    if (mod_time && DateAttribute == daFileDate)
+        return {static_cast<std::time_t>(mod_time->Seconds), static_cast<long>(mod_time->Nanoseconds)};
+    const TDateTime date = DateAttribute == daSysDate      ? UnixTimeToDateTime(std::time(nullptr))
+                           : DateAttribute == daMaxFileDate ? NewestFileDate
+                                                            : DosDateTimeToDateTime(dos_date_time);
+    return {DateTimeToFileTime(date), 0};
+}
+
 void TCustomDClass::CloseOutput(std::uint32_t attributes, std::uint32_t dos_date_time,
                                const std::optional<TPreciseTime>& mod_time) {
     if (OutputMode != TOutputMode::omFiles || !Output) {
         Output.reset();
         return;
     }
-    const bool closed = Output->Close();
+    if (output_is_link_) {
+        auto& data = static_cast<TMemoryStream32&>(*Output);
+        const std::string target(reinterpret_cast<const char*>(data.Memory()), static_cast<std::size_t>(data.Size()));
+        Output.reset();
+        output_is_link_ = false;
+        if (!OutputFailed && !RestoreSymbolicLink(target, dos_date_time, mod_time)) {
+            // Reported as the failed writes are: the entry is not counted.
+            OutputFailed = true;
+            --ProcessedCount;
+        }
+        return;
+    }
+    const bool closed = static_cast<THandleStream32&>(*Output).Close();
     Output.reset();
-    if (!closed) DoError(CurrentOutputPath, {}, VolumeId(CurrentVolumeName), ecode::kErrorClosingFile);
-    const TDateTime date = DateAttribute == daSysDate      ? UnixTimeToDateTime(std::time(nullptr))
-                           : DateAttribute == daMaxFileDate ? NewestFileDate
-                                                            : DosDateTimeToDateTime(dos_date_time);
-    if (mod_time && DateAttribute == daFileDate)
-        platform::SetFileTime(CurrentOutputPath, static_cast<std::time_t>(mod_time->Seconds));
-    else
-        platform::SetFileTime(CurrentOutputPath, DateTimeToFileTime(date));
+    if (!closed && !OutputFailed) {
+        DoError(CurrentOutputPath, {}, VolumeId(CurrentVolumeName), ecode::kErrorClosingFile);
+        OutputFailed = true;
+    }
+    const std::string& path = pending_.Active() ? pending_.TempPath() : CurrentOutputPath;
+    platform::SetFileTime(path, OutputTime(dos_date_time, mod_time));
     if (!RestoreFileAttr) return;
     // Readers that know a Unix writer's permissions pass them in the high half, as ZIP stores them.
     if (const std::uint32_t unix_mode = attributes >> 16; (unix_mode & 0777) != 0)
-        platform::ApplyUnixPermissions(CurrentOutputPath, unix_mode);
+        platform::ApplyUnixPermissions(path, unix_mode, KeepSpecialBits);
     else if (attributes != platform::kFaArchive)
-        platform::ApplyDosAttributes(CurrentOutputPath, attributes);
+        platform::ApplyDosAttributes(path, attributes);
 }
 
-void TCustomDClass::CreateStoredDirectory(const std::string& stored_name) {
+bool TCustomDClass::RestoreSymbolicLink(const std::string& target, std::uint32_t dos_date_time,
+                                        const std::optional<TPreciseTime>& mod_time) {
+    if (OutputMode != TOutputMode::omFiles) return true;
+    pending_.Discard();
+    const std::string folder = platform::ExtractFilePath(CurrentOutputPath);
+    const bool inside = OutputTree.Contains(CurrentOutputPath) && target.find('\0') == std::string::npos &&
+                        ResolveLinkTarget(folder.substr(OutputTree.Base().size()), target).has_value();
+    if (!inside) {
+        // The link would lead out of the extraction folder (or the output itself lies elsewhere).
+        DoError(CurrentStoredName, target, VolumeId(CurrentVolumeName), ecode::kInvalidFileName);
+        return false;
+    }
+    if (!MakeOutputFolder(folder) || !pending_.CreateSymbolicLink(target, CurrentOutputPath)) {
+        DoError(CurrentOutputPath, {}, VolumeId(CurrentVolumeName), ecode::kErrorOpeningFile);
+        return false;
+    }
+    platform::SetFileTime(pending_.TempPath(), OutputTime(dos_date_time, mod_time));
+    return true;
+}
+
+bool TCustomDClass::RestoreHardLink(const std::string& existing) {
+    if (OutputMode != TOutputMode::omFiles) return true;
+    return MakeOutputFolder(platform::ExtractFilePath(CurrentOutputPath)) &&
+           pending_.CreateHardLink(existing, CurrentOutputPath);
+}
+
+void TCustomDClass::CreateStoredDirectory(const std::string& stored_name, std::uint32_t attributes,
+                                          std::uint32_t dos_date_time, const std::optional<TPreciseTime>& mod_time) {
     if (OutputMode != TOutputMode::omFiles || !CreateStoredDirs || !UseStoredDirs) return;
     // A folder's stored name usually ends with a delimiter, which would leave no last part to build.
     std::string_view name = stored_name;
@@ -204,8 +267,29 @@ void TCustomDClass::CreateStoredDirectory(const std::string& stored_name) {
     const std::string base = OutputBase(ExtractDir());
     OutputTree.SetBase(base);
     const auto path = BuildOutputPath(base, name, true);
-    if (path && OutputTree.Inspect(*path) != platform::TOutputPathState::opsRefused)
-        OutputTree.MakeFolder(platform::IncludeTrailingDelimiter(*path));
+    if (!path || OutputTree.Inspect(*path) == platform::TOutputPathState::opsRefused ||
+        !OutputTree.MakeFolder(platform::IncludeTrailingDelimiter(*path)))
+        return;
+    if (dos_date_time == 0 && !mod_time) return;
+    const std::uint32_t unix_mode = attributes >> 16;
+    folders_.push_back({*path, RestoreFileAttr && (unix_mode & 0777) != 0 ? std::optional(unix_mode) : std::nullopt,
+                        OutputTime(dos_date_time, mod_time)});
+}
+
+void TCustomDClass::FinishFolders() {
+    const auto depth = [](const TFolderFinish& folder) {
+        return std::count(folder.Path.begin(), folder.Path.end(), platform::kPathDelim);
+    };
+    // Inner folders first: a folder's own permissions may keep even its owner out of it.
+    std::stable_sort(folders_.begin(), folders_.end(),
+                     [&](const TFolderFinish& a, const TFolderFinish& b) { return depth(a) > depth(b); });
+    for (const TFolderFinish& folder : folders_) {
+        if (OutputTree.Inspect(folder.Path) != platform::TOutputPathState::opsFolder) continue;
+        std::optional<mode_t> permissions;
+        if (folder.UnixMode) permissions = platform::RestoredPermissions(*folder.UnixMode, KeepSpecialBits);
+        platform::FinishFolder(folder.Path, permissions, folder.Time);
+    }
+    folders_.clear();
 }
 
 bool TCustomDClass::MakeOutputFolder(const std::string& folder) {

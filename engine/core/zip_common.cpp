@@ -201,11 +201,11 @@ std::int64_t TZipCommon::WriteBlock(TStream32* output, std::uint8_t* buffer, boo
     if (to_output) UpdateChecksum(crc_kind, buffer, count);
 
     if (failed) {
-        if (output != nullptr && output->LastError() == ENOSPC) {
+        if (output != nullptr && (output->LastError() == ENOSPC || output->LastError() == EDQUOT)) {
             ProcessedCount = 0;
             RaiseFatal(CurrentOutputPath, ecode::kDiskFull, archive_file_);
         }
-        // Reported once per entry: the rest of the entry is not written.
+        // Reported once per entry: the rest of the entry is not written, and the entry fails.
         OutputFailed = true;
         DoError(CurrentOutputPath, {}, archive_file_, ecode::kErrorWritingToFile);
         --ProcessedCount;

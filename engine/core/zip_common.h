@@ -79,6 +79,8 @@ public:
     bool ConfirmOverwrites = false;
     TOverwriteMode OverwriteMode = omOverwrite;
     bool RestoreFileAttr = true;
+    // Whether restored Unix permissions keep set-user-id, set-group-id and sticky.
+    bool KeepSpecialBits = false;
     TDateAttribute DateAttribute = daFileDate;
     bool AsciiTranslation = false;
     bool TranslateOemChar = true;
@@ -132,7 +134,8 @@ public:
     virtual std::int64_t ReadBlock(TStream32& stream, std::int64_t count, int crc_kind, bool decipher,
                                    std::uint8_t* buffer);
     // Sends a block to the current output (nothing in test mode), with the line-end translation and the
-    // checksum; a full disk raises E_RAISE after reporting "Disk full".
+    // checksum; a full disk (or quota) raises E_RAISE after reporting "Disk full"; any other failed write
+    // fails the current entry only.
     virtual std::int64_t WriteBlock(TStream32* output, std::uint8_t* buffer, bool to_output, std::int64_t count,
                                     int crc_kind, bool enciphered);
     // The writers' variant: enciphers byte by byte with the data keys first when asked.
@@ -169,7 +172,8 @@ protected:
     std::string CurrentOutputPath;
     std::string CurrentVolumeName;
     TZipTimer Timer;
-    // Set when the current entry's output failed; the pipeline clears it for each entry.
+    // Set when the current entry's output failed (reported once); the pipeline clears it for each entry,
+    // and the entry fails.
     bool OutputFailed = false;
 
     // The archive being read by the running operation.

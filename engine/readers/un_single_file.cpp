@@ -86,7 +86,6 @@ void TUnSingleFile::ExtractIt(TStream32* archive, TObject*) {
     const bool passed = ReportCheck(pass);
     const std::string output = CurrentOutputPath;
     restore();
-    if (untar_tested && !passed) platform::RemoveFile(output, false);
     if (!passed || !tar) return;
     if (untar_tested || (!testing && AskNestedTar(output))) UnpackNestedTar(output, testing);
 }
@@ -115,6 +114,7 @@ void TUnSingleFile::UnpackNestedTar(const std::string& path, bool testing) {
     reader->CreateStoredDirs = CreateStoredDirs;
     reader->ConfirmOverwrites = ConfirmOverwrites;
     reader->OverwriteMode = OverwriteMode;
+    reader->KeepSpecialBits = KeepSpecialBits;
     reader->OnProgress = OnProgress;
     reader->OnBegin = OnBegin;
     reader->OnFileExists = OnFileExists;

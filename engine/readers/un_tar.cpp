@@ -5,13 +5,12 @@
 
 #include "engine/core/dates.h"
 #include "engine/core/error_codes.h"
+#include "engine/core/link_target.h"
 #include "engine/core/oem_names.h"
 #include "engine/core/output_path.h"
 #include "engine/core/read_ahead_stream.h"
 #include "engine/readers/header_reader.h"
-#include "engine/readers/link_target.h"
 #include "platform/file_attributes_linux.h"
-#include "platform/links.h"
 #include "platform/paths.h"
 
 namespace kv {
@@ -29,11 +28,16 @@ TDateTime MemberDate(const TTarMember& member) {
     return member.ModificationTime ? UnixTimeToDateTime(*member.ModificationTime) : kFallbackFileDate;
 }
 
-// The member's permissions go on to the output as a Unix ZIP writer's do: in the high half, without the
-// set-id and sticky bits, and no write permission at all reads as read-only.
+std::optional<TPreciseTime> MemberTime(const TTarMember& member) {
+    if (!member.ModificationTime) return std::nullopt;
+    return TPreciseTime{*member.ModificationTime, 0};
+}
+
+// The member's permissions go on to the output as a Unix ZIP writer's do: in the high half (the pipeline
+// decides about the set-id and sticky bits), and no write permission at all reads as read-only.
 std::uint32_t OutputAttributes(const TTarMember& member) {
-    const std::uint32_t mode = member.Mode & 0777;
-    if (mode == 0) return platform::kFaArchive;
+    const std::uint32_t mode = member.Mode & 07777;
+    if ((mode & 0777) == 0) return platform::kFaArchive;
     return (mode << 16) | platform::kFaArchive | ((mode & 0222) == 0 ? platform::kFaReadOnly : 0);
 }
 
@@ -98,7 +102,8 @@ void TUnTar::ExtractMember(TStream32& data, const TTarMember& member, TKind kind
     SetOutputName(name);
     switch (kind) {
         case TKind::kFolder:
-            CreateStoredDirectory(name);
+            CreateStoredDirectory(name, OutputAttributes(member), DateTimeToDosDateTime(MemberDate(member)),
+                                  MemberTime(member));
             ++ProcessedCount;
             ReportCheck(true);
             return;
@@ -129,10 +134,9 @@ void TUnTar::ExtractFile(TStream32& data, const TTarMember& member) {
     // Without a checksum, data cut short is the one fault the entry can show.
     const bool complete = missing == 0 && !GetCancel();
     if (!complete && !GetCancel()) DoError(CurrentStoredName, {}, "0", ecode::kErrorReadingFile);
-    CloseOutput(OutputAttributes(member), DateTimeToDosDateTime(MemberDate(member)));
-    if (complete && OutputMode == TOutputMode::omFiles) written_[named] = CurrentOutputPath;
+    CloseOutput(OutputAttributes(member), DateTimeToDosDateTime(MemberDate(member)), MemberTime(member));
+    if (ReportCheck(complete) && OutputMode == TOutputMode::omFiles) written_[named] = CurrentOutputPath;
     else written_.erase(named);
-    ReportCheck(complete);
 }
 
 void TUnTar::ExtractLink(const TTarMember& member, TKind kind) {
@@ -144,30 +148,24 @@ void TUnTar::ExtractLink(const TTarMember& member, TKind kind) {
             --ProcessedCount;
             return;
         }
-        // A second name of a file can be linked to in turn.
-        if (kind == TKind::kHardLink) written_[named] = CurrentOutputPath;
     }
-    ReportCheck(true);
+    // A second name of a file can be linked to in turn.
+    if (ReportCheck(true) && kind == TKind::kHardLink && OutputMode == TOutputMode::omFiles)
+        written_[named] = CurrentOutputPath;
 }
 
 bool TUnTar::MakeLink(const TTarMember& member, TKind kind) {
     const std::string target = ConvertName(member.LinkName, member.LinkNameOrigin());
-    const std::string folder = platform::ExtractFilePath(CurrentOutputPath);
-    const bool inside = OutputTree.Contains(CurrentOutputPath);
-    const std::string source = kind == TKind::kHardLink ? HardLinkSource(target) : std::string();
-    const bool allowed = inside && (kind == TKind::kHardLink
-                                        ? !source.empty()
-                                        : ResolveLinkTarget(folder.substr(OutputTree.Base().size()), target).has_value());
-    if (!allowed) {
+    if (kind == TKind::kSymbolicLink)
+        return RestoreSymbolicLink(target, DateTimeToDosDateTime(MemberDate(member)), MemberTime(member));
+    const std::string source = HardLinkSource(target);
+    if (!OutputTree.Contains(CurrentOutputPath) || source.empty()) {
         // The link would lead out of the extraction folder, or to nothing this run wrote.
         DoError(CurrentStoredName, target, "0", ecode::kInvalidFileName);
         return false;
     }
     if (source == CurrentOutputPath) return true;  // the member names itself: the file is already there
-    const bool made = OutputTree.MakeFolder(folder) && (kind == TKind::kHardLink
-                                                            ? platform::MakeHardLink(source, CurrentOutputPath) ||
-                                                                  CopyExtractedFile(source, member)
-                                                            : platform::MakeSymbolicLink(target, CurrentOutputPath));
+    const bool made = RestoreHardLink(source) || CopyExtractedFile(source, member);
     if (!made) DoError(CurrentOutputPath, {}, "0", ecode::kErrorOpeningFile);
     return made;
 }
@@ -179,7 +177,7 @@ bool TUnTar::CopyExtractedFile(const std::string& source, const TTarMember& memb
     bool copied = true;
     for (std::int64_t got; copied && (got = input.Read(buffer.data(), kFileCopyChunk)) > 0;)
         copied = Output->Write(buffer.data(), got) == got;
-    CloseOutput(OutputAttributes(member), DateTimeToDosDateTime(MemberDate(member)));
+    CloseOutput(OutputAttributes(member), DateTimeToDosDateTime(MemberDate(member)), MemberTime(member));
     return copied;
 }
 

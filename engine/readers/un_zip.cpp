@@ -32,6 +32,11 @@ bool IsDirectory(const TZipEntryHeader& header, const std::string& name) {
     return (header.ExternalAttr & platform::kFaDirectory) != 0 || (!name.empty() && name.back() == platform::kPathDelim);
 }
 
+// Unix writers (zip -y) store a symbolic link as an entry of file type 0120000 holding the target.
+bool IsSymbolicLink(const TZipEntryHeader& header) {
+    return (header.VersionMadeBy >> 8) == kHostUnix && ((header.ExternalAttr >> 16) & 0170000) == 0120000;
+}
+
 // What the entry's cipher stores besides the compressed data.
 std::int64_t CipherOverhead(const TZipEntryHeader& header) {
     if (header.IsAes()) return static_cast<std::int64_t>(AesOverhead(header.AesStrength));
@@ -281,7 +286,7 @@ void TUnZip::ExtractEntry(TExtractionPass& pass, const TEntry& entry, std::int64
 
     if (entry.Directory) {
         if (!BeginFile(true)) return;
-        CreateStoredDirectory(entry.Name);
+        CreateStoredDirectory(entry.Name, OutputAttributes(entry.Header, true), local.DosDateTime, entry.Header.ModTime());
         ++ProcessedCount;
         if (OnEnd) OnEnd(this, OutputMode == TOutputMode::omFiles ? CurrentOutputPath : CurrentStoredName, true);
         return;
@@ -299,7 +304,7 @@ void TUnZip::ExtractEntry(TExtractionPass& pass, const TEntry& entry, std::int64
         return;
     }
     Crc32Value = 0xFFFFFFFFu;
-    if (!OpenOutput()) {
+    if (!OpenOutput(IsSymbolicLink(entry.Header))) {
         DoError(CurrentOutputPath, {}, "0", ecode::kErrorOpeningFile);
         --ProcessedCount;
         SkipEntry(record);
@@ -352,10 +357,10 @@ void TUnZip::ExtractAesEntry(TExtractionPass& pass, const TZipEntryHeader& heade
 }
 
 void TUnZip::FinishOutput(const TZipEntryHeader& header, std::uint32_t dos_date_time, bool decoded) {
-    const bool wrote_nothing = !decoded && OutputMode == TOutputMode::omFiles;
     CloseOutput(OutputAttributes(header, false), dos_date_time, header.ModTime());
-    // No password opened the entry: an empty file named like it would pass for the entry itself.
-    if (wrote_nothing) ::remove(CurrentOutputPath.c_str());
+    // No password opened the entry: its empty output must not replace anything, even should the check
+    // pass by chance.
+    if (!decoded) DiscardOutput();
 }
 
 }  // namespace kv

@@ -103,7 +103,7 @@ private:
     // through its cipher; the verdict comes from the authentication code, and for AE-1 also from the CRC.
     void ExtractAesEntry(TExtractionPass& pass, const TZipEntryHeader& header, std::int64_t packed_size,
                          std::uint32_t dos_date_time);
-    // Closes the output with the entry's date; removes it again when nothing was decoded into it.
+    // Closes the output with the entry's date; drops it when nothing was decoded into it.
     void FinishOutput(const TZipEntryHeader& header, std::uint32_t dos_date_time, bool decoded);
     // The methods Decode knows.
     static bool IsKnownMethod(std::uint16_t method);

@@ -57,6 +57,7 @@ std::int32_t RunUnzipJob(const UnzipCommand& command, const std::atomic<bool>& a
     reader.FileSpec = EntryMasks(command);
     reader.UseStoredDirs = reader.CreateStoredDirs = IsFlag(command.DirNames);
     if (command.NameCodePage != nullptr) reader.NameCodePage = command.NameCodePage;
+    reader.KeepSpecialBits = IsFlag(command.KeepSpecialBits);
     // The job's password first for every entry; those the caller gives later join it.
     const std::string password = command.Password != nullptr ? command.Password : "";
     reader.Password = password;

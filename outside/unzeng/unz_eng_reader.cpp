@@ -2,8 +2,6 @@
 
 #include <sys/stat.h>
 
-#include <cstdio>
-
 #include "engine/core/dates.h"
 #include "engine/core/error_codes.h"
 #include "engine/core/output_path.h"
@@ -97,10 +95,11 @@ void TUnzEngReader::FinishEntry() {
     if (current_.SkipType >= 0) {
         Request(zrSkipped, zeOk, current_.SkipType + 1, name);
     } else if (current_.Ended && (current_.Error == 0 || current_.Error == ecode::kDecompressionError)) {
-        // The data was there but failed its check: the caller keeps or drops what was written.
+        // The data was there but failed its check: the caller keeps or drops what was written (kept only
+        // where no older file bears the name, which is never replaced by it).
         const ZipCallbackRecord& answer =
             Request(zrCrcError, static_cast<std::int32_t>(current_.FoundCrc), static_cast<std::int32_t>(current_.Crc), name);
-        if (!options_.Test && answer.Arg1 == 0 && !CurrentOutputPath.empty()) std::remove(CurrentOutputPath.c_str());
+        KeepFailedOutput = !options_.Test && answer.Arg1 != 0;
     } else {
         const int error = current_.Error != 0 ? current_.Error : ecode::kUnknownError;
         Request(zrSkipped, ZipEngErrorOf(error), SkipReasonOf(error) + 1, name);

@@ -23,7 +23,7 @@ struct TUnzEngOptions {
 // Per file entry: zrNewItem; when writing zrExtractName, then zrOverwrite for an existing file the flags do
 // not decide; zrPassword for an enciphered entry no known password opens; zrBytesDone for each block
 // written or tested; at its end nothing when it passed, zrCrcError when its data failed the check (the
-// answer keeps or deletes the file), else zrSkipped. Errors are also told by zrMessage. Folder entries are
+// answer keeps or drops the output; an older file of its name is never replaced by it), else zrSkipped. Errors are also told by zrMessage. Folder entries are
 // made (with stored folders) but neither reported nor counted.
 class TUnzEngReader final : public TUnZip {
 public:

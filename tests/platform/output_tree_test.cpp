@@ -40,8 +40,9 @@ TEST_F(OutputTreeTest, RefusesLinksBeyondTheVerifiedFoldersEvenAfterMakingThem) 
         {"real/file.txt", TOutputPathState::opsFile},
         {"real", TOutputPathState::opsFolder},
         {"real/link/x.txt", TOutputPathState::opsRefused},
-        {"real/link", TOutputPathState::opsRefused},
-        {"real/file-link", TOutputPathState::opsRefused},
+        {"real/link/", TOutputPathState::opsRefused},
+        {"real/link", TOutputPathState::opsLink},
+        {"real/file-link", TOutputPathState::opsLink},
         {"new/deeper/x.txt", TOutputPathState::opsMissing},
     };
     // Once cold, once with "real/" verified and made, once with a sibling made last.

@@ -33,7 +33,7 @@ inline std::string CompareTree(const fs::path& destination, const ExpectedConten
     std::string differences;
     std::set<std::string> seen;
     for (auto it = fs::recursive_directory_iterator(destination); it != fs::recursive_directory_iterator(); ++it) {
-        const std::string name = fs::relative(it->path(), destination).generic_string();
+        const std::string name = it->path().lexically_relative(destination).generic_string();
         const auto found = wanted.find(key(name));
         if (found == wanted.end()) {
             // Folders of members the archive stores without a folder entry are made on the way.
@@ -42,14 +42,13 @@ inline std::string CompareTree(const fs::path& destination, const ExpectedConten
         }
         seen.insert(found->first);
         const ExpectedMember& member = *found->second;
-        if (it->is_symlink()) {
+        if (member.type == 'l') {
+            if (!it->is_symlink() || fs::read_symlink(it->path()).string() != member.target)
+                differences += name + ": not a link to " + member.target + "\n";
+        } else if (it->is_symlink()) {
             differences += name + ": a link\n";
         } else if (member.type == 'd') {
             if (!it->is_directory()) differences += name + ": not a folder\n";
-        } else if (member.type == 'l') {
-            // The engine makes no links: a link entry becomes a file holding its target.
-            if (!it->is_regular_file() || ReadFile(it->path()) != member.target)
-                differences += name + ": not a file holding the link's target\n";
         } else if (!it->is_regular_file()) {
             differences += name + ": not a file\n";
         } else {
@@ -100,6 +99,13 @@ inline const std::vector<KnownDifference>& KnownDifferences() {
         {"the fourth name is OEM 0x86 with a matching Unicode path field (\"\xC3\xA5\"); the extractors wrote \"xx\"",
          "unexpected File 4",
          {"libarchive/libarchive/test/test_read_format_zip_7075_utf8_paths.zip"}},
+        {"a symbolic link whose target leads out of the destination is refused and reported; unzip made it",
+         "Invalid file name (../outside)",
+         {"libarchive/unzip/test/test_symlink_1.zip"}},
+        {"a link target that climbs (\"..\") after a name is refused: that name may itself be a link, so the "
+         "text cannot tell where the climb ends; unzip made these links",
+         "Invalid file name (../COMPRESS-214_unix_symlinks/./a/b/c/../../../g)",
+         {"commons-compress/COMPRESS-214_unix_symlinks.zip"}},
         {"two central records point at the one local entry of test1.txt: the second is refused as overlapping the "
          "first, as unzip refuses it; the file itself is written",
          "overlapped components",
@@ -128,7 +134,7 @@ inline const KnownDifference* FindKnown(const std::string& archive) {
 // A difference no reason excuses: a member written with the wrong bytes.
 inline bool HasWrongContents(const std::string& differences) {
     for (const char* sign : {": size ", ": crc differs", ": sha-256 differs", ": fails its check", ": Decompression error",
-                             ": not a file", ": a link"}) {
+                             ": not a file", ": a link", ": not a link"}) {
         if (differences.find(sign) != std::string::npos) return true;
     }
     return false;

@@ -170,6 +170,31 @@ TEST(ExtractZipCipher, ClassicPasswordAskedAfterAWrongOneOpensTheEntry) {
     EXPECT_EQ(test::ReadFile(dir / "out" / "a.txt"), text);
 }
 
+// A wrong password over an earlier good extraction: the AES entry is refused and the classic one, whose
+// one-byte check the wrong password passes by chance, decodes to garbage; both leave the files alone.
+TEST(ExtractZipCipher, AWrongPasswordLeavesAnEarlierExtractionAlone) {
+    const std::string text = Text(300);
+    const std::uint32_t crc = Crc32Of(text.data(), text.size());
+    TCipherHeader header{};
+    do header = MakeCipherHeader("secret", crc);
+    while (!CheckCipherHeader(header, 0, crc, "wrong", 0));
+    ASSERT_TRUE(CheckCipherHeader(header, 0, crc, "secret", 0));  // leaves the data keys after the header
+    std::string data = text;
+    CipherKeys(TSeedKind::skData).Encipher(reinterpret_cast<std::uint8_t*>(data.data()), data.size());
+    test::TempDir dir;
+    test::WriteFile(dir / "both.zip",
+                    test::BuildZip({{.name = "classic.txt", .data = text,
+                                     .packed = std::string(header.begin(), header.end()) + data, .flags = 1},
+                                    AesMember("aes.txt", text, 2, 3, 8)}));
+    EXPECT_EQ(test::ExtractWithReader(dir / "both.zip", atZip, dir / "out", "secret"), "");
+    EXPECT_NE(test::ExtractWithReader(dir / "both.zip", atZip, dir / "out", "wrong"), "");
+    EXPECT_EQ(test::ReadFile(dir / "out" / "classic.txt"), text);
+    EXPECT_EQ(test::ReadFile(dir / "out" / "aes.txt"), text);
+    std::size_t files = 0;
+    for ([[maybe_unused]] const auto& item : fs::directory_iterator(dir / "out")) ++files;
+    EXPECT_EQ(files, 2u);  // nothing temporary left
+}
+
 // Deflated entries of several sizes, plain and AES: a limit that takes some of them whole and streams the
 // rest gives the same files as streaming them all, and damaged data is told either way.
 TEST(ExtractZip, WholeBufferInflateWritesWhatStreamingWrites) {

@@ -1,5 +1,6 @@
 // Archives made at test time by GNU tar (ustar, gnu and pax formats) and bsdtar extract to the tree that
-// went in: bytes, names of every length, empty files and folders, links, modification times and modes.
+// went in: bytes, names of every length, empty files and folders, links, modification times (also of
+// folders and links, also before 1980) and modes (also of folders).
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -17,7 +18,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::int64_t kStoredTime = 1600000001;  // an odd second: the engine keeps MS-DOS times
+constexpr std::int64_t kStoredTime = 1600000001;  // an odd second, which MS-DOS times cannot hold
+constexpr std::int64_t kOldTime = 157766401;      // 1975, before MS-DOS times begin
 
 mode_t Umask() {
     const mode_t mask = ::umask(0);
@@ -57,12 +59,17 @@ protected:
         fs::create_hard_link(top / "plain.txt", top / "hard");
         fs::permissions(top / "run.sh", fs::perms(0755));
         fs::permissions(top / "readonly.txt", fs::perms(0444));
+        // A folder's own permissions and time must survive the writing of its contents.
+        WriteWithFolders(top / "private/inside.txt", "inside\n");
+        fs::permissions(top / "private", fs::perms(0750));
+        test::WriteFile(top / "old.txt", "from 1975\n");
         StampTimes();
     }
 
     void StampTimes() {
         test::RunCommand("find '" + (dir_ / "src").string() + "' -exec touch -h -d @" + std::to_string(kStoredTime) +
                          " {} +");
+        test::RunCommand("touch -d @" + std::to_string(kOldTime) + " '" + (dir_ / "src/top/old.txt").string() + "'");
     }
 
     // A path over 255 bytes, which ustar cannot store.
@@ -89,19 +96,24 @@ protected:
             const fs::path relative = it->path().lexically_relative(source);
             const fs::path written = out / relative;
             const std::string name = relative.string();
+            // Links, folders and files alike keep their own time to the second.
+            if (UnixTime(written) != UnixTime(it->path())) differences += name + ": time differs\n";
+            const auto mode_differs = [&] {
+                const auto mode = static_cast<unsigned>(fs::status(it->path()).permissions() & fs::perms::mask);
+                const auto written_mode = static_cast<unsigned>(fs::status(written).permissions() & fs::perms::mask);
+                if (written_mode != (mode & ~withheld)) differences += name + ": mode " + std::to_string(written_mode) + "\n";
+            };
             if (it->is_symlink()) {
                 if (!fs::is_symlink(written) || fs::read_symlink(written) != fs::read_symlink(it->path()))
                     differences += name + ": not the link\n";
             } else if (it->is_directory()) {
                 if (!fs::is_directory(written) || fs::is_symlink(written)) differences += name + ": not a folder\n";
+                else mode_differs();
             } else if (fs::is_symlink(written) || !fs::is_regular_file(written)) {
                 differences += name + ": not a file\n";
             } else {
                 if (test::ReadFile(written) != test::ReadFile(it->path())) differences += name + ": bytes differ\n";
-                if (std::abs(UnixTime(written) - kStoredTime) > 2) differences += name + ": time differs\n";
-                const auto mode = static_cast<unsigned>(fs::status(it->path()).permissions() & fs::perms::mask);
-                const auto written_mode = static_cast<unsigned>(fs::status(written).permissions() & fs::perms::mask);
-                if (written_mode != (mode & ~withheld)) differences += name + ": mode " + std::to_string(written_mode) + "\n";
+                mode_differs();
             }
         }
         for (auto it = fs::recursive_directory_iterator(out); it != fs::recursive_directory_iterator(); ++it) {

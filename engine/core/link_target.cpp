@@ -1,4 +1,4 @@
-#include "engine/readers/link_target.h"
+#include "engine/core/link_target.h"
 
 #include <algorithm>
 #include <vector>
