@@ -17,15 +17,18 @@ constexpr std::size_t kTarReadChunk = 64 * 1024;
 
 void OfferMember(TArcLister& lister, const TTarMember& member) {
     const bool directory_type = member.TypeFlag == '5';
+    // Files (contiguous "7" and sparse "S" ones too), links and folders.
     const bool listed = directory_type || member.TypeFlag == '\0' || member.TypeFlag == '0' ||
-                        member.TypeFlag == '1' || member.TypeFlag == '2';
+                        member.TypeFlag == '1' || member.TypeFlag == '2' || member.TypeFlag == '7' ||
+                        member.TypeFlag == 'S';
     if (!listed) return;
 
     TEntryRecord record;
     record.FileName = lister.ConvertName(member.Name, member.NameFromPax);
     record.FileDate = member.ModificationTime ? UnixTimeToDateTime(*member.ModificationTime) : kFallbackFileDate;
+    if (member.ModificationTime) record.ModTime = TPreciseTime{*member.ModificationTime, member.ModificationNanoseconds};
     record.PackedSize = member.Size;
-    record.UnpackedSize = member.Size;
+    record.UnpackedSize = member.RealSize;
     record.FileCRC = member.Checksum;
     record.ExternalAttr = directory_type ? platform::kFaDirectory : 0;
     TMethodNameExtras extras;

@@ -29,6 +29,11 @@ TDateTime MemberDate(const TTarMember& member) {
     return member.ModificationTime ? UnixTimeToDateTime(*member.ModificationTime) : kFallbackFileDate;
 }
 
+std::optional<TPreciseTime> MemberTime(const TTarMember& member) {
+    if (!member.ModificationTime) return std::nullopt;
+    return TPreciseTime{*member.ModificationTime, member.ModificationNanoseconds};
+}
+
 // The member's permissions go on to the output as a Unix ZIP writer's do: in the high half, without the
 // set-id and sticky bits, and no write permission at all reads as read-only.
 std::uint32_t OutputAttributes(const TTarMember& member) {
@@ -44,12 +49,13 @@ TUnTar::TKind TUnTar::KindOf(const TTarMember& member) {
         case '\0':
         case '0':
         case '7':
+        case 'S':  // old GNU sparse file
             // Old archives mark folders only by the trailing "/" of the name.
             return !member.Name.empty() && member.Name.back() == '/' ? TKind::kFolder : TKind::kFile;
         case '5': return TKind::kFolder;
         case '1': return TKind::kHardLink;
         case '2': return TKind::kSymbolicLink;
-        default: return TKind::kOther;  // devices, FIFOs, sparse files and the like
+        default: return TKind::kOther;  // devices, FIFOs and the like
     }
 }
 
@@ -118,6 +124,14 @@ void TUnTar::ExtractFile(TStream32& data, const TTarMember& member) {
         SkipEntry(record);
         return;
     }
+    // A map that leads outside the file or its data would write what the archive does not hold.
+    if (member.Sparse && !member.SparseMapSound) {
+        DoError(CurrentStoredName, {}, "0", ecode::kDecompressionError);
+        SkipEntry(record);
+        written_.erase(named);
+        ReportCheck(false);
+        return;
+    }
     if (!OpenOutput()) {
         DoError(CurrentOutputPath, {}, "0", ecode::kErrorOpeningFile);
         --ProcessedCount;
@@ -125,14 +139,26 @@ void TUnTar::ExtractFile(TStream32& data, const TTarMember& member) {
         return;
     }
     data.Seek(member.DataAt, TSeekOrigin::soBeginning);
-    const std::int64_t missing = CopyStored(data, Output.get(), record, kNoCrc);
+    const bool copied = member.Sparse ? CopySparse(data, member) : CopyStored(data, Output.get(), record, kNoCrc) == 0;
     // Without a checksum, data cut short is the one fault the entry can show.
-    const bool complete = missing == 0 && !GetCancel();
+    const bool complete = copied && !GetCancel();
     if (!complete && !GetCancel()) DoError(CurrentStoredName, {}, "0", ecode::kErrorReadingFile);
-    CloseOutput(OutputAttributes(member), DateTimeToDosDateTime(MemberDate(member)));
+    CloseOutput(OutputAttributes(member), DateTimeToDosDateTime(MemberDate(member)), MemberTime(member));
     if (complete && OutputMode == TOutputMode::omFiles) written_[named] = CurrentOutputPath;
     else written_.erase(named);
     ReportCheck(complete);
+}
+
+bool TUnTar::CopySparse(TStream32& data, const TTarMember& member) {
+    for (const TSparseRegion& region : member.SparseMap) {
+        // The holes are left unwritten, so that they stay holes on disk.
+        if (Output && Output->Seek(region.Offset, TSeekOrigin::soBeginning) != region.Offset) return false;
+        TEntryRecord stretch;
+        stretch.PackedSize = stretch.UnpackedSize = region.Length;
+        if (CopyStored(data, Output.get(), stretch, kNoCrc) != 0 || GetCancel()) return false;
+    }
+    // A hole at the end has no data to be written: the size makes it.
+    return !Output || Output->SetSize(member.RealSize);
 }
 
 void TUnTar::ExtractLink(const TTarMember& member, TKind kind) {
@@ -179,14 +205,14 @@ bool TUnTar::CopyExtractedFile(const std::string& source, const TTarMember& memb
     bool copied = true;
     for (std::int64_t got; copied && (got = input.Read(buffer.data(), kFileCopyChunk)) > 0;)
         copied = Output->Write(buffer.data(), got) == got;
-    CloseOutput(OutputAttributes(member), DateTimeToDosDateTime(MemberDate(member)));
+    CloseOutput(OutputAttributes(member), DateTimeToDosDateTime(MemberDate(member)), MemberTime(member));
     return copied;
 }
 
 std::string TUnTar::HardLinkSource(const std::string& target) const {
-    const std::optional<std::string> inside = ResolveLinkTarget("", target);
-    if (!inside || inside->empty()) return {};
-    const std::optional<std::string> named = BuildOutputPath(OutputTree.Base(), *inside, UseStoredDirs);
+    // The target is a member's name, and leads where that member was written: a leading "/" or ".." is
+    // dropped from it as from the names.
+    const std::optional<std::string> named = BuildOutputPath(OutputTree.Base(), target, UseStoredDirs);
     if (!named) return {};
     const auto found = written_.find(*named);
     // Only a plain file inside the destination: a renamed output may lie anywhere, and a file may have
