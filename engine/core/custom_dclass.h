@@ -19,6 +19,9 @@ public:
     // Decodes every selected entry and checks its checksum without writing anything; returns the number
     // of entries processed.
     int TestArchive();
+    // Extract (or TestArchive with `testing`) over `source` in place of the archive file's bytes: a TAR as
+    // it is decoded from the compressed file ArchiveFile names, read once from start to end.
+    int ExtractFrom(TStream32& source, bool testing);
 
     // Whether the entry just decoded passes its check: the stored value equals the accumulator selected
     // by crc_kind or its complement. Fires OnEnd, or reports "File fails CRC check" without it.
@@ -63,6 +66,9 @@ protected:
     // A directory entry: its folder is made when writing files with CreateStoredDirs.
     void CreateStoredDirectory(const std::string& stored_name);
 
+    // Set while the archive is read from a stream that cannot go back (ExtractFrom).
+    bool ReadOnce = false;
+
     // The current entry's output (null while testing).
     std::unique_ptr<TFileStream32> Output;
     // The extraction folder with the folders below it this operation has verified.
@@ -72,7 +78,7 @@ private:
     // Creates the folder of an output file: below the destination through OutputTree, which refuses steps
     // that are not real folders; elsewhere (a renamed output) as the rename asked.
     bool MakeOutputFolder(const std::string& folder);
-    int RunOperation(TOutputMode mode);
+    int RunOperation(TOutputMode mode, TStream32* source = nullptr);
 };
 
 // The readers' base: adds the exclusion masks' event.

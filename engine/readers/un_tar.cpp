@@ -65,31 +65,40 @@ std::string TUnTar::MemberName(const TTarMember& member) const {
 
 void TUnTar::ExtractIt(TStream32* archive, TObject*) {
     if (archive == nullptr) return;
+    written_.clear();
     const std::int64_t size = archive->Size();
-    const std::int64_t start = std::max<std::int64_t>(Detection().ArcStartOffset, 0);
-    std::vector<std::int64_t> selected;  // the header offsets of the chosen members, in archive order
-    {
-        THeaderReader reader(*archive, size, kTarReadChunk);
+    // A stream read once holds the TAR from its first byte; a file may have a volume header first.
+    const std::int64_t start = ReadOnce ? 0 : std::max<std::int64_t>(Detection().ArcStartOffset, 0);
+    THeaderReader reader(*archive, size, kTarReadChunk);
+    TReadAheadStream data(*archive);
+    const auto chosen = [&](const TTarMember& member) {
+        return KindOf(member) != TKind::kOther && SelectEntry(MemberName(member));
+    };
+    if (ReadOnce) {
+        // No second pass: the totals stay unknown, and each member is extracted as the walk meets it.
         WalkTar(reader, start, [&](const TTarMember& member) {
             if (GetCancel()) return false;
-            const TKind kind = KindOf(member);
-            if (kind == TKind::kOther || !SelectEntry(MemberName(member))) return true;
-            if (kind == TKind::kFile) {
-                TotalPackedSize += CountedSize(member);
-                TotalUnpackedSize += CountedSize(member);
-            }
-            NewestFileDate = std::max(NewestFileDate, MemberDate(member));
-            selected.push_back(member.HeaderAt);
+            if (chosen(member)) ExtractMember(data, member, KindOf(member));
             return true;
         });
+        return;
     }
+    std::vector<std::int64_t> selected;  // the header offsets of the chosen members, in archive order
+    WalkTar(reader, start, [&](const TTarMember& member) {
+        if (GetCancel()) return false;
+        if (!chosen(member)) return true;
+        if (KindOf(member) == TKind::kFile) {
+            TotalPackedSize += CountedSize(member);
+            TotalUnpackedSize += CountedSize(member);
+        }
+        NewestFileDate = std::max(NewestFileDate, MemberDate(member));
+        selected.push_back(member.HeaderAt);
+        return true;
+    });
     ArchiveTotalBytes = BytesToProcess = TotalUnpackedSize;
-    written_.clear();
     if (selected.empty()) return;
     // The extraction pass walks again rather than starting at each member: pax global records apply to
     // every member behind them.
-    THeaderReader reader(*archive, size, kTarReadChunk);
-    TReadAheadStream data(*archive);
     auto next = selected.begin();
     WalkTar(reader, start, [&](const TTarMember& member) {
         if (GetCancel()) return false;
