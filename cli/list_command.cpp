@@ -9,13 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "cli/scratch_folder.h"
 #include "engine/core/date_time.h"
 #include "engine/core/error_codes.h"
 #include "engine/core/entry_selection.h"
 #include "engine/core/percent.h"
 #include "facade/kv_comp.h"
-#include "facade/nested_tar.h"
 #include "platform/file_attributes_linux.h"
 #include "platform/paths.h"
 
@@ -90,24 +88,14 @@ int RunListCommand(const ListOptions& options) {
         std::cerr << "kv: " << options.archive << ": " << text << '\n';
     };
     comp.SetDisplayDirs(true);
+    // A compressed TAR is listed as the TAR it holds, read as it is decoded.
+    comp.ReadNestedTar = true;
     if (!comp.Open(options.archive)) return 2;
     if (!IsKnownType(comp.ArcType())) {
         std::cerr << "kv: " << options.archive << ": " << LoadStr(ecode::kUnknownFileType) << '\n';
         return 2;
     }
     if (failed && comp.Entries().empty()) return 2;
-    // A compressed TAR is listed as the TAR it holds, which is unpacked for that.
-    std::optional<TScratchFolder> scratch;
-    if (facade::MayHoldTar(comp)) {
-        scratch.emplace();
-        comp.OnCRCError = [&](TObject*, const std::string& name, std::uint32_t, std::uint32_t, bool&) {
-            failed = true;
-            std::cerr << "kv: " << options.archive << ": " << name << ": " << LoadStr(ecode::kFileFailsCrcCheck) << '\n';
-        };
-        const bool failed_before = failed;
-        if (!facade::OpenNestedTar(comp, scratch->Path()) && failed != failed_before) return 2;
-    }
-
     std::vector<const facade::TArcEntry*> shown;
     TListTotals totals{comp.ArcSize(), comp.ArcPacked(), comp.ArcRatio(), comp.ArcEntryCount()};
     if (options.masks.empty()) {

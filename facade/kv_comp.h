@@ -143,6 +143,9 @@ public:
     TCompressMethod EngCompressMethod = cmStore;
     TDeflateType EngDeflateType = dtDeflateN;
     bool ASCIITranslation = false;
+    // Open (set it before), Extract and Test take a GZIP, BZIP2 or compress file that holds a TAR as that
+    // TAR's entries, read as it is decoded (no TAR file on disk); otherwise the TAR is the file's one entry.
+    bool ReadNestedTar = false;
     // The cipher a ZIP add with a password writes: emZip_V2 (the classic cipher) or a WinZip AES method.
     TEncryptionMethod AddEncryptMethod = emZip_V2;
     bool DoSpan = false;

@@ -267,10 +267,10 @@ void TkvComp::ConnectReader(TUnBase& reader) {
     reader.OnRenameFile = [](TObject*, const std::string&, std::string&) {};
     reader.OnExcludeFile = [](TObject*, const std::string&) {};
     reader.OnElapsedTime = [](TObject*, float) {};
-    // A TAR inside a GZIP or BZIP2 file is extracted as the file it is: whoever wants its entries opens
-    // it as an archive of its own.
+    // A TAR inside a GZIP or BZIP2 file is extracted as the file it is unless ReadNestedTar asks for its
+    // entries; whoever needs the TAR file (to change it) opens it as an archive of its own.
     if (auto* single = dynamic_cast<TUnSingleFile*>(&reader))
-        single->OnNestedTarFile = [](TObject*, const std::string&, bool& unpack) { unpack = false; };
+        single->OnNestedTarFile = [this](TObject*, const std::string&, bool& unpack) { unpack = ReadNestedTar; };
 }
 
 void TkvComp::EngineDeactivated() {

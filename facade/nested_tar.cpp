@@ -4,8 +4,8 @@
 #include <optional>
 #include <system_error>
 
-#include "engine/core/text_case.h"
-#include "platform/paths.h"
+#include "engine/readers/reader_for_type.h"
+#include "engine/readers/un_single_file.h"
 
 namespace kv::facade {
 namespace {
@@ -28,8 +28,12 @@ std::optional<std::string> OnlyFileIn(const std::string& folder) {
 bool MayHoldTar(const TkvComp& comp) {
     if (comp.ArcType() != atGZip && comp.ArcType() != atBz2) return false;
     if (comp.Entries().size() != 1) return false;
-    const std::string ext = platform::ExtractFileExt(comp.Entries().front().FileName);
-    return ext.empty() || SameText(ext, ".tar");
+    // The start of the decoded file tells, whatever the file is named.
+    std::unique_ptr<TUnBase> reader = CreateReader(comp.ArcType());
+    auto* single = dynamic_cast<TUnSingleFile*>(reader.get());
+    if (single == nullptr) return false;
+    single->SetArchiveFile(comp.ArcFilename());
+    return single->HoldsTar();
 }
 
 bool OpenNestedTar(TkvComp& comp, const std::string& temp_folder) {

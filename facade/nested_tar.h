@@ -6,8 +6,8 @@
 
 namespace kv::facade {
 
-// Whether the attached archive may be a TAR in a wrapper: a GZIP or BZIP2 archive whose only entry is
-// named ".tar" or has no extension.
+// Whether the attached archive is a TAR in a wrapper: a GZIP, BZIP2 or compress archive whose only entry
+// starts as a TAR does.
 bool MayHoldTar(const TkvComp& comp);
 
 // Such an archive is worked on as the TAR it holds: the entry is extracted into `temp_folder`, which

@@ -24,6 +24,8 @@ public:
     bool Activate();
 
     bool ShowEmptyDirs = false;
+    // A GZIP, compress or BZIP2 file that holds a TAR is listed as that TAR's entries.
+    bool ReadNestedTar = false;
     // When set, accepted entry names are collected here instead of being reported through OnRead.
     std::vector<std::string>* NameList = nullptr;
 

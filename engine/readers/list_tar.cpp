@@ -44,8 +44,12 @@ void OfferMember(TArcLister& lister, const TTarMember& member) {
 }  // namespace
 
 void ListTar(TArcLister& lister) {
-    THeaderReader reader(lister.Archive(), lister.ArchiveSize(), kTarReadChunk);
-    WalkTar(reader, std::max<std::int64_t>(lister.Detection().ArcStartOffset, 0), [&](const TTarMember& member) {
+    ListTarIn(lister, lister.Archive(), lister.ArchiveSize(), std::max<std::int64_t>(lister.Detection().ArcStartOffset, 0));
+}
+
+void ListTarIn(TArcLister& lister, TStream32& archive, std::int64_t size, std::int64_t start) {
+    THeaderReader reader(archive, size, kTarReadChunk);
+    WalkTar(reader, start, [&](const TTarMember& member) {
         if (lister.GetCancel()) return false;
         OfferMember(lister, member);
         return true;
