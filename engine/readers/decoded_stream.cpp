@@ -50,7 +50,12 @@ private:
 TDecodedStream::TDecodedStream(std::function<bool(TByteSink&)> decode) {
     worker_ = std::thread([this, decode = std::move(decode)] {
         TPipeSink sink(*this);
-        const bool whole = decode(sink) && sink.HandOver();
+        bool whole = false;
+        try {
+            whole = decode(sink) && sink.HandOver();
+        } catch (...) {
+            // Out of memory and the like: the data ends here, not decoded whole.
+        }
         std::lock_guard lock(mutex_);
         ended_ = true;
         decoded_whole_ = whole;
