@@ -52,7 +52,9 @@ TDecodedStream::TDecodedStream(std::function<bool(TByteSink&)> decode) {
         TPipeSink sink(*this);
         bool whole = false;
         try {
-            whole = decode(sink) && sink.HandOver();
+            // What was decoded before a failure is handed over too.
+            const bool decoded = decode(sink);
+            whole = sink.HandOver() && decoded;
         } catch (...) {
             // Out of memory and the like: the data ends here, not decoded whole.
         }

@@ -54,6 +54,15 @@ TEST(DecodedStream, TheDecodersVerdictComesAtTheEnd) {
     TDecodedStream failing(Pattern(false));
     EXPECT_TRUE(ReadsPatternAt(failing, 0, 4096));
     EXPECT_FALSE(failing.Drain());
+    // What a failing decoder gave before it failed can be read, less than a block as it is.
+    TDecodedStream cut([](TByteSink& sink) {
+        const std::vector<std::uint8_t> bytes(1000, 'c');
+        sink.Write(bytes.data(), bytes.size());
+        return false;
+    });
+    std::vector<std::uint8_t> got(2000);
+    EXPECT_EQ(cut.Read(got.data(), 2000), 1000);
+    EXPECT_FALSE(cut.Drain());
 }
 
 TEST(DecodedStream, AReaderThatStopsEarlyStopsTheDecoder) {
