@@ -88,8 +88,8 @@ int RunListCommand(const ListOptions& options) {
         std::cerr << "kv: " << options.archive << ": " << text << '\n';
     };
     comp.SetDisplayDirs(true);
-    // A compressed TAR is listed as the TAR it holds, read as it is decoded.
-    comp.ReadNestedTar = true;
+    // A compressed TAR is listed as the TAR it holds, read as it is decoded; a GZIP file with all its members.
+    comp.ListDecoded = true;
     if (!comp.Open(options.archive)) return 2;
     if (!IsKnownType(comp.ArcType())) {
         std::cerr << "kv: " << options.archive << ": " << LoadStr(ecode::kUnknownFileType) << '\n';

@@ -108,7 +108,7 @@ void ListGzip(TArcLister& lister) {
         record.PackedSize = record.UnpackedSize = lister.ArchiveSize() - kHeaderSize;
     }
     // The decoded size is exact; the trailer's may have wrapped past 4 GiB.
-    if (!gzip || !TakeDecodedSizeAndCrc(lister, record)) record.UnpackedSize = std::max(record.UnpackedSize, record.PackedSize);
+    if (!gzip || !lister.ListDecoded || !TakeDecodedSizeAndCrc(lister, record)) record.UnpackedSize = std::max(record.UnpackedSize, record.PackedSize);
     if (lister.ArcType() == atGZip && !IsCompress(header)) record.FileDate = UnixTimeToDateTime(LoadLE32(&header[4]));
     record.CompressMethod = header[2];
     TMethodNameExtras extras;

@@ -13,7 +13,7 @@ void ListZip(TArcLister& lister);    // ZIP family and JAR
 void ListTar(TArcLister& lister);
 // The TAR walk over `archive` (`size` bytes, or more than any stream holds when unknown) from `start`.
 void ListTarIn(TArcLister& lister, TStream32& archive, std::int64_t size, std::int64_t start);
-// With ReadNestedTar: a GZIP, compress or BZIP2 file whose decoded file is a TAR is listed as that TAR,
+// With ListDecoded: a GZIP, compress or BZIP2 file whose decoded file is a TAR is listed as that TAR,
 // read as it is decoded; false (nothing listed) when it holds none.
 bool ListCompressedTar(TArcLister& lister);
 void ListGzip(TArcLister& lister);   // GZIP family, compress and MsGZ single files

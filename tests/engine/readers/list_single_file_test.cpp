@@ -79,7 +79,7 @@ TEST_F(SingleFileListTest, AGzipOfSeveralMembersListsThemAll) {
     ASSERT_EQ(test::RunCommand("printf 'one\\n' | gzip -n > '" + path.string() + "' && printf 'two two\\n' | gzip -n >> '" +
                                path.string() + "'"),
               0);
-    const test::Listing listing = test::ListArchive(path.string());
+    const test::Listing listing = test::ListArchive(path.string(), [](TArcLister& lister) { lister.ListDecoded = true; });
     ASSERT_EQ(listing.entries.size(), 1u);
     const std::string whole = "one\ntwo two\n";
     EXPECT_EQ(listing.entries[0].UnpackedSize, static_cast<std::int64_t>(whole.size()));
