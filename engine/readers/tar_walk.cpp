@@ -30,11 +30,10 @@ std::optional<std::string> ExtensionData(THeaderReader& reader, std::int64_t dat
 
 std::string UpToZero(const std::string& text) { return text.substr(0, text.find('\0')); }
 
-// Reads the extension blocks behind an old GNU sparse header into the member's map; gives where the data
-// starts. A block that is not in the file leaves the map unsound.
+// Reads the extension blocks behind an old GNU sparse header into the member's map; gives where the
+// stretches' data start. A block that is not in the file leaves the map unsound.
 std::int64_t ReadOldGnuSparse(THeaderReader& reader, const TTarBlock& header, TTarMember& member,
                               std::int64_t data_start) {
-    member.Sparse = true;
     bool more = ReadOldGnuSparseHeader(header, member.SparseMap, member.SparseMapSound);
     while (more) {
         const std::uint8_t* p = reader.Fetch(data_start, kTarBlockSize);
@@ -50,7 +49,7 @@ std::int64_t ReadOldGnuSparse(THeaderReader& reader, const TTarBlock& header, TT
     return data_start;
 }
 
-// The map that leads a pax 1.0 member's data: read into the member, whose data then start behind it.
+// The map that leads a pax 1.0 member's data: read into the member, whose stretches then start behind it.
 void ReadSparseMapInData(THeaderReader& reader, TTarMember& member) {
     const std::int64_t available = std::min({member.Size, kMaxSparseMapText, reader.Limit() - member.DataAt});
     std::optional<std::size_t> length;
@@ -67,23 +66,29 @@ void ReadSparseMapInData(THeaderReader& reader, TTarMember& member) {
         member.SparseMapSound = false;
         return;
     }
-    member.DataAt += padded;
-    member.Size -= padded;
+    member.SparseDataAt += padded;
+    member.SparseDataSize -= padded;
 }
 
-// Makes the member sparse as its old GNU header (`gnu_header`, or null) or pax records say, and checks
-// that its map fits.
-void ApplySparseMap(THeaderReader& reader, const TTarBlock* gnu_header, const TPaxOverrides& pax, TTarMember& member) {
+// Makes the member sparse as its old GNU header (`gnu_header`, or null, with the stretches' data at
+// `data_at`) or pax records say, and checks that its map fits.
+void ApplySparseMap(THeaderReader& reader, const TTarBlock* gnu_header, std::int64_t data_at, const TPaxOverrides& pax,
+                    TTarMember& member) {
     member.Sparse = true;
-    std::optional<std::int64_t> real_size = gnu_header != nullptr ? OldGnuSparseRealSize(*gnu_header) : std::nullopt;
-    if (pax.SparseRealSize) real_size = pax.SparseRealSize;
+    member.SparseDataAt = data_at;
+    member.SparseDataSize = member.Size;
+    // The pax record wins over the old header's field.
+    const std::optional<std::int64_t> real_size = pax.SparseRealSize ? pax.SparseRealSize
+                                                  : gnu_header != nullptr ? OldGnuSparseRealSize(*gnu_header)
+                                                                          : std::nullopt;
     if (pax.SparseBroken || !real_size) member.SparseMapSound = false;
     if (gnu_header == nullptr && member.SparseMapSound) {
         if (pax.SparseMapInData) ReadSparseMapInData(reader, member);
         else if (!PairSparseNumbers(pax.SparseNumbers, member.SparseMap)) member.SparseMapSound = false;
     }
-    member.RealSize = real_size.value_or(member.Size);
-    member.SparseMapSound = member.SparseMapSound && SparseMapFits(member.SparseMap, member.RealSize, member.Size);
+    member.RealSize = real_size ? *real_size : member.Size;
+    member.SparseMapSound =
+        member.SparseMapSound && SparseMapFits(member.SparseMap, member.RealSize, member.SparseDataSize);
 }
 
 }  // namespace
@@ -129,13 +134,16 @@ void WalkTar(THeaderReader& reader, std::int64_t start, const std::function<bool
                 TTarMember found;
                 found.StartAt = member_start;
                 found.HeaderAt = position;
-                if (header->TypeFlag == 'S') data_start = ReadOldGnuSparse(reader, block, found, data_start);
                 found.DataAt = data_start;
                 found.Size = found.RealSize = size;
+                const bool old_gnu_sparse = header->TypeFlag == 'S';
+                // The old GNU extension blocks lie between the header and the data.
+                if (old_gnu_sparse) data_start = ReadOldGnuSparse(reader, block, found, data_start);
                 // A size near the largest number would overflow; such a member runs past any file anyway.
                 found.EndAt = size <= kNoEnd - data_start - kBlock ? data_start + (size + kBlock - 1) / kBlock * kBlock
                                                                    : kNoEnd;
-                if (header->TypeFlag == 'S' || next.Sparse()) ApplySparseMap(reader, header->TypeFlag == 'S' ? &block : nullptr, next, found);
+                if (old_gnu_sparse || next.Sparse())
+                    ApplySparseMap(reader, old_gnu_sparse ? &block : nullptr, data_start, next, found);
                 const std::string* pax_path = next.SparseName  ? &*next.SparseName
                                               : next.Path      ? &*next.Path
                                               : global.Path    ? &*global.Path

@@ -147,7 +147,7 @@ void TUnTar::ExtractFile(TStream32& data, const TTarMember& member) {
         SkipEntry(record);
         return;
     }
-    data.Seek(member.DataAt, TSeekOrigin::soBeginning);
+    data.Seek(member.Sparse ? member.SparseDataAt : member.DataAt, TSeekOrigin::soBeginning);
     const bool copied = member.Sparse ? CopySparse(data, member) : CopyStored(data, Output.get(), record, kNoCrc) == 0;
     // Without a checksum, data cut short is the one fault the entry can show.
     const bool complete = copied && !GetCancel();
