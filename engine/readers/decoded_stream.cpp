@@ -36,7 +36,14 @@ public:
         stream_.changed_.wait(lock, [&] { return stream_.stopping_ || stream_.ready_.size() < kMaxReady; });
         if (stream_.stopping_) return false;
         stream_.ready_.push_back(std::move(block_));
-        block_ = {};
+        // A block the reader is done with saves allocating a new one.
+        if (stream_.spare_.empty()) {
+            block_ = {};
+        } else {
+            block_ = std::move(stream_.spare_.back());
+            stream_.spare_.pop_back();
+            block_.clear();
+        }
         block_.reserve(kBlockSize);
         stream_.changed_.notify_all();
         return true;
@@ -99,6 +106,8 @@ bool TDecodedStream::TakeBlock() {
     while (kept_.size() > 1 && kept_end_ - kept_start_ - static_cast<std::int64_t>(kept_.front().size()) >=
                                    static_cast<std::int64_t>(kKeptBehind)) {
         kept_start_ += static_cast<std::int64_t>(kept_.front().size());
+        std::lock_guard lock(mutex_);
+        if (spare_.size() < kMaxReady) spare_.push_back(std::move(kept_.front()));
         kept_.pop_front();
     }
     return true;

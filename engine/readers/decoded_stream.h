@@ -51,6 +51,7 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<TBlock> ready_;  // decoded, not yet taken; bounded by kMaxReady
+    std::vector<TBlock> spare_; // read and forgotten, for the worker to fill again
     bool ended_ = false;        // the decoder returned
     bool decoded_whole_ = false;
     bool stopping_ = false;     // the reader is going away: the decoder is to stop
