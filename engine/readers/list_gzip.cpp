@@ -109,7 +109,11 @@ void ListGzip(TArcLister& lister) {
     }
     // The decoded size is exact; the trailer's may have wrapped past 4 GiB.
     if (!gzip || !lister.ListDecoded || !TakeDecodedSizeAndCrc(lister, record)) record.UnpackedSize = std::max(record.UnpackedSize, record.PackedSize);
-    if (lister.ArcType() == atGZip && !IsCompress(header)) record.FileDate = UnixTimeToDateTime(LoadLE32(&header[4]));
+    if (lister.ArcType() == atGZip && !IsCompress(header)) {
+        const std::uint32_t unix_time = LoadLE32(&header[4]);
+        record.FileDate = UnixTimeToDateTime(unix_time);
+        if (unix_time != 0) record.ModTime = TPreciseTime{unix_time, 0};
+    }
     record.CompressMethod = header[2];
     TMethodNameExtras extras;
     extras.Magic = {header[0], header[1]};

@@ -137,7 +137,7 @@ void TUnSingleFile::ExtractIt(TStream32* archive, TObject*) {
     const bool pass = DecodeMember(input, sink);
     const std::uint32_t date = start.DosDateTime != 0 ? start.DosDateTime : Detection().ArcDate;
     // The formats keep no attributes: the file gets plain ones.
-    CloseOutput(platform::kFaArchive, date);
+    CloseOutput(platform::kFaArchive, date, start.ModTime);
     ReportCheck(pass);
 }
 

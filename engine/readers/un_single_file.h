@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "engine/codecs/codec_io.h"
@@ -35,6 +36,7 @@ protected:
     struct TMemberStart {
         std::string StoredName;        // empty: the file is named after the archive
         std::uint32_t DosDateTime = 0;  // 0: the archive's own date
+        std::optional<TPreciseTime> ModTime;  // the header's time to the second, where it has one
         int Refusal = 0;                // an error code: the file is not extracted
     };
     // Reads the format's header from the input.
