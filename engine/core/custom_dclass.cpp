@@ -41,7 +41,8 @@ int TCustomDClass::RunOperation(TOutputMode mode, TStream32* source) {
     SetExtractDir(ExtractDir());
 
     try {
-        if (mode != TOutputMode::omFiles || CheckWritableDestination()) ExtractIt(source != nullptr ? source : ArchiveStream.get(), this);
+        if (mode != TOutputMode::omFiles || CheckWritableDestination())
+            ExtractIt(source != nullptr ? source : ArchiveStream.get(), this);
     } catch (...) {
         // Whatever went wrong was reported through OnError before it was raised.
     }

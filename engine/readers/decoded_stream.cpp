@@ -128,7 +128,8 @@ std::int64_t TDecodedStream::Read(void* buffer, std::int64_t count) {
             block_start -= static_cast<std::int64_t>(block->size());
         } while (block_start > position_);
         const auto at = static_cast<std::size_t>(position_ - block_start);
-        const auto step = static_cast<std::int64_t>(std::min<std::size_t>(block->size() - at, static_cast<std::size_t>(count - done)));
+        const auto step = static_cast<std::int64_t>(
+            std::min<std::size_t>(block->size() - at, static_cast<std::size_t>(count - done)));
         std::memcpy(out + done, block->data() + at, static_cast<std::size_t>(step));
         done += step;
         position_ += step;

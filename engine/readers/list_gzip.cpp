@@ -108,7 +108,8 @@ void ListGzip(TArcLister& lister) {
         record.PackedSize = record.UnpackedSize = lister.ArchiveSize() - kHeaderSize;
     }
     // The decoded size is exact; the trailer's may have wrapped past 4 GiB.
-    if (!gzip || !lister.ListDecoded || !TakeDecodedSizeAndCrc(lister, record)) record.UnpackedSize = std::max(record.UnpackedSize, record.PackedSize);
+    if (!gzip || !lister.ListDecoded || !TakeDecodedSizeAndCrc(lister, record))
+        record.UnpackedSize = std::max(record.UnpackedSize, record.PackedSize);
     if (lister.ArcType() == atGZip && !IsCompress(header)) {
         const std::uint32_t unix_time = LoadLE32(&header[4]);
         record.FileDate = UnixTimeToDateTime(unix_time);

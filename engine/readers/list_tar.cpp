@@ -44,7 +44,8 @@ void OfferMember(TArcLister& lister, const TTarMember& member) {
 }  // namespace
 
 void ListTar(TArcLister& lister) {
-    ListTarIn(lister, lister.Archive(), lister.ArchiveSize(), std::max<std::int64_t>(lister.Detection().ArcStartOffset, 0));
+    ListTarIn(lister, lister.Archive(), lister.ArchiveSize(),
+              std::max<std::int64_t>(lister.Detection().ArcStartOffset, 0));
 }
 
 void ListTarIn(TArcLister& lister, TStream32& archive, std::int64_t size, std::int64_t start) {
