@@ -50,16 +50,16 @@ private:
 
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::deque<TBlock> ready_;  // decoded, not yet taken; bounded by kMaxReady
-    std::vector<TBlock> spare_; // read and forgotten, for the worker to fill again
-    bool ended_ = false;        // the decoder returned
+    std::deque<TBlock> ready_;   // decoded, not yet taken; bounded by kMaxReady
+    std::vector<TBlock> spare_;  // read and forgotten, for the worker to fill again
+    bool ended_ = false;         // the decoder returned
     bool decoded_whole_ = false;
-    bool stopping_ = false;     // the reader is going away: the decoder is to stop
+    bool stopping_ = false;  // the reader is going away: the decoder is to stop
 
     // The reader's side, touched only by the reading thread.
-    std::deque<TBlock> kept_;        // taken blocks, oldest first
-    std::int64_t kept_start_ = 0;    // decoded offset of kept_'s first byte
-    std::int64_t kept_end_ = 0;      // decoded offset past kept_'s last byte
+    std::deque<TBlock> kept_;      // taken blocks, oldest first
+    std::int64_t kept_start_ = 0;  // decoded offset of kept_'s first byte
+    std::int64_t kept_end_ = 0;    // decoded offset past kept_'s last byte
     std::int64_t position_ = 0;
 
     std::thread worker_;

@@ -1,11 +1,11 @@
 // The decoded stream between a decoder on its worker thread and a reader that goes through it once:
 // forward seeks pass over data, back seeks reach only what is kept, the decoder's verdict comes at the end,
 // and a reader that stops early does not leave the decoder hanging.
+#include "engine/readers/decoded_stream.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
-
-#include "engine/readers/decoded_stream.h"
 
 namespace kv {
 namespace {
@@ -30,7 +30,8 @@ std::function<bool(TByteSink&)> Pattern(bool whole) {
 
 bool ReadsPatternAt(TDecodedStream& stream, std::int64_t offset, std::int64_t count) {
     std::vector<std::uint8_t> got(static_cast<std::size_t>(count));
-    if (stream.Seek(offset, TSeekOrigin::soBeginning) != offset || stream.Read(got.data(), count) != count) return false;
+    if (stream.Seek(offset, TSeekOrigin::soBeginning) != offset || stream.Read(got.data(), count) != count)
+        return false;
     for (std::int64_t i = 0; i < count; ++i)
         if (got[static_cast<std::size_t>(i)] != ByteAt(offset + i)) return false;
     return true;
@@ -40,7 +41,7 @@ TEST(DecodedStream, SeeksForwardAndBackOverWhatIsKept) {
     TDecodedStream stream(Pattern(true));
     EXPECT_TRUE(ReadsPatternAt(stream, 0, 1000));
     EXPECT_TRUE(ReadsPatternAt(stream, 6 * 1024 * 1024 + 3, 300000));  // passes over 6 MiB
-    EXPECT_TRUE(ReadsPatternAt(stream, 5 * 1024 * 1024, 5000));         // back within what is kept
+    EXPECT_TRUE(ReadsPatternAt(stream, 5 * 1024 * 1024, 5000));        // back within what is kept
     EXPECT_EQ(stream.Seek(0, TSeekOrigin::soBeginning), -1);           // forgotten
     // Past the end the position stays at the end, which the size now tells.
     EXPECT_EQ(stream.Seek(kTotal + 100, TSeekOrigin::soBeginning), kTotal);

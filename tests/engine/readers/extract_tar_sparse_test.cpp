@@ -32,9 +32,11 @@ protected:
         const fs::path file = dir_ / "src/holes.bin";
         // 64 MiB with 4 KiB of data in the middle and 3 bytes at the very end.
         ASSERT_EQ(test::RunCommand("truncate -s " + std::to_string(kSparseSize) + " '" + file.string() + "'"), 0);
-        ASSERT_EQ(test::RunCommand("printf 'x%.0s' $(seq 4096) | dd of='" + file.string() + "' bs=1M seek=10 conv=notrunc status=none"), 0);
-        ASSERT_EQ(test::RunCommand("printf end | dd of='" + file.string() + "' bs=1 seek=" +
-                                   std::to_string(kSparseSize - 3) + " conv=notrunc status=none"),
+        ASSERT_EQ(test::RunCommand("printf 'x%.0s' $(seq 4096) | dd of='" + file.string() +
+                                   "' bs=1M seek=10 conv=notrunc status=none"),
+                  0);
+        ASSERT_EQ(test::RunCommand("printf end | dd of='" + file.string() +
+                                   "' bs=1 seek=" + std::to_string(kSparseSize - 3) + " conv=notrunc status=none"),
                   0);
         test::WriteFile(dir_ / "src/after.txt", "after\n");
     }
