@@ -73,10 +73,14 @@ std::optional<bool> TkvComp::AskOverwrite(const std::string& disk_path, bool& ca
     // The name below the extraction folder, wherever the folder's delimiter is.
     std::string relative = disk_path;
     if (!extract_folder_.empty() && relative.starts_with(extract_folder_)) relative.erase(0, extract_folder_.size());
+    if (!OnOverwrite) return std::nullopt;
+    // An entry the listing does not show (a member of a compressed TAR read as it is decoded) is asked
+    // about by its name: never replaced unasked.
+    TArcEntry unlisted;
+    unlisted.FileName = relative;
     const TArcEntry* in_archive = EntryForFile(relative);
-    if (!in_archive || !OnOverwrite) return std::nullopt;
     TkvOverwriteMode mode = komNotSet;
-    OnOverwrite(this, DiskFileEntry(disk_path), *in_archive, mode);
+    OnOverwrite(this, DiskFileEntry(disk_path), in_archive != nullptr ? *in_archive : unlisted, mode);
     remembered_overwrite_ = mode;
     switch (mode) {
         case komOverwrite:
