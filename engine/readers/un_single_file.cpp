@@ -169,12 +169,30 @@ void TUnSingleFile::UnpackNestedTar(bool testing) {
     reader->OverwriteMode = OverwriteMode;
     reader->DateAttribute = DateAttribute;
     reader->RestoreFileAttr = RestoreFileAttr;
-    reader->OnProgress = OnProgress;
-    reader->OnBegin = OnBegin;
     reader->OnEnd = OnEnd;
     reader->OnError = OnError;
-    reader->OnFileExists = OnFileExists;
     reader->OnExcludeFile = OnExcludeFile;
+    // The owner cancels this reader (a Cancel button, the overwrite question): the TAR's reader stops too.
+    TUnBase& tar = *reader;
+    const auto pass_cancel = [this, &tar] {
+        if (GetCancel() && !tar.GetCancel()) tar.SetCancel(true);
+    };
+    reader->OnProgress = [this, pass_cancel](TObject* sender, std::uint8_t by_file, std::uint8_t by_archive) {
+        if (OnProgress) OnProgress(sender, by_file, by_archive);
+        pass_cancel();
+    };
+    reader->OnBegin = [this, pass_cancel](TObject* sender, const std::string& file, int count, bool& extract) {
+        if (OnBegin) OnBegin(sender, file, count, extract);
+        pass_cancel();
+    };
+    // Without a handler the TAR's reader has none either, and says so.
+    if (OnFileExists) {
+        reader->OnFileExists = [this, pass_cancel](TObject* sender, const std::string& file, std::string& new_name,
+                                                   TOverwriteMode& mode) {
+            OnFileExists(sender, file, new_name, mode);
+            pass_cancel();
+        };
+    }
     // The decoder runs on a worker thread: what it reports is told here once the TAR has been read.
     std::vector<int> decoding_errors;
     decoder->OnError = [&decoding_errors](TObject*, const std::string&, const std::string&, const std::string&,

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/core/error_codes.h"
+#include "engine/readers/reader_for_type.h"
 #include "support/single_file_run.h"
 #include "support/test_support.h"
 
@@ -107,6 +108,35 @@ TEST(ExtractNestedTar, TestingWritesNothing) {
         EXPECT_NE(std::find(run.passed.begin(), run.passed.end(), file), run.passed.end()) << file;
     EXPECT_FALSE(fs::exists(dir / "out"));
     EXPECT_TRUE(fs::is_empty(dir / "temp"));
+}
+
+// The owner cancelling this reader at the overwrite question stops the TAR's extraction there.
+TEST(ExtractNestedTar, CancellingAtTheOverwriteQuestionStopsTheTar) {
+    if (!HaveTarReader()) GTEST_SKIP() << "no TAR reader";
+    if (!HaveTools(kFormats[0])) GTEST_SKIP() << "tar or gzip is not installed";
+    test::TempDir dir;
+    MakeCompressedTar(dir, "unused.tgz", "gzip");
+    ASSERT_EQ(test::RunCommand("tar -C '" + (dir / "src").string() + "' -cf - docs/a.txt docs/sub/b.txt | gzip > '" +
+                               (dir / "ordered.tgz").string() + "'"),
+              0);
+    fs::create_directories(dir / "out/docs");
+    test::WriteFile(dir / "out/docs/a.txt", "old\n");
+    std::unique_ptr<TUnBase> base = CreateReader(atGZip);
+    auto* reader = dynamic_cast<TUnSingleFile*>(base.get());
+    ASSERT_NE(reader, nullptr);
+    reader->OnNestedTarFile = [](TObject*, const std::string&, bool& untar) { untar = true; };
+    reader->OnFileExists = [&](TObject*, const std::string&, std::string&, TOverwriteMode& mode) {
+        mode = omSkip;
+        reader->SetCancel(true);
+    };
+    reader->SetArchiveFile((dir / "ordered.tgz").string());
+    reader->FileSpec = {"*.*"};
+    reader->UseStoredDirs = reader->CreateStoredDirs = true;
+    reader->ConfirmOverwrites = true;
+    reader->SetExtractDir((dir / "out").string());
+    reader->Extract();
+    EXPECT_EQ(test::ReadFile(dir / "out/docs/a.txt"), "old\n");
+    EXPECT_FALSE(fs::exists(dir / "out/docs/sub/b.txt"));
 }
 
 // The TAR is found by its content: a name stored in the GZIP header that does not end in ".tar" (a part of
