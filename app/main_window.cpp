@@ -41,7 +41,7 @@
 #include "app/settings/window_placement.h"
 #include "app/user_dialogs.h"
 #include "engine/core/output_path.h"
-#include "engine/core/text_case.h"
+#include "facade/nested_tar.h"
 #include "facade/views/arc_list_item.h"
 #include "facade/views/arc_list_view.h"
 #include "facade/views/arc_tree_view.h"
@@ -475,10 +475,9 @@ bool TfrmKavrelMain::OpenArchive(const std::string& file_name, const std::string
     InitExtraMenus();
     const TArcType type = kvArcMain_.ArcType();
     const bool gzip = type == atGZip || type == atBz2;
-    if (gzip && settings_.ReadBool("Settings", "OpenNestedTar", true) && kvArcMain_.Entries().size() == 1) {
-        const std::string ext = platform::ExtractFileExt(kvArcMain_.Entries().front().FileName);
-        if (ext.empty() || SameText(ext, ".tar")) ExtractFirstToTemp();
-    }
+    // A TAR inside is known by its content; the window needs it as a file of its own.
+    if (gzip && settings_.ReadBool("Settings", "OpenNestedTar", true) && facade::MayHoldTar(kvArcMain_))
+        ExtractFirstToTemp();
     EnableAll();
     Action("aActInstall")->setEnabled(kvArcMain_.IsArcInstallable());
     return true;

@@ -20,7 +20,8 @@ make_source_tree "$work" "$target"
 [ -f "$work/tree.tar.gz" ] || { echo "making tree.tar.gz..." >&2; tar -czf "$work/tree.tar.gz" -C "$work" src; }
 if [ ! -f "$work/big.dat.gz" ] || [ ! -f "$work/big.dat.bz2" ]; then
   echo "making big.gz and big.bz2..." >&2
-  { tar -cf - --ignore-failed-read /usr/share 2>/dev/null || true; } | head -c "$target" > "$work/big.dat"
+  # Not on a TAR block boundary: a file that starts as a TAR would be read as the TAR it is.
+  { { tar -cf - --ignore-failed-read /usr/share 2>/dev/null || true; } | tail -c +1001 || true; } | head -c "$target" > "$work/big.dat"
   gzip -6 -c "$work/big.dat" > "$work/big.dat.gz"
   bzip2 -9 -c "$work/big.dat" > "$work/big.dat.bz2"
   rm -f "$work/big.dat"

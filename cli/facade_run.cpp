@@ -8,7 +8,6 @@
 #include "cli/archive_names.h"
 #include "cli/terminal.h"
 #include "engine/core/error_codes.h"
-#include "facade/nested_tar.h"
 
 namespace kv::cli {
 namespace {
@@ -61,6 +60,8 @@ TFacadeRun::TFacadeRun(std::string archive, TStyle style)
 }
 
 bool TFacadeRun::Open(TPurpose purpose) {
+    // A compressed TAR is read as it is decoded: no TAR file on disk, and the messages name the archive.
+    comp_.ReadNestedTar = purpose == TPurpose::Reading;
     if (!comp_.Open(archive_)) {
         if (!fatal_) Fail(ecode::kErrorOpeningFile);
         return false;
@@ -72,12 +73,7 @@ bool TFacadeRun::Open(TPurpose purpose) {
     if (purpose == TPurpose::Changing) {
         return comp_.ArcType() != atGZip || !IsTarGzipName(archive_) || comp_.NewArchive(archive_, atTarGZip);
     }
-    if (!facade::MayHoldTar(comp_)) return true;
-    scratch_.emplace();
-    const int errors = errors_ + failed_entries_;
-    if (facade::OpenNestedTar(comp_, scratch_->Path())) return true;
-    // A damaged outer layer: what it holds is not worth reading.
-    return errors_ + failed_entries_ == errors;
+    return true;
 }
 
 void TFacadeRun::Fail(int code, const std::string& text) {

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "cli/scratch_folder.h"
 #include "facade/kv_comp.h"
 
 namespace kv::cli {
@@ -67,7 +66,6 @@ private:
     std::string archive_;
     TStyle style_;
     facade::TkvComp comp_;
-    std::optional<TScratchFolder> scratch_;  // holds the TAR of a compressed TAR while it is read
 
     std::vector<TVerdict> verdicts_;
     std::map<std::string, std::size_t> verdict_index_;

@@ -10,13 +10,11 @@
 #include <vector>
 
 #include "cli/charset_option.h"
-#include "cli/scratch_folder.h"
 #include "engine/core/date_time.h"
 #include "engine/core/error_codes.h"
 #include "engine/core/entry_selection.h"
 #include "engine/core/percent.h"
 #include "facade/kv_comp.h"
-#include "facade/nested_tar.h"
 #include "platform/file_attributes_linux.h"
 #include "platform/paths.h"
 
@@ -93,24 +91,14 @@ int RunListCommand(const ListOptions& options) {
     };
     comp.SetDisplayDirs(true);
     if (!UseCharset(comp, options.charset)) return 2;
+    // A compressed TAR is listed as the TAR it holds, read as it is decoded; a GZIP file with all its members.
+    comp.ListDecoded = true;
     if (!comp.Open(options.archive)) return 2;
     if (!IsKnownType(comp.ArcType())) {
         std::cerr << "kv: " << options.archive << ": " << LoadStr(ecode::kUnknownFileType) << '\n';
         return 2;
     }
     if (failed && comp.Entries().empty()) return 2;
-    // A compressed TAR is listed as the TAR it holds, which is unpacked for that.
-    std::optional<TScratchFolder> scratch;
-    if (facade::MayHoldTar(comp)) {
-        scratch.emplace();
-        comp.OnCRCError = [&](TObject*, const std::string& name, std::uint32_t, std::uint32_t, bool&) {
-            failed = true;
-            std::cerr << "kv: " << options.archive << ": " << name << ": " << LoadStr(ecode::kFileFailsCrcCheck) << '\n';
-        };
-        const bool failed_before = failed;
-        if (!facade::OpenNestedTar(comp, scratch->Path()) && failed != failed_before) return 2;
-    }
-
     std::vector<const facade::TArcEntry*> shown;
     TListTotals totals{comp.ArcSize(), comp.ArcPacked(), comp.ArcRatio(), comp.ArcEntryCount()};
     if (options.masks.empty()) {

@@ -187,6 +187,7 @@ void TkvComp::SetUpLister(std::unique_ptr<TArcLister> probe) {
     lister_->FileSpec = {"*.*"};
     lister_->ShowEmptyDirs = display_dirs_;
     lister_->NameCodePage = name_code_page_;
+    lister_->ListDecoded = ListDecoded;
     lister_->OnActivate = [this](TObject*) { ListerActivated(); };
     lister_->OnRead = [this](TObject*, int, int) { AddListerEntry(); };
     lister_->OnTotals = [this](TObject*, std::int64_t unpacked, std::int64_t packed, int ratio, int files) {

@@ -149,6 +149,12 @@ public:
     TCompressMethod EngCompressMethod = cmStore;
     TDeflateType EngDeflateType = dtDeflateN;
     bool ASCIITranslation = false;
+    // Extract and Test take a GZIP, BZIP2 or compress file that holds a TAR as that TAR's entries, read as
+    // it is decoded (no TAR file on disk); otherwise the TAR is extracted as the file it is.
+    bool ReadNestedTar = false;
+    // Open (set it before) decodes GZIP, BZIP2 and compress files to list what they hold: a TAR's entries,
+    // or the size and CRC-32 of all members of a GZIP file; otherwise the headers alone are read.
+    bool ListDecoded = false;
     // The cipher a ZIP add with a password writes: emZip_V2 (the classic cipher) or a WinZip AES method.
     TEncryptionMethod AddEncryptMethod = emZip_V2;
     bool DoSpan = false;

@@ -73,10 +73,14 @@ std::optional<bool> TkvComp::AskOverwrite(const std::string& disk_path, bool& ca
     // The name below the extraction folder, wherever the folder's delimiter is.
     std::string relative = disk_path;
     if (!extract_folder_.empty() && relative.starts_with(extract_folder_)) relative.erase(0, extract_folder_.size());
+    if (!OnOverwrite) return std::nullopt;
+    // An entry the listing does not show (a member of a compressed TAR read as it is decoded) is asked
+    // about by its name: never replaced unasked.
+    TArcEntry unlisted;
+    unlisted.FileName = relative;
     const TArcEntry* in_archive = EntryForFile(relative);
-    if (!in_archive || !OnOverwrite) return std::nullopt;
     TkvOverwriteMode mode = komNotSet;
-    OnOverwrite(this, DiskFileEntry(disk_path), *in_archive, mode);
+    OnOverwrite(this, DiskFileEntry(disk_path), in_archive != nullptr ? *in_archive : unlisted, mode);
     remembered_overwrite_ = mode;
     switch (mode) {
         case komOverwrite:
@@ -267,10 +271,10 @@ void TkvComp::ConnectReader(TUnBase& reader) {
     reader.OnRenameFile = [](TObject*, const std::string&, std::string&) {};
     reader.OnExcludeFile = [](TObject*, const std::string&) {};
     reader.OnElapsedTime = [](TObject*, float) {};
-    // A TAR inside a GZIP or BZIP2 file is extracted as the file it is: whoever wants its entries opens
-    // it as an archive of its own.
+    // A TAR inside a GZIP or BZIP2 file is extracted as the file it is unless ReadNestedTar asks for its
+    // entries; whoever needs the TAR file (to change it) opens it as an archive of its own.
     if (auto* single = dynamic_cast<TUnSingleFile*>(&reader))
-        single->OnNestedTarFile = [](TObject*, const std::string&, bool& unpack) { unpack = false; };
+        single->OnNestedTarFile = [this](TObject*, const std::string&, bool& unpack) { unpack = ReadNestedTar; };
 }
 
 void TkvComp::EngineDeactivated() {

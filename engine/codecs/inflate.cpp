@@ -453,6 +453,9 @@ TDecodeResult TInflater::Run() {
         } else {
             result = Failed(TDecodeResult::drDataError);
         }
+        // What was decoded before the data ran out is handed on, as gzip does: a reader of a stream cut
+        // short (a TAR in a .tar.gz) keeps what came before the cut.
+        if (result == TDecodeResult::drTruncated && !Flush()) return TDecodeResult::drStopped;
         if (result != TDecodeResult::drOk) return result;
     }
     return Flush() ? TDecodeResult::drOk : TDecodeResult::drStopped;

@@ -8,7 +8,11 @@ int TCustomDClass::Extract() { return RunOperation(TOutputMode::omFiles); }
 
 int TCustomDClass::TestArchive() { return RunOperation(TOutputMode::omNowhere); }
 
-int TCustomDClass::RunOperation(TOutputMode mode) {
+int TCustomDClass::ExtractFrom(TStream32& source, bool testing) {
+    return RunOperation(testing ? TOutputMode::omNowhere : TOutputMode::omFiles, &source);
+}
+
+int TCustomDClass::RunOperation(TOutputMode mode, TStream32* source) {
     if (ArchiveFile().empty()) {
         DoError({}, {}, "0", ecode::kFileNotFound);
         return 0;
@@ -17,12 +21,13 @@ int TCustomDClass::RunOperation(TOutputMode mode) {
     if ((ArcType() == atZipDS || ArcType() == atZipMV) && !DiskManager.CheckDrive(*this, archive_file, false)) {
         return 0;
     }
-    if (!IsOutsideDecoderType(ArcType()) && !OpenArchiveStream(archive_file)) {
+    if (source == nullptr && !IsOutsideDecoderType(ArcType()) && !OpenArchiveStream(archive_file)) {
         DoError(archive_file, {}, "0", ecode::kErrorOpeningFile);
         return 0;
     }
 
     ResetOperationState();
+    ReadOnce = source != nullptr;
     OutputTree.Forget();
     folders_.clear();
     OutputMode = mode;
@@ -37,7 +42,8 @@ int TCustomDClass::RunOperation(TOutputMode mode) {
     SetExtractDir(ExtractDir());
 
     try {
-        if (mode != TOutputMode::omFiles || CheckWritableDestination()) ExtractIt(ArchiveStream.get(), this);
+        if (mode != TOutputMode::omFiles || CheckWritableDestination())
+            ExtractIt(source != nullptr ? source : ArchiveStream.get(), this);
     } catch (...) {
         // Whatever went wrong was reported through OnError before it was raised.
     }

@@ -22,6 +22,9 @@ public:
     // Decodes every selected entry and checks its checksum without writing anything; returns the number
     // of entries processed.
     int TestArchive();
+    // Extract (or TestArchive with `testing`) over `source` in place of the archive file's bytes: a TAR as
+    // it is decoded from the compressed file ArchiveFile names, read once from start to end.
+    int ExtractFrom(TStream32& source, bool testing);
 
     // Whether the entry just decoded passes its check: the stored value equals the accumulator selected
     // by crc_kind or its complement. Fires OnEnd, or reports "File fails CRC check" without it.
@@ -84,6 +87,9 @@ protected:
                                std::uint32_t dos_date_time = 0,
                                const std::optional<TPreciseTime>& mod_time = std::nullopt);
 
+    // Set while the archive is read from a stream that cannot go back (ExtractFrom).
+    bool ReadOnce = false;
+
     // The current entry's output (null while testing).
     std::unique_ptr<TStream32> Output;
     // Set by an OnEnd handler to keep the output of an entry that failed its check, where no file bears
@@ -109,7 +115,7 @@ private:
     timespec OutputTime(std::uint32_t dos_date_time, const std::optional<TPreciseTime>& mod_time) const;
     // Gives the folders of the run their permissions and dates, deepest first.
     void FinishFolders();
-    int RunOperation(TOutputMode mode);
+    int RunOperation(TOutputMode mode, TStream32* source = nullptr);
 
     // The current entry's file or link until it passed its check.
     platform::TPendingOutput pending_;

@@ -91,8 +91,9 @@ void TArcLister::Walk() {
     switch (ArcType()) {
         case atZip: case atZipExe: case atZipDS: case atZipMV: case atJar: case atJarExe: ListZip(*this); break;
         case atTar: ListTar(*this); break;
-        case atGZip: case atMsGZ: ListGzip(*this); break;
-        case atBz2: ListBzip2(*this); break;
+        case atGZip: if (!ListDecoded || !ListCompressedTar(*this)) ListGzip(*this); break;
+        case atMsGZ: ListGzip(*this); break;
+        case atBz2: if (!ListDecoded || !ListCompressedTar(*this)) ListBzip2(*this); break;
         case atUUE: case atB64: ListUue(*this); break;
         case atLha: case atLhaExe: case atLzh: case atLzhExe: ListLha(*this); break;
         case atArj: case atArjExe: ListArj(*this); break;

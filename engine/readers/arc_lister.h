@@ -24,6 +24,9 @@ public:
     bool Activate();
 
     bool ShowEmptyDirs = false;
+    // GZIP, compress and BZIP2 files are decoded for what they hold: a TAR's entries, or the size and
+    // CRC-32 of all members of a GZIP file. Otherwise their headers and trailers alone are read.
+    bool ListDecoded = false;
     // When set, accepted entry names are collected here instead of being reported through OnRead.
     std::vector<std::string>* NameList = nullptr;
 

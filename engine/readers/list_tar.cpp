@@ -17,15 +17,18 @@ constexpr std::size_t kTarReadChunk = 64 * 1024;
 
 void OfferMember(TArcLister& lister, const TTarMember& member) {
     const bool directory_type = member.TypeFlag == '5';
+    // Files (contiguous "7" and sparse "S" ones too), links and folders.
     const bool listed = directory_type || member.TypeFlag == '\0' || member.TypeFlag == '0' ||
-                        member.TypeFlag == '1' || member.TypeFlag == '2';
+                        member.TypeFlag == '1' || member.TypeFlag == '2' || member.TypeFlag == '7' ||
+                        member.TypeFlag == 'S';
     if (!listed) return;
 
     TEntryRecord record;
     record.FileName = lister.ConvertName(member.Name, member.NameOrigin());
     record.FileDate = member.ModificationTime ? UnixTimeToDateTime(*member.ModificationTime) : kFallbackFileDate;
+    if (member.ModificationTime) record.ModTime = TPreciseTime{*member.ModificationTime, member.ModificationNanoseconds};
     record.PackedSize = member.Size;
-    record.UnpackedSize = member.Size;
+    record.UnpackedSize = member.RealSize;
     record.FileCRC = member.Checksum;
     record.ExternalAttr = directory_type ? platform::kFaDirectory : 0;
     TMethodNameExtras extras;
@@ -41,8 +44,13 @@ void OfferMember(TArcLister& lister, const TTarMember& member) {
 }  // namespace
 
 void ListTar(TArcLister& lister) {
-    THeaderReader reader(lister.Archive(), lister.ArchiveSize(), kTarReadChunk);
-    WalkTar(reader, std::max<std::int64_t>(lister.Detection().ArcStartOffset, 0), [&](const TTarMember& member) {
+    ListTarIn(lister, lister.Archive(), lister.ArchiveSize(),
+              std::max<std::int64_t>(lister.Detection().ArcStartOffset, 0));
+}
+
+void ListTarIn(TArcLister& lister, TStream32& archive, std::int64_t size, std::int64_t start) {
+    THeaderReader reader(archive, size, kTarReadChunk);
+    WalkTar(reader, start, [&](const TTarMember& member) {
         if (lister.GetCancel()) return false;
         OfferMember(lister, member);
         return true;

@@ -38,7 +38,77 @@ std::optional<std::int64_t> ParseDecimal(std::string_view text) {
     return value;
 }
 
+// A pax time, "[-]seconds[.fraction]", as whole seconds rounded down and the nanoseconds above them.
+bool ParsePaxTime(std::string_view text, std::int64_t& seconds, std::uint32_t& nanoseconds) {
+    const bool negative = !text.empty() && text.front() == '-';
+    if (negative) text.remove_prefix(1);
+    const std::size_t dot = text.find('.');
+    const auto whole = ParseDecimal(text.substr(0, dot));
+    if (!whole) return false;
+    std::uint32_t fraction = 0;
+    if (dot != std::string_view::npos) {
+        std::uint32_t scale = 1000000000;
+        for (const char digit : text.substr(dot + 1)) {
+            if (digit < '0' || digit > '9') return false;
+            // Digits beyond the nanosecond are dropped.
+            if (scale > 1) fraction += static_cast<std::uint32_t>(digit - '0') * (scale /= 10);
+        }
+    }
+    if (!negative) {
+        seconds = *whole;
+        nanoseconds = fraction;
+    } else {
+        seconds = -*whole - (fraction != 0 ? 1 : 0);
+        nanoseconds = fraction != 0 ? 1000000000 - fraction : 0;
+    }
+    return true;
+}
+
+// The numbers of a 0.1 sparse map, "offset,length,offset,length...".
+bool ParseNumberList(std::string_view text, std::vector<std::int64_t>& into) {
+    while (true) {
+        const std::size_t comma = text.find(',');
+        const auto number = ParseDecimal(text.substr(0, comma));
+        if (!number) return false;
+        into.push_back(*number);
+        if (comma == std::string_view::npos) return true;
+        text.remove_prefix(comma + 1);
+    }
+}
+
+// A GNU sparse record; false when its value cannot be read.
+bool ParseSparseRecord(std::string_view key, std::string_view value, TPaxOverrides& into) {
+    if (key == "GNU.sparse.size" || key == "GNU.sparse.realsize") {
+        into.SparseRealSize = ParseDecimal(value);
+        return into.SparseRealSize.has_value();
+    }
+    if (key == "GNU.sparse.name") {
+        into.SparseName = std::string(value);
+    } else if (key == "GNU.sparse.offset" || key == "GNU.sparse.numbytes") {
+        const auto number = ParseDecimal(value);
+        if (!number) return false;
+        into.SparseNumbers.push_back(*number);
+    } else if (key == "GNU.sparse.map") {
+        return value.empty() || ParseNumberList(value, into.SparseNumbers);
+    } else if (key == "GNU.sparse.major") {
+        into.SparseMapInData = value == "1";
+        return value == "0" || value == "1";
+    }
+    return true;
+}
+
 }  // namespace
+
+std::optional<std::int64_t> ParseTarTime(std::string_view field) {
+    if (field.empty() || static_cast<std::uint8_t>(field[0]) != 0xFF) return ParseTarNumber(field);
+    // Two's complement over the whole field: the value is what the bytes give, less 256 to their count.
+    std::int64_t value = -1;
+    for (std::size_t i = 1; i < field.size(); ++i) {
+        if (value < (std::numeric_limits<std::int64_t>::min() >> 8)) return std::nullopt;
+        value = static_cast<std::int64_t>(static_cast<std::uint64_t>(value) << 8) | static_cast<std::uint8_t>(field[i]);
+    }
+    return value;
+}
 
 std::optional<std::int64_t> ParseTarNumber(std::string_view field) {
     if (field.empty()) return std::nullopt;
@@ -59,7 +129,7 @@ std::optional<TTarHeader> ParseTarHeader(const TTarBlock& block) {
     if (!size) return std::nullopt;
     TTarHeader header;
     header.Size = *size;
-    header.ModificationTime = ParseTarNumber(Field(block, kTimeAt, kNumberSize));
+    header.ModificationTime = ParseTarTime(Field(block, kTimeAt, kNumberSize));
     header.Checksum = static_cast<std::uint32_t>(ParseOctal(Field(block, kChecksumAt, kChecksumSize)).value_or(0));
     header.TypeFlag = static_cast<char>(block[kTypeFlagAt]);
     header.Mode = static_cast<std::uint32_t>(ParseTarNumber(Field(block, kModeAt, kModeSize)).value_or(0) & 07777);
@@ -97,8 +167,14 @@ void ParsePaxRecords(std::string_view data, TPaxOverrides& into) {
         } else if (key == "size") {
             if (const auto size = ParseDecimal(value)) into.Size = size;
         } else if (key == "mtime") {
-            // Fractions of a second do not matter for a listing.
-            if (const auto seconds = ParseDecimal(value.substr(0, value.find('.')))) into.ModificationTime = seconds;
+            std::int64_t seconds = 0;
+            std::uint32_t nanoseconds = 0;
+            if (ParsePaxTime(value, seconds, nanoseconds)) {
+                into.ModificationTime = seconds;
+                into.ModificationNanoseconds = nanoseconds;
+            }
+        } else if (key.starts_with("GNU.sparse.")) {
+            if (!ParseSparseRecord(key, value, into)) into.SparseBroken = true;
         }
     }
 }

@@ -58,7 +58,10 @@ TUnSingleFile::TMemberStart TUnGZip::ReadStart(TMemberInput& input) {
     switch (ReadGzipMemberHeader(input, header_)) {
         case TGzipHeaderRead::ghOk:
             start.StoredName = header_.StoredName;
-            if (header_.UnixTime != 0) start.DosDateTime = DateTimeToDosDateTime(UnixTimeToDateTime(header_.UnixTime));
+            if (header_.UnixTime != 0) {
+                start.DosDateTime = DateTimeToDosDateTime(UnixTimeToDateTime(header_.UnixTime));
+                start.ModTime = TPreciseTime{header_.UnixTime, 0};
+            }
             start.Refusal = Refusal(header_);
             return start;
         case TGzipHeaderRead::ghTruncated: start.Refusal = ecode::kBadFileHeader; return start;

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "engine/codecs/codec_io.h"
@@ -10,15 +12,23 @@
 namespace kv {
 
 // The run shared by the single-file archives (GZIP and its relatives, BZIP2): one output named after the
-// stored name or the archive, decoded by the format, checked, and, when that output is a TAR archive,
-// unpacked in the same run when the owner agrees through OnNestedTarFile.
+// stored name or the archive, decoded by the format, checked; or, when the decoded file is a TAR archive
+// and the owner agrees through OnNestedTarFile, that TAR's contents, read as they are decoded.
 class TUnSingleFile : public TUnBase {
 public:
-    // How the intermediate TAR file goes once its contents are unpacked: for good, or into the trash.
+    // Whether the decoded file starts with a TAR header (its checksum right), whatever it is named.
+    bool HoldsTar();
+    // Decodes the archive's file from `archive` into `sink` (nothing else is written) and checks it;
+    // errors are reported through OnError.
+    bool DecodeInto(TStream32& archive, TByteSink& sink);
+
+    // Kept for the owners that set it: a TAR inside is read as it is decoded, so no intermediate TAR file
+    // is made that would have to go.
     TDeleteOptions GzTarDeleteOptions = doAllowUndo;
-    // The output is a TAR archive: DoUnTar asks for its contents too.
+    // The decoded file is a TAR archive (FileName: where it would be written): DoUnTar asks for its
+    // contents instead.
     TOnNestedTarFile OnNestedTarFile;
-    // The nested TAR archive was unpacked: the archive in view is now that TAR.
+    // Kept for the owners that set it; never fired, as no TAR file comes into view.
     TOnChangeArchive OnChangeArchive;
 
 protected:
@@ -26,6 +36,7 @@ protected:
     struct TMemberStart {
         std::string StoredName;        // empty: the file is named after the archive
         std::uint32_t DosDateTime = 0;  // 0: the archive's own date
+        std::optional<TPreciseTime> ModTime;  // the header's time to the second, where it has one
         int Refusal = 0;                // an error code: the file is not extracted
     };
     // Reads the format's header from the input.
@@ -43,8 +54,12 @@ private:
     std::string OutputName(const std::string& stored_name) const;
     // Fires OnNestedTarFile for the output; a missing handler is reported and means No.
     bool AskNestedTar(const std::string& path);
-    // Extracts (or tests) the TAR archive at `path` with this reader's destination, selection and handlers.
-    void UnpackNestedTar(const std::string& path, bool testing);
+    // Extracts (or tests) the TAR archive as it is decoded, with this reader's destination, selection and
+    // handlers; then reports a failure of the decoding itself, naming the archive.
+    void UnpackNestedTar(bool testing);
+    // A reader of this archive's type on the same file, for decoding apart from this run (a worker thread,
+    // a look at the start); it reports nothing unless given handlers.
+    std::unique_ptr<TUnSingleFile> Sibling() const;
 };
 
 }  // namespace kv

@@ -30,7 +30,7 @@ TDateTime MemberDate(const TTarMember& member) {
 
 std::optional<TPreciseTime> MemberTime(const TTarMember& member) {
     if (!member.ModificationTime) return std::nullopt;
-    return TPreciseTime{*member.ModificationTime, 0};
+    return TPreciseTime{*member.ModificationTime, member.ModificationNanoseconds};
 }
 
 // The member's permissions go on to the output as a Unix ZIP writer's do: in the high half (the pipeline
@@ -48,12 +48,13 @@ TUnTar::TKind TUnTar::KindOf(const TTarMember& member) {
         case '\0':
         case '0':
         case '7':
+        case 'S':  // old GNU sparse file
             // Old archives mark folders only by the trailing "/" of the name.
             return !member.Name.empty() && member.Name.back() == '/' ? TKind::kFolder : TKind::kFile;
         case '5': return TKind::kFolder;
         case '1': return TKind::kHardLink;
         case '2': return TKind::kSymbolicLink;
-        default: return TKind::kOther;  // devices, FIFOs, sparse files and the like
+        default: return TKind::kOther;  // devices, FIFOs and the like
     }
 }
 
@@ -63,31 +64,40 @@ std::string TUnTar::MemberName(const TTarMember& member) const {
 
 void TUnTar::ExtractIt(TStream32* archive, TObject*) {
     if (archive == nullptr) return;
+    written_.clear();
     const std::int64_t size = archive->Size();
-    const std::int64_t start = std::max<std::int64_t>(Detection().ArcStartOffset, 0);
-    std::vector<std::int64_t> selected;  // the header offsets of the chosen members, in archive order
-    {
-        THeaderReader reader(*archive, size, kTarReadChunk);
+    // A stream read once holds the TAR from its first byte; a file may have a volume header first.
+    const std::int64_t start = ReadOnce ? 0 : std::max<std::int64_t>(Detection().ArcStartOffset, 0);
+    THeaderReader reader(*archive, size, kTarReadChunk);
+    TReadAheadStream data(*archive);
+    const auto chosen = [&](const TTarMember& member) {
+        return KindOf(member) != TKind::kOther && SelectEntry(MemberName(member));
+    };
+    if (ReadOnce) {
+        // No second pass: the totals stay unknown, and each member is extracted as the walk meets it.
         WalkTar(reader, start, [&](const TTarMember& member) {
             if (GetCancel()) return false;
-            const TKind kind = KindOf(member);
-            if (kind == TKind::kOther || !SelectEntry(MemberName(member))) return true;
-            if (kind == TKind::kFile) {
-                TotalPackedSize += CountedSize(member);
-                TotalUnpackedSize += CountedSize(member);
-            }
-            NewestFileDate = std::max(NewestFileDate, MemberDate(member));
-            selected.push_back(member.HeaderAt);
+            if (chosen(member)) ExtractMember(data, member, KindOf(member));
             return true;
         });
+        return;
     }
+    std::vector<std::int64_t> selected;  // the header offsets of the chosen members, in archive order
+    WalkTar(reader, start, [&](const TTarMember& member) {
+        if (GetCancel()) return false;
+        if (!chosen(member)) return true;
+        if (KindOf(member) == TKind::kFile) {
+            TotalPackedSize += CountedSize(member);
+            TotalUnpackedSize += CountedSize(member);
+        }
+        NewestFileDate = std::max(NewestFileDate, MemberDate(member));
+        selected.push_back(member.HeaderAt);
+        return true;
+    });
     ArchiveTotalBytes = BytesToProcess = TotalUnpackedSize;
-    written_.clear();
     if (selected.empty()) return;
     // The extraction pass walks again rather than starting at each member: pax global records apply to
     // every member behind them.
-    THeaderReader reader(*archive, size, kTarReadChunk);
-    TReadAheadStream data(*archive);
     auto next = selected.begin();
     WalkTar(reader, start, [&](const TTarMember& member) {
         if (GetCancel()) return false;
@@ -123,20 +133,40 @@ void TUnTar::ExtractFile(TStream32& data, const TTarMember& member) {
         SkipEntry(record);
         return;
     }
+    // A map that leads outside the file or its data would write what the archive does not hold.
+    if (member.Sparse && !member.SparseMapSound) {
+        DoError(CurrentStoredName, {}, "0", ecode::kDecompressionError);
+        SkipEntry(record);
+        written_.erase(named);
+        ReportCheck(false);
+        return;
+    }
     if (!OpenOutput()) {
         DoError(CurrentOutputPath, {}, "0", ecode::kErrorOpeningFile);
         --ProcessedCount;
         SkipEntry(record);
         return;
     }
-    data.Seek(member.DataAt, TSeekOrigin::soBeginning);
-    const std::int64_t missing = CopyStored(data, Output.get(), record, kNoCrc);
+    data.Seek(member.Sparse ? member.SparseDataAt : member.DataAt, TSeekOrigin::soBeginning);
+    const bool copied = member.Sparse ? CopySparse(data, member) : CopyStored(data, Output.get(), record, kNoCrc) == 0;
     // Without a checksum, data cut short is the one fault the entry can show.
-    const bool complete = missing == 0 && !GetCancel();
+    const bool complete = copied && !GetCancel();
     if (!complete && !GetCancel()) DoError(CurrentStoredName, {}, "0", ecode::kErrorReadingFile);
     CloseOutput(OutputAttributes(member), DateTimeToDosDateTime(MemberDate(member)), MemberTime(member));
     if (ReportCheck(complete) && OutputMode == TOutputMode::omFiles) written_[named] = CurrentOutputPath;
     else written_.erase(named);
+}
+
+bool TUnTar::CopySparse(TStream32& data, const TTarMember& member) {
+    for (const TSparseRegion& region : member.SparseMap) {
+        // The holes are left unwritten, so that they stay holes on disk.
+        if (Output && Output->Seek(region.Offset, TSeekOrigin::soBeginning) != region.Offset) return false;
+        TEntryRecord stretch;
+        stretch.PackedSize = stretch.UnpackedSize = region.Length;
+        if (CopyStored(data, Output.get(), stretch, kNoCrc) != 0 || GetCancel()) return false;
+    }
+    // A hole at the end has no data to be written: the size makes it.
+    return !Output || Output->SetSize(member.RealSize);
 }
 
 void TUnTar::ExtractLink(const TTarMember& member, TKind kind) {
@@ -182,9 +212,9 @@ bool TUnTar::CopyExtractedFile(const std::string& source, const TTarMember& memb
 }
 
 std::string TUnTar::HardLinkSource(const std::string& target) const {
-    const std::optional<std::string> inside = ResolveLinkTarget("", target);
-    if (!inside || inside->empty()) return {};
-    const std::optional<std::string> named = BuildOutputPath(OutputTree.Base(), *inside, UseStoredDirs);
+    // The target is a member's name, and leads where that member was written: a leading "/" or ".." is
+    // dropped from it as from the names.
+    const std::optional<std::string> named = BuildOutputPath(OutputTree.Base(), target, UseStoredDirs);
     if (!named) return {};
     const auto found = written_.find(*named);
     // Only a plain file inside the destination: a renamed output may lie anywhere, and a file may have

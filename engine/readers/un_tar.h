@@ -23,6 +23,8 @@ private:
     std::string MemberName(const TTarMember& member) const;
     void ExtractMember(TStream32& data, const TTarMember& member, TKind kind);
     void ExtractFile(TStream32& data, const TTarMember& member);
+    // Writes a sparse member's stretches where its map puts them; false when its data end early.
+    bool CopySparse(TStream32& data, const TTarMember& member);
     void ExtractLink(const TTarMember& member, TKind kind);
     // Makes the link at the current output path; false when its target is refused or the link cannot be made.
     bool MakeLink(const TTarMember& member, TKind kind);

@@ -138,5 +138,36 @@ TEST_F(KvTar, ADamagedOuterLayerFailsTheRun) {
     EXPECT_TRUE(fs::is_empty(dir_ / "tmp"));
 }
 
+// A member of a compressed TAR that exists on disk is left alone with -n and replaced with -y, as any
+// archive's entries are.
+TEST_F(KvTar, ExistingFilesOfACompressedTarAreAskedAbout) {
+    std::string out;
+    ASSERT_EQ(Run("a -r e.tar.gz src", &out), 0) << out;
+    ASSERT_EQ(Run("x e.tar.gz -o out", &out), 0) << out;
+    for (const char* answer : {"-n", "-y"}) {
+        SCOPED_TRACE(answer);
+        test::WriteFile(dir_ / "out/src/sub/small.txt", "changed\n");
+        EXPECT_EQ(Run(std::string("x e.tar.gz -o out ") + answer, &out), 0) << out;
+        EXPECT_EQ(test::ReadFile(dir_ / "out/src/sub/small.txt"), std::string(answer) == "-n" ? "changed\n" : "small\n");
+    }
+}
+
+// A .tar.gz cut short is read as far as it goes: kv x writes the members before the cut and exits 1, kv l
+// lists them; nothing of the TAR lands in the temporary folder, and no message names a file there.
+TEST_F(KvTar, ACutCompressedTarGivesTheMembersBeforeTheCut) {
+    if (!test::HaveProgram("tar") || !test::HaveProgram("gzip")) GTEST_SKIP() << "no tar or gzip";
+    std::string out;
+    ASSERT_EQ(Sh("tar -czf c.tar.gz -C src sub/small.txt text.txt sub/deeper/bin.dat", &out), 0) << out;
+    fs::resize_file(dir_ / "c.tar.gz", fs::file_size(dir_ / "c.tar.gz") / 2);
+    fs::create_directories(dir_ / "tmp");
+    const std::string kv = "TMPDIR=\"$PWD/tmp\" " + test::Kv();
+    EXPECT_EQ(Sh(kv + " x c.tar.gz -o out", &out), 1) << out;
+    EXPECT_EQ(out.find(".tar:"), std::string::npos) << out;
+    EXPECT_EQ(test::ReadFile(dir_ / "out/sub/small.txt"), "small\n");
+    EXPECT_EQ(Sh(kv + " l c.tar.gz", &out), 0) << out;
+    EXPECT_NE(out.find("sub/small.txt"), std::string::npos) << out;
+    EXPECT_TRUE(fs::is_empty(dir_ / "tmp"));
+}
+
 }  // namespace
 }  // namespace kv

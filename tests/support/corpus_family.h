@@ -44,6 +44,18 @@ inline std::pair<Listing, ExpectedContents> ComparableForm(const Listing& listin
     return {files, names};
 }
 
+// A TAR's listing against the extractors' members: names (without the leading "./" or "/" that extractors
+// drop) and sizes; TAR keeps no checksum of the data.
+inline std::string CompareTarListing(const Listing& listing, const ExpectedContents& expected) {
+    auto [files, names] = ComparableForm(listing, expected);
+    for (TEntryRecord& entry : files.entries) {
+        std::string& name = entry.FileName;
+        while (name.starts_with("./")) name.erase(0, 2);
+        while (name.starts_with("/")) name.erase(0, 1);
+    }
+    return CompareWithExpected(files, names, false);
+}
+
 // For single-file formats: the one listed entry carries the expected member's name, and the sizes the
 // format's rule gives (`size` < 0: the expected member's own size).
 inline std::string CompareSingleEntry(const Listing& listing, const ExpectedContents& expected, std::int64_t size) {

@@ -46,6 +46,18 @@ inline std::string TarHeader(const TarHeaderFields& fields) {
     return block;
 }
 
+// `block` with `bytes` written at `at` and its checksum made again.
+inline std::string WithTarField(std::string block, std::size_t at, const std::string& bytes) {
+    std::memcpy(&block[at], bytes.data(), bytes.size());
+    std::memset(&block[148], ' ', 8);
+    unsigned sum = 0;
+    for (const char c : block) sum += static_cast<unsigned char>(c);
+    char number[8];
+    std::snprintf(number, sizeof number, "%06o", sum);
+    std::memcpy(&block[148], number, 7);
+    return block;
+}
+
 // The data of a member padded to whole blocks.
 inline std::string TarData(const std::string& data) {
     return data + std::string((512 - data.size() % 512) % 512, '\0');

@@ -14,15 +14,7 @@ namespace kv::test {
 
 // A link member's header: `type` "1" (hard) or "2" (symbolic) naming `target`, its checksum made again.
 inline std::string TarLinkHeader(const std::string& name, char type, const std::string& target) {
-    std::string block = TarHeader({.name = name, .type = type});
-    std::memcpy(&block[157], target.data(), std::min<std::size_t>(target.size(), 100));
-    std::memset(&block[148], ' ', 8);
-    unsigned sum = 0;
-    for (const char c : block) sum += static_cast<unsigned char>(c);
-    char number[8];
-    std::snprintf(number, sizeof number, "%06o", sum);
-    std::memcpy(&block[148], number, 7);
-    return block;
+    return WithTarField(TarHeader({.name = name, .type = type}), 157, target.substr(0, 100));
 }
 
 // What a TAR reader run reported: errors and failed checks one per line (file part and text), and the

@@ -1,6 +1,7 @@
 // The GZIP reader (GZIP proper, the old 1F 9E magic and Unix compress) on files made by gzip and compress
 // and on hand-made headers.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <zlib.h>
 
 #include <random>
@@ -103,6 +104,24 @@ TEST(ExtractGzip, WhatGzipWroteReadsBack) {
         EXPECT_EQ(run.reported, "");
         EXPECT_EQ(run.processed, 1);
         EXPECT_TRUE(test::ReadFile(out / c.output) == expected);
+    }
+}
+
+// The time in the GZIP header goes to the file to the second, odd seconds and dates before 1980 too.
+TEST(ExtractGzip, TheHeadersTimeToTheSecond) {
+    if (!test::HaveProgram("gzip")) GTEST_SKIP() << "gzip is not installed";
+    for (const std::int64_t seconds : {1600000001LL, 100000001LL}) {
+        SCOPED_TRACE(seconds);
+        test::TempDir dir;
+        test::WriteFile(dir / "timed.txt", "timed\n");
+        ASSERT_EQ(test::RunCommand("cd '" + dir.Path().string() + "' && touch -d @" + std::to_string(seconds) +
+                                   " timed.txt && gzip timed.txt"),
+                  0);
+        const test::SingleFileResult run = test::RunSingleFile(dir / "timed.txt.gz", dir / "out");
+        EXPECT_EQ(run.reported, "");
+        struct stat status {};
+        ASSERT_EQ(::stat((dir / "out/timed.txt").c_str(), &status), 0);
+        EXPECT_EQ(status.st_mtime, seconds);
     }
 }
 

@@ -1,5 +1,6 @@
-// Compressed TAR archives (.tgz, .tar.bz2, .tar.Z): the TAR file is extracted, and its contents too when
-// the owner asks for them through OnNestedTarFile.
+// Compressed TAR archives (.tgz, .tar.bz2, .tar.Z), known by their content: the TAR file is extracted, or,
+// when the owner asks for them through OnNestedTarFile, its contents as they are decoded, with no TAR
+// file on disk.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "engine/core/error_codes.h"
+#include "engine/readers/reader_for_type.h"
 #include "support/single_file_run.h"
 #include "support/test_support.h"
 
@@ -68,8 +70,7 @@ TEST(ExtractNestedTar, TarFileStaysWithoutConsent) {
     }
 }
 
-// With consent the TAR's files are extracted with their folders, the owner hears that the TAR is now the
-// archive in view, and the intermediate TAR file goes.
+// With consent the TAR's files are extracted with their folders, and no TAR file is written.
 TEST(ExtractNestedTar, ContentsExtractWithTheirFolders) {
     if (!HaveTarReader()) GTEST_SKIP() << "no TAR reader";
     for (const Format& format : kFormats) {
@@ -86,13 +87,12 @@ TEST(ExtractNestedTar, ContentsExtractWithTheirFolders) {
         EXPECT_EQ(run.asked, std::vector<std::string>{(out / tar).string()});
         EXPECT_EQ(test::ReadFile(out / "docs" / "a.txt"), "alpha\n");
         EXPECT_EQ(test::ReadFile(out / "docs" / "sub" / "b.txt"), "beta\n");
-        EXPECT_EQ(run.changed, std::vector<std::string>{(out / tar).string()});
         EXPECT_FALSE(fs::exists(out / tar));
     }
 }
 
-// Testing writes the TAR file to the temporary folder, tests its files and removes it again.
-TEST(ExtractNestedTar, TestingGoesThroughTheTemporaryFolder) {
+// Testing tests the TAR's files and writes nothing, in the temporary folder neither.
+TEST(ExtractNestedTar, TestingWritesNothing) {
     if (!HaveTarReader()) GTEST_SKIP() << "no TAR reader";
     if (!HaveTools(kFormats[0])) GTEST_SKIP() << "tar or gzip is not installed";
     test::TempDir dir;
@@ -104,10 +104,98 @@ TEST(ExtractNestedTar, TestingGoesThroughTheTemporaryFolder) {
     options.temp_dir = (dir / "temp").string();
     const test::SingleFileResult run = test::RunSingleFile(archive, dir / "out", options);
     EXPECT_EQ(run.reported, "");
-    for (const char* file : {"backup.tar", "a.txt", "b.txt"})
+    for (const char* file : {"a.txt", "b.txt"})
         EXPECT_NE(std::find(run.passed.begin(), run.passed.end(), file), run.passed.end()) << file;
     EXPECT_FALSE(fs::exists(dir / "out"));
     EXPECT_TRUE(fs::is_empty(dir / "temp"));
+}
+
+// The owner cancelling this reader at the overwrite question stops the TAR's extraction there.
+TEST(ExtractNestedTar, CancellingAtTheOverwriteQuestionStopsTheTar) {
+    if (!HaveTarReader()) GTEST_SKIP() << "no TAR reader";
+    if (!HaveTools(kFormats[0])) GTEST_SKIP() << "tar or gzip is not installed";
+    test::TempDir dir;
+    MakeCompressedTar(dir, "unused.tgz", "gzip");
+    ASSERT_EQ(test::RunCommand("tar -C '" + (dir / "src").string() + "' -cf - docs/a.txt docs/sub/b.txt | gzip > '" +
+                               (dir / "ordered.tgz").string() + "'"),
+              0);
+    fs::create_directories(dir / "out/docs");
+    test::WriteFile(dir / "out/docs/a.txt", "old\n");
+    std::unique_ptr<TUnBase> base = CreateReader(atGZip);
+    auto* reader = dynamic_cast<TUnSingleFile*>(base.get());
+    ASSERT_NE(reader, nullptr);
+    reader->OnNestedTarFile = [](TObject*, const std::string&, bool& untar) { untar = true; };
+    reader->OnFileExists = [&](TObject*, const std::string&, std::string&, TOverwriteMode& mode) {
+        mode = omSkip;
+        reader->SetCancel(true);
+    };
+    reader->SetArchiveFile((dir / "ordered.tgz").string());
+    reader->FileSpec = {"*.*"};
+    reader->UseStoredDirs = reader->CreateStoredDirs = true;
+    reader->ConfirmOverwrites = true;
+    reader->SetExtractDir((dir / "out").string());
+    reader->Extract();
+    EXPECT_EQ(test::ReadFile(dir / "out/docs/a.txt"), "old\n");
+    EXPECT_FALSE(fs::exists(dir / "out/docs/sub/b.txt"));
+}
+
+// The TAR is found by its content: a name stored in the GZIP header that does not end in ".tar" (a part of
+// a split TAR) still gives the TAR's files, and a file named ".tar" that is none is extracted as it is.
+TEST(ExtractNestedTar, TheContentTellsATar) {
+    if (!HaveTarReader()) GTEST_SKIP() << "no TAR reader";
+    if (!HaveTools(kFormats[0])) GTEST_SKIP() << "tar or gzip is not installed";
+    test::TempDir dir;
+    const fs::path tar = MakeCompressedTar(dir, "plain.tar", "cat");
+    fs::rename(tar, dir / "test-split.taraa");
+    test::WriteFile(dir / "not-one.tar", "plain text, not a TAR\n");
+    ASSERT_EQ(test::RunCommand("cd '" + dir.Path().string() + "' && gzip -N test-split.taraa not-one.tar && mv test-split.taraa.gz split.tgz"), 0);
+    test::SingleFileOptions options;
+    options.untar = true;
+    const test::SingleFileResult split = test::RunSingleFile(dir / "split.tgz", dir / "split", options);
+    EXPECT_EQ(split.reported, "");
+    EXPECT_EQ(split.asked.size(), 1u);
+    EXPECT_EQ(test::ReadFile(dir / "split/docs/a.txt"), "alpha\n");
+    const test::SingleFileResult plain = test::RunSingleFile(dir / "not-one.tar.gz", dir / "plain", options);
+    EXPECT_EQ(plain.reported, "");
+    EXPECT_EQ(plain.asked, std::vector<std::string>{});
+    EXPECT_EQ(test::ReadFile(dir / "plain/not-one.tar"), "plain text, not a TAR\n");
+}
+
+// A compressed TAR cut short: every member before the cut is extracted, the cut one fails, and the
+// decoding error names the archive; no TAR file is left anywhere.
+TEST(ExtractNestedTar, ACutArchiveGivesWhatCameBeforeTheCut) {
+    if (!HaveTarReader()) GTEST_SKIP() << "no TAR reader";
+    for (const Format& format : {kFormats[0], kFormats[2]}) {
+        SCOPED_TRACE(format.archive);
+        if (!HaveTools(format)) continue;
+        test::TempDir dir;
+        fs::create_directories(dir / "src");
+        test::WriteFile(dir / "src/first.txt", "first\n");
+        std::string noise(4 * 1024 * 1024, '\0');
+        std::uint32_t seed = 1;
+        for (char& c : noise) c = static_cast<char>((seed = seed * 1103515245u + 12345u) >> 24);
+        test::WriteFile(dir / "src/second.bin", noise);
+        const fs::path archive = dir / format.archive;
+        ASSERT_EQ(test::RunCommand("tar -C '" + (dir / "src").string() + "' -cf - first.txt second.bin | " +
+                                   format.filter + " > '" + archive.string() + "'"),
+                  0);
+        fs::resize_file(archive, fs::file_size(archive) / 2);
+        fs::create_directories(dir / "temp");
+        for (const bool testing : {false, true}) {
+            test::SingleFileOptions options;
+            options.untar = true;
+            options.testing = testing;
+            options.temp_dir = (dir / "temp").string();
+            const test::SingleFileResult run = test::RunSingleFile(archive, dir / "out", options);
+            EXPECT_EQ(run.passed, std::vector<std::string>{"first.txt"});
+            EXPECT_EQ(run.reported, std::string("second.bin: Error reading file or unexpected end of file\n"
+                                                "second.bin: fails its check\n") +
+                                        format.archive + ": Decompression error\n");
+        }
+        EXPECT_EQ(test::ReadFile(dir / "out/first.txt"), "first\n");
+        EXPECT_TRUE(fs::is_empty(dir / "temp"));
+        EXPECT_FALSE(fs::exists(dir / "out/backup.tar"));
+    }
 }
 
 }  // namespace

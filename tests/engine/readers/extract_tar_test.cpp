@@ -138,6 +138,61 @@ TEST(ExtractTar, AnExistingLinkInTheDestinationIsNotFollowed) {
 
 // TAR keeps no checksum: data cut short is what fails a member, in tests and extractions alike, and a
 // damaged header ends the archive quietly.
+// Each member's own time goes to its file, to the second, also before 1980 and before 1970: octal seconds,
+// GNU tar's base-256 negative seconds, and pax times with a fraction (which rounds down).
+TEST(ExtractTar, FilesGetTheTimesTheArchiveHolds) {
+    const auto octal = [](std::int64_t seconds) {
+        char field[16];
+        std::snprintf(field, sizeof field, "%011llo", static_cast<unsigned long long>(seconds));
+        return std::string(field, 12);
+    };
+    const auto base256 = [](std::int64_t seconds) {
+        std::string field(12, '\xFF');
+        for (int i = 0; i < 8; ++i) field[11 - i] = static_cast<char>(static_cast<std::uint64_t>(seconds) >> (8 * i));
+        return field;
+    };
+    const auto header_time = [](const std::string& name, const std::string& field) {
+        return test::WithTarField(test::TarHeader({.name = name}), 136, field);
+    };
+    const auto pax_time = [](const std::string& name, const std::string& mtime) {
+        return test::TarMember({.name = "PaxHeaders/" + name, .type = 'x'}, test::PaxRecord("mtime", mtime)) +
+               test::TarHeader({.name = name});
+    };
+    struct Case {
+        std::string name;
+        std::string member;
+        std::int64_t seconds;
+    };
+    const std::vector<Case> cases = {
+        {"odd-second.txt", header_time("odd-second.txt", octal(1600000001)), 1600000001},
+        {"1973.txt", header_time("1973.txt", octal(100000000)), 100000000},
+        {"1938.txt", header_time("1938.txt", base256(-1000000000)), -1000000000},
+        {"pax.txt", pax_time("pax.txt", "1234567890.75"), 1234567890},
+        {"pax-1938.txt", pax_time("pax-1938.txt", "-1000000000.25"), -1000000001},
+    };
+    std::string body;
+    for (const Case& c : cases) body += c.member;
+    test::TempDir dir;
+    const test::TarRun run = test::RunTarReader(WriteTar(dir.Path(), body), dir / "out", false);
+    EXPECT_EQ(run.reported, "");
+    for (const Case& c : cases) {
+        struct stat status {};
+        ASSERT_EQ(::stat((dir / "out" / c.name).c_str(), &status), 0) << c.name;
+        EXPECT_EQ(status.st_mtime, c.seconds) << c.name;
+    }
+}
+
+// A hard link names its file as the member was named; a leading "/" is dropped from it as from names.
+TEST(ExtractTar, AHardLinkToAnAbsoluteNameFindsTheFileExtracted) {
+    test::TempDir dir;
+    const std::string body = test::TarMember({.name = "/top/file.txt"}, "linked\n") +
+                             test::TarLinkHeader("again.txt", '1', "/top/file.txt");
+    const test::TarRun run = test::RunTarReader(WriteTar(dir.Path(), body), dir / "out", false);
+    EXPECT_EQ(run.reported, "");
+    ASSERT_TRUE(fs::exists(dir / "out/again.txt"));
+    EXPECT_TRUE(fs::equivalent(dir / "out/again.txt", dir / "out/top/file.txt"));
+}
+
 TEST(ExtractTar, DamagedArchives) {
     struct Case {
         const char* what;

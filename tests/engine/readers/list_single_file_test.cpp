@@ -71,6 +71,21 @@ TEST_F(SingleFileListTest, GzipNameSizesAndChecksum) {
     EXPECT_TRUE(small.entries[0].Encrypted);
 }
 
+// A file of several members (cat a.gz b.gz) is listed as extraction writes it: the size and CRC-32 of all
+// members' bytes one after another, not the last member's trailer.
+TEST_F(SingleFileListTest, AGzipOfSeveralMembersListsThemAll) {
+    if (!test::HaveProgram("gzip")) GTEST_SKIP() << "gzip absent";
+    const auto path = dir_ / "two.gz";
+    ASSERT_EQ(test::RunCommand("printf 'one\\n' | gzip -n > '" + path.string() + "' && printf 'two two\\n' | gzip -n >> '" +
+                               path.string() + "'"),
+              0);
+    const test::Listing listing = test::ListArchive(path.string(), [](TArcLister& lister) { lister.ListDecoded = true; });
+    ASSERT_EQ(listing.entries.size(), 1u);
+    const std::string whole = "one\ntwo two\n";
+    EXPECT_EQ(listing.entries[0].UnpackedSize, static_cast<std::int64_t>(whole.size()));
+    EXPECT_EQ(listing.entries[0].FileCRC, Crc32Of(whole.data(), whole.size()));
+}
+
 TEST_F(SingleFileListTest, CompressAndBzip2TakeTheArchiveFacts) {
     const std::string compressed = std::string("\x1F\x9D\x90", 3) + std::string(60, '\x55');
     const test::Listing z = List("words.txt.Z", compressed);
