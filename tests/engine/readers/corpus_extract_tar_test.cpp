@@ -5,10 +5,8 @@
 
 #include <algorithm>
 #include <map>
-#include <set>
 
-#include "support/corpus_family.h"
-#include "support/file_digest.h"
+#include "support/corpus_tree.h"
 #include "support/reader_run.h"
 #include "support/tar_reader_run.h"
 
@@ -19,42 +17,6 @@ namespace fs = std::filesystem;
 
 bool IsWithin(const fs::path& path, const fs::path& folder) {
     return std::mismatch(folder.begin(), folder.end(), path.begin(), path.end()).first == folder.end();
-}
-
-// What differs between the extracted tree and the expected members ("" when nothing does).
-std::string CompareTree(const fs::path& destination, const test::ExpectedContents& expected) {
-    std::map<std::string, const test::ExpectedMember*> wanted;
-    for (const test::ExpectedMember& member : expected.members) wanted[test::ExpectedNameAsListed(member.path)] = &member;
-    std::string differences;
-    std::set<std::string> seen;
-    for (auto it = fs::recursive_directory_iterator(destination); it != fs::recursive_directory_iterator(); ++it) {
-        const std::string name = it->path().lexically_relative(destination).generic_string();
-        const auto found = wanted.find(name);
-        if (found == wanted.end()) {
-            // Folders of members the archive stores without a folder entry are made on the way.
-            if (!it->is_directory() || it->is_symlink()) differences += "unexpected " + name + "\n";
-            continue;
-        }
-        seen.insert(found->first);
-        const test::ExpectedMember& member = *found->second;
-        if (member.type == 'l') {
-            if (!it->is_symlink() || fs::read_symlink(it->path()) != member.target) differences += name + ": not the link\n";
-        } else if (it->is_symlink()) {
-            differences += name + ": a link\n";
-        } else if (member.type == 'd') {
-            if (!it->is_directory()) differences += name + ": not a folder\n";
-        } else if (!it->is_regular_file()) {
-            differences += name + ": not a file\n";
-        } else {
-            const test::FileDigest digest = test::DigestOf(it->path());
-            if (digest.size != member.size) differences += name + ": size " + std::to_string(digest.size) + "\n";
-            else if (digest.crc32 != member.crc32) differences += name + ": crc differs\n";
-            else if (digest.sha256 != member.sha256) differences += name + ": sha-256 differs\n";
-        }
-    }
-    for (const auto& [name, member] : wanted)
-        if (seen.count(name) == 0) differences += "missing " + member->path + "\n";
-    return differences;
 }
 
 TEST(CorpusExtractTar, TrustedArchivesExtractAsTheExtractorsWrote) {
@@ -82,7 +44,7 @@ TEST(CorpusExtractTar, TrustedArchivesExtractAsTheExtractorsWrote) {
         const fs::path archive = test::CorpusDir() / row.path;
         test::TempDir destination;
         const test::TarRun run = test::RunTarReader(archive, destination.Path(), false);
-        const std::string differences = run.reported + CompareTree(destination.Path(), *expected);
+        const std::string differences = run.reported + test::CompareTree(destination.Path(), *expected, false);
         if (const auto it = known.find(row.path); it != known.end()) {
             if (differences.empty()) failures += "== " + row.path + " is listed as known (" + it->second + ") but matches\n";
             continue;
