@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <map>
 
+#include "support/corpus_tar_family.h"
 #include "support/corpus_tree.h"
 #include "support/reader_run.h"
 #include "support/tar_reader_run.h"
@@ -21,20 +22,7 @@ bool IsWithin(const fs::path& path, const fs::path& folder) {
 
 TEST(CorpusExtractTar, TrustedArchivesExtractAsTheExtractorsWrote) {
     if (test::CorpusDir().empty()) GTEST_SKIP() << "corpus absent";
-    // Archives that cannot extract as the extractors wrote them, with the reason.
-    std::map<std::string, std::string> known = {
-        {"commons-compress/synthetic/long-name/gnu.tar", "a 32 767-character name: no file system takes it"},
-        {"commons-compress/synthetic/long-name/pax.tar", "a 32 767-character name: no file system takes it"},
-        {"libarchive/libarchive/test/test_pax_filename_encoding.tar",
-         "a pax path that is not valid UTF-8 is written as stored; the extractors wrote the byte as \\xfc"},
-        {"libarchive/libarchive/test/test_read_format_tar_empty_with_gnulabel.tar",
-         "the GNU volume label is skipped by detection, not extracted"},
-        {"libarchive/libarchive/test/test_compat_tar_directory_1.tar",
-         "a folder header claims one byte of data, and the block skipped for it is the next folder's header"},
-        {"sharpcompress/Archives/Tar.PaxGlobalHeader.Link.tar",
-         "a pax global linkpath applies to every following link, as GNU tar takes it; the extractors kept the "
-         "header's own"},
-    };
+    const std::map<std::string, std::string>& known = test::TarExtractDifferences();
     std::string failures;
     int compared = 0;
     for (const test::CorpusFile& row : test::ReadCorpusManifest()) {
