@@ -27,18 +27,6 @@ if [ ! -f "$work/big.dat.gz" ] || [ ! -f "$work/big.dat.bz2" ]; then
   rm -f "$work/big.dat"
 fi
 
-# Prints "label: kv T s, R KiB; peer T s, R KiB; kv/peer RATIO" for a kv command line and a peer's
-# command line of the same job ($out is emptied before each run; both write into it).
-compare() {
-  local label="$1" kv_line="$2" peer="$3" peer_line="$4" kv_t kv_rss peer_t peer_rss
-  read -r kv_t kv_rss < <(measure sh -c "$kv_line")
-  read -r peer_t peer_rss < <(measure sh -c "$peer_line")
-  for t in "$kv_t" "$peer_t"; do
-    [ "$t" = failed ] && { echo "$label: a run failed" >&2; return 1; }
-  done
-  printf '%-34s kv %.3f s, %s KiB; %s %.3f s, %s KiB; kv/%s %s\n' \
-    "$label" "$kv_t" "$kv_rss" "$peer" "$peer_t" "$peer_rss" "$peer" "$(ratio "$kv_t" "$peer_t")"
-}
 
 echo "source tree: $(du -sm "$work/src" | cut -f1) MB, $(find "$work/src" -type f | wc -l) files; $(nproc) cores"
 compare "create .tar.gz, source tree" "cd $work && $kv a -r -mx 6 $out/kv.tar.gz src" \

@@ -37,17 +37,6 @@ if [ ! -f "$work/sparse.tar" ]; then
   rm -f "$work/holes.bin"
 fi
 
-compare() {
-  local label="$1" kv_line="$2" peer="$3" peer_line="$4" kv_t kv_rss peer_t peer_rss
-  read -r kv_t kv_rss < <(measure sh -c "$kv_line")
-  read -r peer_t peer_rss < <(measure sh -c "$peer_line")
-  for t in "$kv_t" "$peer_t"; do
-    [ "$t" = failed ] && { echo "$label: a run failed" >&2; return 1; }
-  done
-  printf '%-34s kv %.3f s, %s KiB; %s %.3f s, %s KiB; kv/%s %s\n' \
-    "$label" "$kv_t" "$kv_rss" "$peer" "$peer_t" "$peer_rss" "$peer" "$(ratio "$kv_t" "$peer_t")"
-}
-
 echo "tree.tar.gz: $(( $(stat -c %s "$work/tree.tar.gz") / 1024 / 1024 )) MB packed, $(tar -tzvf "$work/tree.tar.gz" | awk '{s += $3} END {printf "%d", s / 1048576}') MB of data; $(nproc) cores; $(uptime | sed 's/.*load/load/')"
 compare "extract .tar.gz, source tree" "$kv x -y -o $out $work/tree.tar.gz" "GNU-tar" "tar -xzf $work/tree.tar.gz -C $out"
 compare "extract .tar.gz, source tree" "$kv x -y -o $out $work/tree.tar.gz" "bsdtar" "bsdtar -xzf $work/tree.tar.gz -C $out"
