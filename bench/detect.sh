@@ -4,7 +4,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 corpus="${KV_CORPUS_DIR:-$root/../shared/corpus}"
-kv="$root/build/kv"
+kv="${KV:-$root/build/kv}"  # KV names another build to compare with
 [ -x "$kv" ] || "$root/scripts/build" release
 [ -d "$corpus" ] || { echo "no corpus at $corpus" >&2; exit 1; }
 

@@ -7,7 +7,7 @@
 # times vary from run to run, and KV_BENCH_DIR on a tmpfs (/dev/shm) gives steadier figures.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-kv="$root/build/kv"
+kv="${KV:-$root/build/kv}"  # KV names another build to compare with
 [ -x "$kv" ] || "$root/scripts/build" release
 work="${KV_BENCH_DIR:-/tmp/kv-bench}"
 out="$work/extract-out"

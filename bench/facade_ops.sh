@@ -8,7 +8,7 @@
 # the disk out of the figures; run it while nothing else (no build) runs.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-kv="$root/build/kv"
+kv="${KV:-$root/build/kv}"  # KV names another build to compare with
 [ -x "$kv" ] && [ -x "$root/build/bench/zipeng_bench" ] && [ -x "$root/build/bench/unzeng_bench" ] ||
   "$root/scripts/build" release
 work="${KV_BENCH_DIR:-/tmp/kv-bench}"

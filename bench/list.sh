@@ -5,7 +5,7 @@
 # goes through adds to the bare engine walk.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-kv="$root/build/kv"
+kv="${KV:-$root/build/kv}"  # KV names another build to compare with
 [ -x "$kv" ] || "$root/scripts/build" release
 work="${KV_BENCH_DIR:-/tmp/kv-bench}"
 entries=100000

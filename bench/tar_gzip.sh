@@ -8,7 +8,7 @@
 # figures; run it while nothing else (no build) runs.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-kv="$root/build/kv"
+kv="${KV:-$root/build/kv}"  # KV names another build to compare with
 [ -x "$kv" ] || "$root/scripts/build" release
 work="${KV_BENCH_DIR:-/tmp/kv-bench}"
 out="$work/tar-gzip-out"

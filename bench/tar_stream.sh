@@ -6,7 +6,7 @@
 # disk). KV_BENCH_DIR on a tmpfs keeps the disk out of the figures; KV_BENCH_TREE_MB changes the tree's size.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-kv="$root/build/kv"
+kv="${KV:-$root/build/kv}"  # KV names another build to compare with
 [ -x "$kv" ] || "$root/scripts/build" release
 work="${KV_BENCH_DIR:-/tmp/kv-bench-stream}"
 out="$work/out"
