@@ -61,14 +61,20 @@ bool TPendingOutput::CreateHardLink(const std::string& existing, const std::stri
 
 bool TPendingOutput::Commit() {
     if (!Active()) return false;
-    if (InPlace()) {
-        temp_.clear();
-        return true;
+    if (!InPlace()) {
+        // Renaming over an existing file makes ext4 write the new one out at once (its guard for programs
+        // that replace files without syncing them), which costs more than extracting many small files
+        // does. The old file is taken away first instead, now that the new one is complete.
+        const bool old_removed = ::unlink(final_.c_str()) == 0;
+        if (std::rename(temp_.c_str(), final_.c_str()) != 0) {
+            // With the old file gone, the new one stays under its temporary name rather than nowhere.
+            if (old_removed) temp_.clear();
+            else Discard();
+            return false;
+        }
     }
-    const bool renamed = std::rename(temp_.c_str(), final_.c_str()) == 0;
-    if (renamed) temp_.clear();
-    else Discard();
-    return renamed;
+    temp_.clear();
+    return true;
 }
 
 bool TPendingOutput::CommitIfFree() {

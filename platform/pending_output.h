@@ -8,8 +8,8 @@ namespace kv::platform {
 // An output that replaces whatever bears its final name only on Commit, so that a failed, cancelled or
 // refused entry never harms a file that was already there. Where the final name is free, the output is
 // created under it at once (exclusively, so it is this object's own); otherwise under a temporary name
-// (".NAME.kvXXXXXX", created exclusively) in the same folder, renamed over the old file on Commit. This
-// keeps the rename, which costs about as much as creating the file, to the files that replace others.
+// (".NAME.kvXXXXXX", created exclusively) in the same folder, which takes the old file's place on Commit.
+// This keeps the rename, which costs about as much as creating the file, to the files that replace others.
 // Anything not committed is removed by the name this object created.
 class TPendingOutput {
 public:
@@ -32,8 +32,8 @@ public:
     const std::string& TempPath() const { return temp_; }
     // Whether it waits under its final name (which was free).
     bool InPlace() const { return Active() && temp_ == final_; }
-    // Renames the output over its final name; false (and the output removed) when the system refuses,
-    // for instance when a folder bears that name.
+    // Gives the output its final name, in place of the file that bore it; false (and the output removed)
+    // when the system refuses, for instance when a folder bears that name.
     bool Commit();
     // Gives the output its final name only when nothing bears that name; otherwise removes it.
     bool CommitIfFree();
