@@ -27,27 +27,14 @@ TEST(KvCorpusExtractTar, TrustedArchivesExtractAsTheExtractorsWrote) {
         "its data fail BZIP2's integrity check, and an entry that fails its check leaves no file";
     known["libarchive/libarchive/test/test_read_filter_gzip_recursive.gz"] =
         "its data fail the GZIP trailer's CRC, and an entry that fails its check leaves no file";
-    std::string failures;
-    int compared = 0;
-    for (const test::CorpusFile& row : test::ReadCorpusManifest()) {
-        if (row.malformed() || families.count(row.format) == 0) continue;
-        const auto expected = test::ReadExpectedContents(row.path);
-        if (!expected || !expected->trusted()) continue;
-        test::TempDir destination;
-        std::string reported;
-        test::RunCommand(test::Kv() + " x " + test::Quoted(test::CorpusDir() / row.path) + " -y -o " +
-                             test::Quoted(destination.Path()) + " 2>&1 </dev/null",
-                         &reported);
-        const std::string differences = reported + test::CompareTree(destination.Path(), *expected, false);
-        if (const auto it = known.find(row.path); it != known.end()) {
-            if (differences.empty()) failures += "== " + row.path + " is listed as known (" + it->second + ") but matches\n";
-            continue;
-        }
-        if (!differences.empty()) failures += "== " + row.path + "\n" + differences;
-        ++compared;
-    }
-    EXPECT_EQ(failures, "");
-    EXPECT_GT(compared, 100);
+    const test::TCorpusComparison result = test::CompareTrustedExtractions(
+        [&](const test::CorpusFile& row) { return families.count(row.format) != 0; },
+        [](const fs::path& archive, const fs::path& destination, const test::ExpectedContents&) {
+            return test::KvExtract(archive, destination);
+        },
+        test::ListedWithReasons(std::move(known)));
+    EXPECT_EQ(result.failures, "");
+    EXPECT_GT(result.compared, 100);
 }
 
 }  // namespace

@@ -26,33 +26,14 @@ std::string ErrorsOf(const std::string& output) {
 
 TEST(KvCorpusExtractZip, TrustedArchivesExtractAsTheExtractorsWrote) {
     if (test::CorpusDir().empty()) GTEST_SKIP() << "corpus absent";
-    std::string failures;
-    int compared = 0;
-    for (const test::CorpusFile& row : test::ReadCorpusManifest()) {
-        if (row.malformed()) continue;
-        const fs::path archive = test::CorpusDir() / row.path;
-        if (!test::IsZipFamily(test::DetectType(archive))) continue;
-        const auto expected = test::ReadExpectedContents(row.path);
-        if (!expected || !expected->trusted()) continue;
-        test::TempDir destination;
-        std::string reported;
-        const std::string password = expected->password.empty() ? "" : " -p " + test::Quoted(expected->password);
-        test::RunCommand(test::Kv() + " x " + test::Quoted(archive) + " -y -o " + test::Quoted(destination.Path()) +
-                             password + " 2>&1 </dev/null",
-                         &reported);
-        const std::string differences =
-            ErrorsOf(reported) + test::CompareTree(destination.Path(), *expected, expected->status == "ok-case");
-        if (const test::KnownDifference* known = test::FindKnown(row.path)) {
-            if (differences.find(known->shows) == std::string::npos || test::HasWrongContents(differences))
-                failures += "== " + row.path + " is listed as known (" + known->reason + ") but differs otherwise\n" +
-                            differences;
-            continue;
-        }
-        if (!differences.empty()) failures += "== " + row.path + "\n" + differences;
-        ++compared;
-    }
-    EXPECT_EQ(failures, "");
-    EXPECT_GT(compared, 100);
+    const test::TCorpusComparison result = test::CompareTrustedExtractions(
+        [](const test::CorpusFile& row) { return test::IsZipFamily(test::DetectType(test::CorpusDir() / row.path)); },
+        [](const fs::path& archive, const fs::path& destination, const test::ExpectedContents& expected) {
+            return ErrorsOf(test::KvExtract(archive, destination, expected.password));
+        },
+        test::JudgeKnownZipDifference);
+    EXPECT_EQ(result.failures, "");
+    EXPECT_GT(result.compared, 100);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // The ZIP family of the corpus: which types belong to it and the archives that extract otherwise than the
 // independent extractors wrote them, each for a stated reason.
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -90,6 +91,15 @@ inline bool HasWrongContents(const std::string& differences) {
         if (differences.find(sign) != std::string::npos) return true;
     }
     return false;
+}
+
+// The judge of the ZIP family's list: a listed archive must show its reason and no wrong bytes.
+inline std::optional<std::string> JudgeKnownZipDifference(const std::string& archive, const std::string& differences) {
+    const KnownDifference* known = FindKnown(archive);
+    if (known == nullptr) return std::nullopt;
+    if (differences.find(known->shows) == std::string::npos || HasWrongContents(differences))
+        return "is listed as known (" + std::string(known->reason) + ") but differs otherwise\n" + differences;
+    return "";
 }
 
 }  // namespace kv::test

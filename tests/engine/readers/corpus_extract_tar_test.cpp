@@ -22,26 +22,14 @@ bool IsWithin(const fs::path& path, const fs::path& folder) {
 
 TEST(CorpusExtractTar, TrustedArchivesExtractAsTheExtractorsWrote) {
     if (test::CorpusDir().empty()) GTEST_SKIP() << "corpus absent";
-    const std::map<std::string, std::string>& known = test::TarExtractDifferences();
-    std::string failures;
-    int compared = 0;
-    for (const test::CorpusFile& row : test::ReadCorpusManifest()) {
-        if (row.format != "tar" || row.malformed()) continue;
-        const auto expected = test::ReadExpectedContents(row.path);
-        if (!expected || !expected->trusted()) continue;
-        const fs::path archive = test::CorpusDir() / row.path;
-        test::TempDir destination;
-        const test::TarRun run = test::RunTarReader(archive, destination.Path(), false);
-        const std::string differences = run.reported + test::CompareTree(destination.Path(), *expected, false);
-        if (const auto it = known.find(row.path); it != known.end()) {
-            if (differences.empty()) failures += "== " + row.path + " is listed as known (" + it->second + ") but matches\n";
-            continue;
-        }
-        if (!differences.empty()) failures += "== " + row.path + "\n" + differences;
-        ++compared;
-    }
-    EXPECT_EQ(failures, "");
-    EXPECT_GT(compared, 50);
+    const test::TCorpusComparison result = test::CompareTrustedExtractions(
+        [](const test::CorpusFile& row) { return row.format == "tar"; },
+        [](const fs::path& archive, const fs::path& destination, const test::ExpectedContents&) {
+            return test::RunTarReader(archive, destination, false).reported;
+        },
+        test::ListedWithReasons(test::TarExtractDifferences()));
+    EXPECT_EQ(result.failures, "");
+    EXPECT_GT(result.compared, 50);
 }
 
 // Damaged and crafted files included: nothing lands outside the destination (three levels down, so that

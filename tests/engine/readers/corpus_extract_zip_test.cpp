@@ -20,30 +20,14 @@ namespace fs = std::filesystem;
 
 TEST(CorpusExtractZip, TrustedArchivesExtractAsTheExtractorsWrote) {
     if (test::CorpusDir().empty()) GTEST_SKIP() << "corpus absent";
-    std::string failures;
-    int compared = 0;
-    for (const test::CorpusFile& row : test::ReadCorpusManifest()) {
-        if (row.malformed()) continue;
-        const fs::path archive = test::CorpusDir() / row.path;
-        const TArcType type = test::DetectType(archive);
-        if (!test::IsZipFamily(type)) continue;
-        const auto expected = test::ReadExpectedContents(row.path);
-        if (!expected || !expected->trusted()) continue;
-        test::TempDir destination;
-        const std::string reported = test::ExtractWithReader(archive, type, destination.Path(), expected->password);
-        const std::string differences =
-            reported + test::CompareTree(destination.Path(), *expected, expected->status == "ok-case");
-        if (const test::KnownDifference* known = test::FindKnown(row.path)) {
-            if (differences.find(known->shows) == std::string::npos || test::HasWrongContents(differences))
-                failures += "== " + row.path + " is listed as known (" + known->reason + ") but differs otherwise\n" +
-                            differences;
-            continue;
-        }
-        if (!differences.empty()) failures += "== " + row.path + "\n" + differences;
-        ++compared;
-    }
-    EXPECT_EQ(failures, "");
-    EXPECT_GT(compared, 100);
+    const test::TCorpusComparison result = test::CompareTrustedExtractions(
+        [](const test::CorpusFile& row) { return test::IsZipFamily(test::DetectType(test::CorpusDir() / row.path)); },
+        [](const fs::path& archive, const fs::path& destination, const test::ExpectedContents& expected) {
+            return test::ExtractWithReader(archive, test::DetectType(archive), destination, expected.password);
+        },
+        test::JudgeKnownZipDifference);
+    EXPECT_EQ(result.failures, "");
+    EXPECT_GT(result.compared, 100);
 }
 
 bool IsBelow(const fs::path& path, const fs::path& destination) {
