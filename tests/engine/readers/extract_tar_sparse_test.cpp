@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "support/archiver.h"
 #include "support/listing.h"
 #include "support/tar_builder.h"
 #include "support/tar_reader_run.h"
@@ -42,11 +43,7 @@ protected:
     }
 
     bool Make(const std::string& tool, const std::string& command) {
-        if (!test::HaveProgram(tool)) return false;
-        std::string output;
-        const int status = test::RunCommand("cd '" + (dir_ / "src").string() + "' && " + command, &output);
-        EXPECT_EQ(status, 0) << command << "\n" << output;
-        return status == 0;
+        return test::RunArchiver(tool, dir_ / "src", command);
     }
 
     void ExpectSparseFileBack(const std::string& archive) {

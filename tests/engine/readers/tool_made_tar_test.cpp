@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "support/archiver.h"
 #include "support/tar_reader_run.h"
 #include "support/test_support.h"
 
@@ -80,11 +81,7 @@ protected:
 
     // Makes the archive with `command` (run in the source folder, archives go beside it); false when the tool is missing.
     bool Make(const std::string& tool, const std::string& command) {
-        if (!test::HaveProgram(tool)) return false;
-        std::string output;
-        const int status = test::RunCommand("cd '" + (dir_ / "src").string() + "' && " + command, &output);
-        EXPECT_EQ(status, 0) << command << "\n" << output;
-        return status == 0;
+        return test::RunArchiver(tool, dir_ / "src", command);
     }
 
     // What differs between the source tree and `out` ("" when nothing does).
