@@ -43,19 +43,27 @@ std::int64_t CipherOverhead(const TZipEntryHeader& header) {
     return header.EncryptionMethod() == emZip_V2 ? static_cast<std::int64_t>(kCipherHeaderSize) : 0;
 }
 
+// The fixed part of the local header at `bytes`, deciphered when it is hidden (its lengths are enciphered
+// like the rest of it).
+TZipEntryHeader ParseLocalFixed(const std::uint8_t* bytes) {
+    std::array<std::uint8_t, kZipLocalHeaderSize> fixed{};
+    std::memcpy(fixed.data(), bytes, kZipLocalHeaderSize);
+    if (IsEncipheredZipRecord(fixed.data())) DecipherHeader(fixed.data(), TCipheredRecord::crLocal);
+    return ParseZipLocalHeader(fixed.data());
+}
+
+// Where the data behind the local header at `local_offset` begin.
+std::int64_t LocalDataAt(std::int64_t local_offset, const TZipEntryHeader& local) {
+    return local_offset + static_cast<std::int64_t>(kZipLocalHeaderSize) + local.NameLength + local.ExtraLength;
+}
+
 // Where the data of the entry whose local header lies at `local_offset` ends, by the directory's packed
 // size; the end of the archive at the latest.
 std::int64_t EntryEnd(THeaderReader& locals, std::int64_t local_offset, const TZipEntryHeader& header) {
     const std::uint8_t* p = locals.Fetch(local_offset, kZipLocalHeaderSize);
     const std::int64_t limit = locals.Limit();
     if (p == nullptr) return limit;
-    // A hidden header's lengths are enciphered like the rest of it.
-    std::array<std::uint8_t, kZipLocalHeaderSize> fixed{};
-    std::memcpy(fixed.data(), p, kZipLocalHeaderSize);
-    if (IsEncipheredZipRecord(fixed.data())) DecipherHeader(fixed.data(), TCipheredRecord::crLocal);
-    const TZipEntryHeader local = ParseZipLocalHeader(fixed.data());
-    const std::int64_t data_at =
-        local_offset + static_cast<std::int64_t>(kZipLocalHeaderSize) + local.NameLength + local.ExtraLength;
+    const std::int64_t data_at = LocalDataAt(local_offset, ParseLocalFixed(p));
     return header.PackedSize >= static_cast<std::uint64_t>(std::max<std::int64_t>(limit - data_at, 0))
                ? std::max(limit, data_at)
                : data_at + static_cast<std::int64_t>(header.PackedSize);
@@ -242,8 +250,7 @@ void TUnZip::SelectFromLocal(TStream32& archive, std::int64_t position, std::vec
 }
 
 std::optional<std::int64_t> TUnZip::LocalEntryEnd(THeaderReader& reader, std::int64_t header_at, TZipEntryHeader& header) {
-    const std::int64_t data_at = header_at + static_cast<std::int64_t>(kZipLocalHeaderSize) + header.NameLength + header.ExtraLength;
-    return ZipLocalEntryEnd(reader, data_at, header, [this] { return GetCancel(); });
+    return ZipLocalEntryEnd(reader, LocalDataAt(header_at, header), header, [this] { return GetCancel(); });
 }
 
 void TUnZip::Offer(const TEntry& entry, TSelected where, std::vector<TSelected>& selected) {
@@ -279,14 +286,13 @@ void TUnZip::ExtractEntry(TExtractionPass& pass, const TEntry& entry, std::int64
         SkipEntry(record);
         return;
     }
-    if (IsEncipheredZipRecord(fixed.data())) DecipherHeader(fixed.data(), TCipheredRecord::crLocal);
-    const TZipEntryHeader local = ParseZipLocalHeader(fixed.data());
-    const std::int64_t data_at =
-        local_offset + static_cast<std::int64_t>(kZipLocalHeaderSize) + local.NameLength + local.ExtraLength;
+    const TZipEntryHeader local = ParseLocalFixed(fixed.data());
+    const std::int64_t data_at = LocalDataAt(local_offset, local);
 
     if (entry.Directory) {
         if (!BeginFile(true)) return;
-        CreateStoredDirectory(entry.Name, OutputAttributes(entry.Header, true), local.DosDateTime, entry.Header.ModTime());
+        CreateStoredDirectory(entry.Name, OutputAttributes(entry.Header, true), local.DosDateTime,
+                              entry.Header.ModTime());
         ++ProcessedCount;
         if (OnEnd) OnEnd(this, OutputMode == TOutputMode::omFiles ? CurrentOutputPath : CurrentStoredName, true);
         return;
