@@ -562,9 +562,9 @@ TEST(DetectArcType, HostileInputsAreHandled) {
 }
 
 // Counts the bytes read through it from another stream.
-class CountingStream : public TStream32 {
+class ByteCountingStream : public TStream32 {
 public:
-    explicit CountingStream(TStream32& inner) : inner_(inner) {}
+    explicit ByteCountingStream(TStream32& inner) : inner_(inner) {}
     std::int64_t Read(void* buffer, std::int64_t count) override {
         const std::int64_t got = inner_.Read(buffer, count);
         BytesRead += got;
@@ -592,7 +592,7 @@ TEST(DetectArcType, HugeFileReadsOnlyBoundedWindows) {
         TFileStream32 file(path, TFileOpenMode::fmOpenReadWrite);
         ASSERT_TRUE(file.IsValid());
         if (!head.empty()) file.WriteFull(head.data(), static_cast<std::int64_t>(head.size()));
-        CountingStream stream(file);
+        ByteCountingStream stream(file);
         TArcDetection state;
         EXPECT_EQ(DetectArcType(stream, state, {}), atNA);
         EXPECT_EQ(state.ArcSize, std::int64_t{10} << 30);

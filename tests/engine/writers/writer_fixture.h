@@ -35,7 +35,7 @@ inline std::vector<TKeptEntry> ArchiveEntries(const fs::path& archive) {
     return zip ? zip->Entries : std::vector<TKeptEntry>{};
 }
 
-inline std::vector<std::string> EntryNames(const fs::path& archive) {
+inline std::vector<std::string> ArchiveEntryNames(const fs::path& archive) {
     std::vector<std::string> names;
     for (const TKeptEntry& entry : ArchiveEntries(archive)) names.push_back(entry.Name);
     return names;
