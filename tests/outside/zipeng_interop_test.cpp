@@ -2,8 +2,8 @@
 // files with unzip, 7z and bsdtar.
 #include <sys/stat.h>
 
-#include <random>
 
+#include "support/sample_data.h"
 #include "zipeng_fixture.h"
 
 namespace kv::test {
@@ -11,24 +11,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string RandomBytes(std::size_t size, unsigned seed) {
-    std::mt19937 random(seed);
-    std::string bytes(size, '\0');
-    for (char& c : bytes) c = static_cast<char>(random());
-    return bytes;
-}
-
-std::string Text(std::size_t size) {
-    std::string text;
-    for (int line = 0; text.size() < size; ++line) text += "line " + std::to_string(line * 7 % 1000) + " of the sample text\n";
-    return text.substr(0, size);
-}
-
 // Text, an incompressible file (stored even when deflating), an empty file, nested folders and a script.
 void MakeSourceTree(const fs::path& dir) {
     fs::create_directories(dir / "sub" / "deeper");
-    WriteFile(dir / "readme.txt", Text(5000));
-    WriteFile(dir / "big.txt", Text(300000));
+    WriteFile(dir / "readme.txt", TextBytes(5000));
+    WriteFile(dir / "big.txt", TextBytes(300000));
     WriteFile(dir / "random.bin", RandomBytes(100000, 1));
     WriteFile(dir / "empty.txt", "");
     WriteFile(dir / "sub" / "deeper" / "note.md", "# note\n");
@@ -175,8 +162,8 @@ TEST(ZipEngZip64, ManyEntriesGetZip64EndRecords) {
 TEST(ZipEngLargeEntries, StreamedEntryPassesPeerTools) {
     TempDir dir;
     fs::create_directories(dir / "src");
-    WriteFile(dir / "src" / "large.txt", Text((std::size_t{64} << 20) + 12345));
-    WriteFile(dir / "src" / "small.txt", Text(1000));
+    WriteFile(dir / "src" / "large.txt", TextBytes((std::size_t{64} << 20) + 12345));
+    WriteFile(dir / "src" / "small.txt", TextBytes(1000));
     ZipEngJob job(dir / "out.zip");
     job.RootDir(dir / "src").Pattern("*");
     job.Command.Level = 1;

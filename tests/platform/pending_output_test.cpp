@@ -3,25 +3,18 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "platform/pending_output.h"
+#include "support/folder_contents.h"
 #include "support/test_support.h"
 
 namespace kv::platform {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::vector<std::string> FolderNames(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& item : fs::directory_iterator(folder)) names.push_back(item.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 void WriteAndClose(int handle, const std::string& data) {
     ASSERT_GE(handle, 0);
@@ -65,7 +58,7 @@ TEST(PendingOutput, ReplacesOnlyOnCommitAndLeavesNothingElse) {
         EXPECT_EQ(fs::exists(free), c.free_exists);
         const std::vector<std::string> expected =
             c.free_exists ? std::vector<std::string>{"free.txt", "taken.txt"} : std::vector<std::string>{"taken.txt"};
-        EXPECT_EQ(FolderNames(dir.Path()), expected);
+        EXPECT_EQ(test::FolderNames(dir.Path()), expected);
     }
 }
 

@@ -9,7 +9,8 @@
 namespace kv::test {
 
 // One TAR header block with its checksum; `prefix` fills the ustar prefix field (and sets the
-// POSIX magic), `size_field` replaces the octal size (for base-256 sizes).
+// POSIX magic), `size_field` replaces the octal size (for base-256 sizes), `checksum_format` writes the
+// checksum as other writers do (up to the eight bytes of its field).
 struct TarHeaderFields {
     std::string name = {};
     std::uint64_t size = 0;
@@ -17,6 +18,7 @@ struct TarHeaderFields {
     std::string prefix = {};
     std::string size_field = {};
     bool break_checksum = false;
+    const char* checksum_format = "%06o";
 };
 
 inline std::string TarHeader(const TarHeaderFields& fields) {
@@ -41,8 +43,9 @@ inline std::string TarHeader(const TarHeaderFields& fields) {
     for (std::size_t i = 0; i < 512; ++i) {
         if (i < 148 || i >= 156) sum += static_cast<unsigned char>(block[i]);
     }
-    std::snprintf(number, sizeof number, "%06o", sum + (fields.break_checksum ? 1 : 0));
-    std::memcpy(&block[148], number, 7);
+    const unsigned checksum = sum + (fields.break_checksum ? 1 : 0);
+    const int written = std::snprintf(number, sizeof number, fields.checksum_format, checksum);
+    std::memcpy(&block[148], number, std::min(static_cast<std::size_t>(written) + 1, std::size_t{8}));
     return block;
 }
 

@@ -2,8 +2,8 @@
 // across volumes, and a set named by its base name is found by its numbered volumes.
 #include <gtest/gtest.h>
 
-#include <random>
 
+#include "support/sample_data.h"
 #include "support/zip_builder.h"
 #include "zm_probe.h"
 
@@ -14,20 +14,12 @@ using test::TZipManagerProbe;
 
 constexpr int kSmallFiles = 800;  // enough central headers to fill more than one 64 KiB volume
 
-// Incompressible bytes, so that the data alone fills volumes.
-std::string RandomBytes(std::size_t size) {
-    std::mt19937 generator(7);
-    std::string bytes(size, '\0');
-    for (char& c : bytes) c = static_cast<char>(generator());
-    return bytes;
-}
-
 class SpannedSet : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         if (!test::HaveProgram("zip")) return;
         dir_ = new test::TempDir;
-        test::WriteFile(*dir_ / "big.bin", RandomBytes(150000));
+        test::WriteFile(*dir_ / "big.bin", test::RandomBytes(150000));
         std::filesystem::create_directory(*dir_ / "many");
         for (int i = 1; i <= kSmallFiles; ++i)
             test::WriteFile(*dir_ / ("many/a_rather_long_file_name_" + std::to_string(i) + ".txt"), "x");

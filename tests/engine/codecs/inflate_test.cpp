@@ -20,7 +20,7 @@ namespace {
 
 constexpr std::size_t kChunkSizes[] = {1, 7, 65536};
 
-std::span<const std::uint8_t> Bytes(const std::string& text) {
+std::span<const std::uint8_t> AsBytes(const std::string& text) {
     return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
 
@@ -41,7 +41,7 @@ struct TDecoded {
 };
 
 TDecoded Decode(const std::string& packed, bool deflate64 = false, std::size_t chunk = SIZE_MAX) {
-    TMemorySource source(Bytes(packed), chunk);
+    TMemorySource source(AsBytes(packed), chunk);
     TStringSink sink;
     const TDecodeResult result = Inflate(source, sink, deflate64);
     return {result, std::move(sink.Bytes)};
@@ -162,7 +162,7 @@ TEST(Inflate, ZlibStreamsRoundTripInAnyChunking) {
         const std::string packed = test::RawDeflate(c.data, c.level, c.strategy);
         for (const std::size_t chunk : kChunkSizes) {
             SCOPED_TRACE(std::string(c.name) + ", chunk " + std::to_string(chunk));
-            TMemorySource source(Bytes(packed), chunk);
+            TMemorySource source(AsBytes(packed), chunk);
             TRecordingSink sink;
             ASSERT_EQ(Inflate(source, sink, false), TDecodeResult::drOk);
             ASSERT_TRUE(sink.Bytes == c.data);
@@ -386,7 +386,7 @@ TEST(Inflate, StopsWhenTheSinkRefuses) {
         const std::string packed = test::RawDeflate(data, level);
         for (const std::size_t limit : {std::size_t{0}, std::size_t{100000}, data.size() - 1}) {
             SCOPED_TRACE("level " + std::to_string(level) + ", limit " + std::to_string(limit));
-            TMemorySource source(Bytes(packed), 4096);
+            TMemorySource source(AsBytes(packed), 4096);
             TStringSink sink(limit);
             EXPECT_EQ(Inflate(source, sink, false), TDecodeResult::drStopped);
             EXPECT_TRUE(data.starts_with(sink.Bytes));

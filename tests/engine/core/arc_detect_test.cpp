@@ -11,6 +11,7 @@
 #include "engine/core/signature_table.h"
 #include "support/bytes_stream.h"
 #include "support/pe_fixture.h"
+#include "support/tar_builder.h"
 #include "support/test_support.h"
 #include "support/zip_fixture.h"
 
@@ -25,6 +26,7 @@ using namespace std::string_literals;
 
 using test::BytesStream;
 using test::MakeZip;
+using test::TarHeader;
 using test::ZipLayout;
 
 struct Detection {
@@ -367,22 +369,6 @@ TEST(DetectArcType, ZipVolumeRuleAsksTheDrive) {
 
 // ---- TAR ----
 
-std::string TarHeader(char type_flag, const char* checksum_format = "%06o") {
-    std::string block(512, '\0');
-    const auto set = [&block](std::size_t at, const std::string& text) { block.replace(at, text.size(), text); };
-    set(0, "a.txt");
-    set(100, "0000644");
-    set(124, "00000000005");
-    block[156] = type_flag;
-    set(257, "ustar");
-    unsigned sum = 0;
-    for (int i = 0; i < 512; ++i) sum += (i >= 148 && i < 156) ? ' ' : static_cast<unsigned char>(block[i]);
-    char field[9] = {};
-    std::snprintf(field, sizeof field, checksum_format, sum);
-    set(148, std::string(field, 8));
-    return block;
-}
-
 TEST(DetectArcType, TarByHeaderChecksum) {
     const std::string data = Padded("hello", 512);
     struct Case {
@@ -391,15 +377,18 @@ TEST(DetectArcType, TarByHeaderChecksum) {
         TArcType Type;
         std::int64_t Start;
     };
-    std::string spoiled = TarHeader('0') + data;
+    const std::string header = TarHeader({.name = "a.txt", .size = 5});
+    const std::string label = TarHeader({.name = "a.txt", .size = 5, .type = 'V'});
+    std::string spoiled = header + data;
     spoiled[0] = 'b';
     const Case cases[] = {
-        {"ustar", TarHeader('0') + data, atTar, 0},
-        {"checksum padded with blanks", TarHeader('0', " %06o ") + data, atTar, 0},
-        {"volume label first", TarHeader('V') + TarHeader('0') + data, atTar, 512},
+        {"ustar", header + data, atTar, 0},
+        {"checksum padded with blanks", TarHeader({.name = "a.txt", .size = 5, .checksum_format = " %06o "}) + data,
+         atTar, 0},
+        {"volume label first", label + header + data, atTar, 512},
         {"wrong checksum", spoiled, atNA, 0},
-        {"one block only", TarHeader('0'), atNA, 0},
-        {"label before a block that is no header", TarHeader('V') + std::string(1024, '\0'), atNA, 0},
+        {"one block only", header, atNA, 0},
+        {"label before a block that is no header", label + std::string(1024, '\0'), atNA, 0},
     };
     for (const Case& c : cases) {
         const Detection d = Detect(c.Bytes);
@@ -573,9 +562,9 @@ TEST(DetectArcType, HostileInputsAreHandled) {
 }
 
 // Counts the bytes read through it from another stream.
-class CountingStream : public TStream32 {
+class ByteCountingStream : public TStream32 {
 public:
-    explicit CountingStream(TStream32& inner) : inner_(inner) {}
+    explicit ByteCountingStream(TStream32& inner) : inner_(inner) {}
     std::int64_t Read(void* buffer, std::int64_t count) override {
         const std::int64_t got = inner_.Read(buffer, count);
         BytesRead += got;
@@ -603,7 +592,7 @@ TEST(DetectArcType, HugeFileReadsOnlyBoundedWindows) {
         TFileStream32 file(path, TFileOpenMode::fmOpenReadWrite);
         ASSERT_TRUE(file.IsValid());
         if (!head.empty()) file.WriteFull(head.data(), static_cast<std::int64_t>(head.size()));
-        CountingStream stream(file);
+        ByteCountingStream stream(file);
         TArcDetection state;
         EXPECT_EQ(DetectArcType(stream, state, {}), atNA);
         EXPECT_EQ(state.ArcSize, std::int64_t{10} << 30);

@@ -101,7 +101,7 @@ TEST(FileStream, CreateNewNeverWritesThroughWhatBearsTheName) {
 }
 
 // A memory stream that counts the reads it serves.
-class CountingStream : public TCustomMemoryStream32 {
+class ReadCountingStream : public TCustomMemoryStream32 {
 public:
     using TCustomMemoryStream32::TCustomMemoryStream32;
     std::int64_t Read(void* buffer, std::int64_t count) override {
@@ -114,7 +114,7 @@ public:
 TEST(ReadAheadStream, ReadsWhatTheSourceHoldsWhereverItSeeksWithFewSourceReads) {
     std::vector<std::uint8_t> data(10'000);
     for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
-    CountingStream source(data.data(), static_cast<std::int64_t>(data.size()));
+    ReadCountingStream source(data.data(), static_cast<std::int64_t>(data.size()));
     TReadAheadStream stream(source, 1024);
     EXPECT_EQ(stream.Size(), 10'000);
 

@@ -11,6 +11,7 @@
 
 #include "engine/core/error_codes.h"
 #include "engine/core/temp_archive.h"
+#include "support/folder_contents.h"
 #include "support/test_support.h"
 
 namespace kv {
@@ -24,13 +25,6 @@ std::string NewContent(std::size_t size) {
     std::string content(size, '\0');
     for (std::size_t i = 0; i < size; ++i) content[i] = static_cast<char>('a' + i % 23);
     return content;
-}
-
-std::vector<std::string> Names(const fs::path& dir) {
-    std::vector<std::string> names;
-    for (const auto& item : fs::directory_iterator(dir)) names.push_back(item.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 struct Recorder {
@@ -66,7 +60,7 @@ protected:
 
     void ExpectOriginalUntouched() {
         EXPECT_EQ(test::ReadFile(archive_), kOriginal);
-        EXPECT_EQ(Names(dir_.Path()), (std::vector<std::string>{"a.zip", "tmp"}));  // no half-made sibling
+        EXPECT_EQ(test::FolderNames(dir_.Path()), (std::vector<std::string>{"a.zip", "tmp"}));  // no half-made sibling
     }
 
     test::TempDir dir_;
@@ -115,7 +109,7 @@ TEST_F(TempArchiveTest, CopyAcrossFileSystemsThroughASibling) {
     EXPECT_FALSE(fs::exists(temp_name));
     ASSERT_EQ(renames.size(), 2u);
     EXPECT_EQ(fs::path(renames[1]).parent_path(), dir_.Path());  // the copy was renamed from the archive's folder
-    EXPECT_EQ(Names(dir_.Path()), (std::vector<std::string>{"a.zip", "tmp"}));
+    EXPECT_EQ(test::FolderNames(dir_.Path()), (std::vector<std::string>{"a.zip", "tmp"}));
     EXPECT_GT(recorder_.progress.size(), 2u);
     EXPECT_EQ(recorder_.progress.back(), std::make_pair(std::int64_t{1'000'000}, std::int64_t{1'000'000}));
     struct stat info {};

@@ -3,11 +3,11 @@
 // ones included, extracts without a crash and without anything leading out of its destination.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <map>
 
 #include "support/corpus_tar_family.h"
 #include "support/corpus_tree.h"
+#include "support/folder_contents.h"
 #include "support/reader_run.h"
 #include "support/tar_reader_run.h"
 
@@ -16,9 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool IsWithin(const fs::path& path, const fs::path& folder) {
-    return std::mismatch(folder.begin(), folder.end(), path.begin(), path.end()).first == folder.end();
-}
+using test::IsWithin;
 
 TEST(CorpusExtractTar, TrustedArchivesExtractAsTheExtractorsWrote) {
     if (test::CorpusDir().empty()) GTEST_SKIP() << "corpus absent";

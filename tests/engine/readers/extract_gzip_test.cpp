@@ -4,13 +4,13 @@
 #include <sys/stat.h>
 #include <zlib.h>
 
-#include <random>
 #include <string>
 #include <vector>
 
 #include "engine/core/error_codes.h"
 #include "support/lsb_bit_writer.h"
 #include "support/raw_deflate.h"
+#include "support/sample_data.h"
 #include "support/single_file_run.h"
 #include "support/file_digest.h"
 #include "support/test_support.h"
@@ -51,26 +51,13 @@ std::string GzipMember(const std::string& data, const MemberLayout& layout = {})
     return member;
 }
 
-std::string SomeText(int lines) {
-    std::string text;
-    for (int i = 0; i < lines; ++i) text += "line " + std::to_string(i * 7919 % 10007) + "\n";
-    return text;
-}
-
-std::string RandomBytes(std::size_t size) {
-    std::mt19937 random(5);
-    std::string bytes(size, '\0');
-    for (char& byte : bytes) byte = static_cast<char>(random());
-    return bytes;
-}
-
 // What gzip writes, at both ends of its levels, with and without the stored name; incompressible data
 // (stored blocks), an empty file, and concatenated members with zero padding behind them.
 TEST(ExtractGzip, WhatGzipWroteReadsBack) {
     if (!test::HaveProgram("gzip")) GTEST_SKIP() << "gzip is not installed";
     test::TempDir dir;
-    const std::string text = SomeText(50000);
-    const std::string random = RandomBytes(300000);
+    const std::string text = test::NumberedLines(50000);
+    const std::string random = test::RandomBytes(300000, 5);
     struct Case {
         const char* name;
         std::vector<std::pair<std::string, std::string>> members;  // gzip options, data
@@ -129,7 +116,7 @@ TEST(ExtractGzip, TheHeadersTimeToTheSecond) {
 // multi-part flag and nothing is written, as for a file marked as enciphered.
 TEST(ExtractGzip, HeaderFlagsAndMagics) {
     test::TempDir dir;
-    const std::string data = SomeText(300);
+    const std::string data = test::NumberedLines(300);
     struct Case {
         const char* name;
         MemberLayout layout;
@@ -160,11 +147,11 @@ TEST(ExtractGzip, HeaderFlagsAndMagics) {
 // The other magics of the family (pack, SCO LZH) and methods other than Deflate are not extracted.
 TEST(ExtractGzip, OtherMethodsAreRefused) {
     test::TempDir dir;
-    std::string method9 = GzipMember(SomeText(100));
+    std::string method9 = GzipMember(test::NumberedLines(100));
     method9[2] = 9;
     const std::pair<const char*, std::string> cases[] = {
-        {"pack", "\x1F\x1E" + SomeText(10)},
-        {"LZH", "\x1F\xA0" + SomeText(10)},
+        {"pack", "\x1F\x1E" + test::NumberedLines(10)},
+        {"LZH", "\x1F\xA0" + test::NumberedLines(10)},
         {"method 9", method9},
     };
     for (const auto& [name, bytes] : cases) {
@@ -179,7 +166,7 @@ TEST(ExtractGzip, OtherMethodsAreRefused) {
 // A damaged or cut-off member is reported and fails its check, also when it is not the first.
 TEST(ExtractGzip, DamagedMembersFail) {
     test::TempDir dir;
-    const std::string data = SomeText(20000);
+    const std::string data = test::NumberedLines(20000);
     const std::string good = GzipMember(data);
     std::string wrong_crc = good;
     wrong_crc[wrong_crc.size() - 6] ^= 1;
@@ -242,7 +229,7 @@ TEST(ExtractGzip, HostileStoredNamesStayInTheDestination) {
 TEST(ExtractGzip, CompressFilesExtract) {
     if (!test::HaveProgram("compress")) GTEST_SKIP() << "compress is not installed";
     test::TempDir dir;
-    const std::string data = SomeText(30000);
+    const std::string data = test::NumberedLines(30000);
     test::WriteFile(dir / "words.txt", data);
     ASSERT_EQ(test::RunCommand("compress -c " + (dir / "words.txt").string() + " > " + (dir / "words.txt.Z").string()), 0);
     const test::SingleFileResult run = test::RunSingleFile(dir / "words.txt.Z", dir / "out");

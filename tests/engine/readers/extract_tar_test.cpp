@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/folder_contents.h"
 #include "support/reader_run.h"
 #include "support/tar_reader_run.h"
 #include "support/test_support.h"
@@ -17,16 +18,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
+using test::IsWithin;
+
 fs::path WriteTar(const fs::path& folder, const std::string& body) {
     const fs::path archive = folder / "test.tar";
     test::WriteFile(archive, body + test::TarEnd());
     EXPECT_EQ(test::DetectType(archive), atTar);
     return archive;
-}
-
-// Whether `path` is `folder` or lies below it.
-bool IsWithin(const fs::path& path, const fs::path& folder) {
-    return std::mismatch(folder.begin(), folder.end(), path.begin(), path.end()).first == folder.end();
 }
 
 // Everything below `root` outside `destination`, the folders leading to it and the `allowed` items aside.

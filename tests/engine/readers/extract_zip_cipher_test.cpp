@@ -14,6 +14,7 @@
 #include "engine/readers/un_zip.h"
 #include "support/raw_deflate.h"
 #include "support/reader_run.h"
+#include "support/sample_data.h"
 #include "support/test_support.h"
 #include "support/zip_builder.h"
 
@@ -22,11 +23,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Text(int lines) {
-    std::string text;
-    for (int i = 0; i < lines; ++i) text += "line " + std::to_string(i * 7919 % 1009) + "\n";
-    return text;
-}
+using test::NumberedLines;
 
 // An AES member laid out as WinZip writes it: salt, verifier, enciphered data, authentication code.
 test::ZipMember AesMember(const std::string& name, const std::string& text, int version, int strength,
@@ -53,8 +50,10 @@ std::size_t DataAt(const std::vector<test::ZipMember>& members, std::size_t k) {
 }
 
 std::vector<test::ZipMember> AesMembers() {
-    return {AesMember("ae1-128-stored.txt", Text(50), 1, 1, 0), AesMember("ae2-192-deflated.txt", Text(3000), 2, 2, 8),
-            AesMember("ae1-256-deflated.txt", Text(20000), 1, 3, 8), AesMember("ae2-256-empty.txt", "", 2, 3, 8),
+    return {AesMember("ae1-128-stored.txt", NumberedLines(50), 1, 1, 0),
+            AesMember("ae2-192-deflated.txt", NumberedLines(3000), 2, 2, 8),
+            AesMember("ae1-256-deflated.txt", NumberedLines(20000), 1, 3, 8),
+            AesMember("ae2-256-empty.txt", "", 2, 3, 8),
             {.name = "plain.txt", .data = "not enciphered\n"}};
 }
 
@@ -78,7 +77,7 @@ TEST(ExtractZipAes, EveryKeyLengthAndVersionExtractsAndTestsWithItsPassword) {
 
 // Each case damages or misreads one AE-1 and one AE-2 entry; both must fail, whichever check catches it.
 TEST(ExtractZipAes, WrongPasswordsAndDamagedDataFail) {
-    const std::string text = Text(4000);
+    const std::string text = NumberedLines(4000);
     const std::vector<test::ZipMember> members = {AesMember("ae1.txt", text, 1, 3, 8), AesMember("ae2.txt", text, 2, 3, 8)};
     const std::string good = test::BuildZip(members);
     const std::size_t salt_and_verifier = AesSaltLength(3) + kAesVerifierLength;
@@ -117,7 +116,7 @@ TEST(ExtractZipAes, WrongPasswordsAndDamagedDataFail) {
 
 TEST(ExtractZipAes, PasswordComesThroughOnGetPassword) {
     test::TempDir dir;
-    const std::string text = Text(100);
+    const std::string text = NumberedLines(100);
     test::WriteFile(dir / "aes.zip", test::BuildZip({AesMember("a.txt", text, 2, 1, 8), AesMember("b.txt", text, 2, 1, 0)}));
     TUnZip reader;
     reader.SetArchiveFile((dir / "aes.zip").string());
@@ -144,7 +143,7 @@ TEST(ExtractZipAes, PasswordComesThroughOnGetPassword) {
 // A wrong password tried first leaves the data keys in a state of its own; the password asked for next must
 // start from the seed again.
 TEST(ExtractZipCipher, ClassicPasswordAskedAfterAWrongOneOpensTheEntry) {
-    const std::string text = Text(200);
+    const std::string text = NumberedLines(200);
     const std::uint32_t crc = Crc32Of(text.data(), text.size());
     TCipherHeader header{};
     do header = MakeCipherHeader("right", crc);  // one header in 256 would let "wrong" pass its one-byte check
@@ -173,7 +172,7 @@ TEST(ExtractZipCipher, ClassicPasswordAskedAfterAWrongOneOpensTheEntry) {
 // A wrong password over an earlier good extraction: the AES entry is refused and the classic one, whose
 // one-byte check the wrong password passes by chance, decodes to garbage; both leave the files alone.
 TEST(ExtractZipCipher, AWrongPasswordLeavesAnEarlierExtractionAlone) {
-    const std::string text = Text(300);
+    const std::string text = NumberedLines(300);
     const std::uint32_t crc = Crc32Of(text.data(), text.size());
     TCipherHeader header{};
     do header = MakeCipherHeader("secret", crc);
@@ -200,7 +199,7 @@ TEST(ExtractZipCipher, AWrongPasswordLeavesAnEarlierExtractionAlone) {
 TEST(ExtractZip, WholeBufferInflateWritesWhatStreamingWrites) {
     std::vector<test::ZipMember> members;
     for (const int lines : {0, 10, 3000, 60000, 200000}) {
-        const std::string text = Text(lines);
+        const std::string text = NumberedLines(lines);
         members.push_back({.name = "plain" + std::to_string(lines), .data = text, .packed = test::RawDeflate(text),
                            .method = 8});
         members.push_back(AesMember("aes" + std::to_string(lines), text, 2, 3, 8));

@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "engine/core/error_codes.h"
 #include "support/listing.h"
 #include "support/old_formats_fixture.h"
+#include "support/sample_data.h"
 #include "support/test_support.h"
 
 namespace kv {
@@ -69,10 +69,7 @@ protected:
         if (!test::HaveProgram("arj")) GTEST_SKIP() << "arj not installed";
         std::filesystem::create_directories(dir_ / "src" / "sub");
         test::WriteFile(dir_ / "src" / "hello.txt", "hello world\n");
-        std::mt19937 random(7);
-        std::string big(150000, '\0');
-        for (char& c : big) c = static_cast<char>(random());
-        test::WriteFile(dir_ / "src" / "sub" / "big.bin", big);
+        test::WriteFile(dir_ / "src" / "sub" / "big.bin", test::RandomBytes(150000));
     }
     int Arj(const std::string& arguments) {
         std::string output;

@@ -16,7 +16,7 @@ namespace {
 using test::Put32;
 using test::RarFile;
 
-std::vector<std::uint8_t> Bytes(std::initializer_list<int> values) {
+std::vector<std::uint8_t> ByteVector(std::initializer_list<int> values) {
     return std::vector<std::uint8_t>(values.begin(), values.end());
 }
 
@@ -29,15 +29,15 @@ TEST(RarUnicodeName, DecodesEveryKindOfUnit) {
     };
     const Case cases[] = {
         // Runs copied from the plain name, a full 16-bit unit, a unit in the high byte's page.
-        {"copy, full, high page", "abc??.txt", Bytes({0x03, 0xE7, 0x01, 0xAC, 0x20, 0xC0, 0x02}), "abc€π.txt"},
+        {"copy, full, high page", "abc??.txt", ByteVector({0x03, 0xE7, 0x01, 0xAC, 0x20, 0xC0, 0x02}), "abc€π.txt"},
         // A run of plain bytes moved by a correction into the high byte's page (CP866 "АБ").
-        {"corrected run", "\x80\x81", Bytes({0x04, 0xC0, 0x80, 0x90}), "АБ"},
+        {"corrected run", "\x80\x81", ByteVector({0x04, 0xC0, 0x80, 0x90}), "АБ"},
         // A surrogate pair written as two full units.
-        {"surrogate pair", "??", Bytes({0x00, 0xA0, 0x35, 0xD8, 0x00, 0xDC}), "𝐀"},
+        {"surrogate pair", "??", ByteVector({0x00, 0xA0, 0x35, 0xD8, 0x00, 0xDC}), "𝐀"},
         // A run longer than the plain name stops at its end.
-        {"run past the end", "ab", Bytes({0x00, 0xC0, 0x7F}), "ab"},
+        {"run past the end", "ab", ByteVector({0x00, 0xC0, 0x7F}), "ab"},
         // A full unit cut off by the end of the field.
-        {"cut unit", "ab", Bytes({0x00, 0x80, 0x41}), ""},
+        {"cut unit", "ab", ByteVector({0x00, 0x80, 0x41}), ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -15,9 +15,7 @@ namespace {
 class SingleFileListTest : public ::testing::Test {
 protected:
     test::Listing List(const std::string& name, const std::string& bytes) {
-        const auto path = dir_ / name;
-        test::WriteFile(path, bytes);
-        return test::ListArchive(path.string());
+        return test::ListBytes(dir_.Path(), name, bytes);
     }
     test::TempDir dir_;
 };

@@ -11,6 +11,7 @@
 namespace kv {
 namespace {
 
+using test::Names;
 using test::PaxRecord;
 using test::TarData;
 using test::TarHeader;
@@ -19,14 +20,7 @@ using test::TarMember;
 class TarListTest : public ::testing::Test {
 protected:
     test::Listing List(const std::string& bytes, const std::function<void(TArcLister&)>& prepare = {}) {
-        const auto path = dir_ / "a.tar";
-        test::WriteFile(path, bytes);
-        return test::ListArchive(path.string(), prepare);
-    }
-    static std::vector<std::string> Names(const test::Listing& listing) {
-        std::vector<std::string> names;
-        for (const auto& entry : listing.entries) names.push_back(entry.FileName);
-        return names;
+        return test::ListBytes(dir_.Path(), "a.tar", bytes, prepare);
     }
     test::TempDir dir_;
 };

@@ -6,11 +6,11 @@
 
 #include <chrono>
 #include <filesystem>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "support/archiver.h"
+#include "support/sample_data.h"
 #include "support/tar_reader_run.h"
 #include "support/test_support.h"
 
@@ -47,10 +47,7 @@ protected:
         test::WriteFile(top / "run.sh", "#!/bin/sh\necho hi\n");
         test::WriteFile(top / "readonly.txt", "do not change\n");
         test::WriteFile(top / "empty", "");
-        std::string big(3 * 1024 * 1024 + 123, '\0');
-        std::mt19937 random(7);
-        for (char& c : big) c = static_cast<char>(random());
-        test::WriteFile(top / "big.bin", big);
+        test::WriteFile(top / "big.bin", test::RandomBytes(3 * 1024 * 1024 + 123));
         WriteWithFolders(top / (std::string(90, 'n') + "/over-100-characters-in-all.txt"), "long folder\n");
         std::string deep = "deep";
         for (int level = 0; level < 20; ++level) deep += "/level" + std::to_string(level);

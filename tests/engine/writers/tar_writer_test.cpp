@@ -40,7 +40,7 @@ std::map<std::string, std::string> RawMembers(const std::string& bytes) {
     return raw;
 }
 
-std::string Field(const std::string& bytes, std::int64_t at, std::size_t size) {
+std::string BytesAt(const std::string& bytes, std::int64_t at, std::size_t size) {
     return bytes.substr(static_cast<std::size_t>(at), size);
 }
 
@@ -82,13 +82,13 @@ TEST_F(TarWriterTest, BlocksOfFilesAndFolders) {
     // One header and two data blocks; the file's own mode and seconds.
     EXPECT_EQ(file->DataAt - file->HeaderAt, 512);
     EXPECT_EQ(file->EndAt - file->DataAt, 1024);
-    EXPECT_EQ(Field(bytes, file->DataAt, 513), ReadFile(dir_ / "src" / "f.bin"));
-    EXPECT_EQ(Field(bytes, file->HeaderAt + 100, 8), std::string("0000640\0", 8));
-    EXPECT_EQ(Field(bytes, file->HeaderAt + 124, 12), std::string("00000001001\0", 12));
+    EXPECT_EQ(BytesAt(bytes, file->DataAt, 513), ReadFile(dir_ / "src" / "f.bin"));
+    EXPECT_EQ(BytesAt(bytes, file->HeaderAt + 100, 8), std::string("0000640\0", 8));
+    EXPECT_EQ(BytesAt(bytes, file->HeaderAt + 124, 12), std::string("00000001001\0", 12));
     EXPECT_EQ(file->ModificationTime, 1700000000);
-    EXPECT_EQ(Field(bytes, file->HeaderAt + 108, 16), std::string("0000002\0" "0000002\0", 16));
-    EXPECT_EQ(Field(bytes, file->HeaderAt + 257, 8), std::string("ustar  \0", 8));
-    EXPECT_EQ(Field(bytes, file->HeaderAt + 265, 5), std::string("root\0", 5));
+    EXPECT_EQ(BytesAt(bytes, file->HeaderAt + 108, 16), std::string("0000002\0" "0000002\0", 16));
+    EXPECT_EQ(BytesAt(bytes, file->HeaderAt + 257, 8), std::string("ustar  \0", 8));
+    EXPECT_EQ(BytesAt(bytes, file->HeaderAt + 265, 5), std::string("root\0", 5));
     EXPECT_EQ(folder->TypeFlag, '5');
     EXPECT_EQ(folder->Size, 0);
     // The end: two zero blocks at least behind the last member, then zeros to the record.
@@ -98,7 +98,7 @@ TEST_F(TarWriterTest, BlocksOfFilesAndFolders) {
     for (const TTarMember* m : {file, folder}) {
         TTarBlock block;
         std::copy_n(bytes.begin() + m->HeaderAt, 512, block.begin());
-        EXPECT_EQ(Field(bytes, m->HeaderAt + 148, 8), [&] {
+        EXPECT_EQ(BytesAt(bytes, m->HeaderAt + 148, 8), [&] {
             char digits[9];
             std::snprintf(digits, sizeof digits, "%07o", TarChecksum(block));
             return std::string(digits, 8);
@@ -283,9 +283,9 @@ TEST_F(TarWriterTest, ChangesKeepTheOtherMembersByteForByte) {
     const TTarMember* new_a = Find(members, "a.txt");
     const TTarMember* new_c = Find(members, "c.txt");
     ASSERT_TRUE(old_a && new_a && new_c);
-    EXPECT_EQ(Field(bytes, old_a->DataAt, static_cast<std::size_t>(old_a->Size)), TextBytes(1500) + "a.txt");
-    EXPECT_EQ(Field(bytes, new_a->DataAt, 7), "changed");
-    EXPECT_EQ(Field(bytes, new_c->DataAt, 7), "newer c");
+    EXPECT_EQ(BytesAt(bytes, old_a->DataAt, static_cast<std::size_t>(old_a->Size)), TextBytes(1500) + "a.txt");
+    EXPECT_EQ(BytesAt(bytes, new_a->DataAt, 7), "changed");
+    EXPECT_EQ(BytesAt(bytes, new_c->DataAt, 7), "newer c");
     if (HaveProgram("tar")) {
         std::string listing;
         EXPECT_EQ(RunCommand("tar -tf " + Quoted(archive), &listing), 0);

@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <map>
 #include <memory>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -16,25 +15,12 @@
 #include "engine/writers/existing_zip.h"
 #include "engine/writers/zip_writer.h"
 #include "support/reader_run.h"
+#include "support/sample_data.h"
 #include "support/test_support.h"
 
 namespace kv::test {
 
 namespace fs = std::filesystem;
-
-inline std::string RandomBytes(std::size_t size, unsigned seed = 7) {
-    std::mt19937 random(seed);
-    std::string bytes(size, '\0');
-    for (char& c : bytes) c = static_cast<char>(random());
-    return bytes;
-}
-
-inline std::string TextBytes(std::size_t size) {
-    std::string text;
-    while (text.size() < size) text += "a line of text that repeats " + std::to_string(text.size() % 7) + "\n";
-    text.resize(size);
-    return text;
-}
 
 // Sets a file's modification time (seconds since 1970).
 inline void SetFileTime(const fs::path& path, std::time_t time) {
@@ -49,7 +35,7 @@ inline std::vector<TKeptEntry> ArchiveEntries(const fs::path& archive) {
     return zip ? zip->Entries : std::vector<TKeptEntry>{};
 }
 
-inline std::vector<std::string> EntryNames(const fs::path& archive) {
+inline std::vector<std::string> ArchiveEntryNames(const fs::path& archive) {
     std::vector<std::string> names;
     for (const TKeptEntry& entry : ArchiveEntries(archive)) names.push_back(entry.Name);
     return names;

@@ -182,7 +182,7 @@ TEST_F(ZipWriterTest, ExistingEntriesAreKeptReplacedOrRenamedAsAnswered) {
         }
         writer->Compress();
         EXPECT_EQ(errors_, c.Errors);
-        auto names = EntryNames(archive);
+        auto names = ArchiveEntryNames(archive);
         std::sort(names.begin(), names.end());
         EXPECT_EQ(names, c.Names);
         auto extracted = ExtractAll(archive);
@@ -266,7 +266,7 @@ TEST_F(ZipWriterTest, DeletingSelectsByMaskHonoursExclusionsAndCanEmptyTheArchiv
     std::sort(deleted.begin(), deleted.end());
     EXPECT_EQ(deleted, (std::vector<std::string>{"sub/deep.txt", "text.txt"}));
     EXPECT_EQ(counts, (std::vector<int>{12, 22}));
-    auto names = EntryNames(archive);
+    auto names = ArchiveEntryNames(archive);
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"empty", "noise.bin", "small.txt"}));
 
@@ -402,7 +402,7 @@ TEST_F(ZipWriterTest, StoredDirNames) {
         writer->DefaultDir = (dir_ / "src").string();
         writer->FileSpec = c.Lines;
         writer->Compress();
-        auto names = EntryNames(archive);
+        auto names = ArchiveEntryNames(archive);
         std::sort(names.begin(), names.end());
         auto expected = c.Names;
         std::sort(expected.begin(), expected.end());
@@ -457,7 +457,7 @@ TEST_F(ZipWriterMoveTest, MovedFilesGoToTheTrashOnlyOnceTheArchiveHoldsThem) {
     EXPECT_FALSE(fs::exists(dir_ / "src" / "sub"));
     EXPECT_EQ(ReadFile(dir_ / "src" / "two.txt"), "two");
     EXPECT_EQ(ReadFile(dir_ / "data" / "Trash" / "files" / "one.txt"), "one");
-    auto names = EntryNames(archive);
+    auto names = ArchiveEntryNames(archive);
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"one.txt", "sub/", "void/"}));
 }
