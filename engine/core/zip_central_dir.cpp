@@ -11,14 +11,11 @@
 #include "engine/core/arc_detector.h"
 #include "engine/core/error_codes.h"
 #include "engine/core/zip_cipher.h"
+#include "engine/core/zip_end_records.h"
 
 namespace kv {
 namespace {
 
-constexpr std::size_t kEndRecordSize = 22;
-constexpr std::size_t kWideEndRecordSize = 26;  // the end record with an 8-byte directory offset
-constexpr std::size_t kLocatorSize = 20;
-constexpr std::size_t kZip64EndRecordSize = 56;
 constexpr std::size_t kCentralHeaderSize = 46;
 constexpr std::size_t kLocalHeaderSize = 30;
 constexpr int kForwardWindows = 4;
@@ -35,10 +32,10 @@ struct EndRecordKind {
     bool Enciphered;
 };
 constexpr EndRecordKind kEndRecordKinds[] = {
-    {'K', kEndRecordSize, false},
-    {'L', kEndRecordSize, true},
-    {'[', kWideEndRecordSize, false},
-    {'\\', kWideEndRecordSize, true},
+    {'K', static_cast<std::size_t>(kZipEndRecordSize), false},
+    {'L', static_cast<std::size_t>(kZipEndRecordSize), true},
+    {'[', static_cast<std::size_t>(kZipWideEndRecordSize), false},
+    {'\\', static_cast<std::size_t>(kZipWideEndRecordSize), true},
 };
 
 const EndRecordKind* MatchEndRecord(const std::uint8_t* p) {
@@ -90,19 +87,18 @@ private:
     const TDetectionContext& context_;
     std::int64_t size_ = 0;
     std::int64_t window_ = 0;
+    std::int64_t zip64_position_ = -1;  // where the ZIP64 end record lies
 };
 
 void TCentralDirSearch::ReadZip64Records(std::int64_t end_position) {
-    if (!ReadExact(end_position - static_cast<std::int64_t>(kLocatorSize), state_.Zip64Locator.data(), kLocatorSize) ||
-        !IsZipSignature(state_.Zip64Locator.data(), 0x06, 0x07)) {
-        return;
-    }
+    const TZip64Records zip64 = FindZip64Records(stream_, end_position);
+    if (!zip64.HasLocator) return;
+    state_.Zip64Locator = zip64.Locator;
     state_.ZipLayoutFlags.Include(htLocator);
-    const std::int64_t record_at = end_position - static_cast<std::int64_t>(kLocatorSize + kZip64EndRecordSize);
-    if (ReadExact(record_at, state_.Zip64EndRecord.data(), kZip64EndRecordSize) &&
-        IsZipSignature(state_.Zip64EndRecord.data(), 0x06, 0x06)) {
-        state_.ZipLayoutFlags.Include(htEnding64);
-    }
+    if (zip64.RecordPosition < 0) return;
+    state_.Zip64EndRecord = zip64.Record;
+    zip64_position_ = zip64.RecordPosition;
+    state_.ZipLayoutFlags.Include(htEnding64);
 }
 
 std::optional<std::uint64_t> TCentralDirSearch::FirstLocalOffset(std::int64_t central_position, bool enciphered) {
@@ -177,20 +173,18 @@ std::int64_t TCentralDirSearch::Run(std::int64_t end_pos, std::int64_t start_pos
     state_.EndRecord.assign(window.begin() + static_cast<std::ptrdiff_t>(at),
                             window.begin() + static_cast<std::ptrdiff_t>(at + kind->Size));
     std::uint8_t* record = state_.EndRecord.data();
-    const bool wide = kind->Size == kWideEndRecordSize;
+    const bool wide = kind->Size == static_cast<std::size_t>(kZipWideEndRecordSize);
     if (kind->Enciphered) DecipherHeader(record, wide ? TCipheredRecord::crWideEnd : TCipheredRecord::crEnd);
     ReadZip64Records(end_position);
     const bool zip64 = state_.ZipLayoutFlags.Has(htEnding64);
 
     // Where the directory should start by the stored values, and where it physically ends.
-    const std::uint64_t directory_size = zip64 ? LoadLE64(&state_.Zip64EndRecord[40]) : LoadLE32(record + 12);
-    const std::uint64_t stored_offset = zip64  ? LoadLE64(&state_.Zip64EndRecord[48])
-                                        : wide ? LoadLE64(record + 16)
-                                               : LoadLE32(record + 16);
-    const std::int64_t directory_end =
-        end_position - (zip64                                  ? std::int64_t{kLocatorSize + kZip64EndRecordSize}
-                        : state_.ZipLayoutFlags.Has(htLocator) ? std::int64_t{kLocatorSize}
-                                                               : 0);
+    const TZipEndValues values = ZipEndValuesOf(state_);
+    const std::uint64_t directory_size = values.CentralSize;
+    const std::uint64_t stored_offset = values.CentralOffset;
+    const std::int64_t directory_end = zip64                                  ? zip64_position_
+                                       : state_.ZipLayoutFlags.Has(htLocator) ? end_position - kZip64LocatorSize
+                                                                              : end_position;
     const std::int64_t physical_position = Difference(directory_end, directory_size);
     std::int64_t central_position = wide    ? AsOffset(stored_offset)
                                     : zip64 ? Difference(AsOffset(LoadLE64(&state_.Zip64Locator[8])), directory_size)

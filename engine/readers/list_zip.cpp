@@ -14,6 +14,7 @@
 #include "engine/core/method_names.h"
 #include "engine/core/oem_names.h"
 #include "engine/core/zip_cipher.h"
+#include "engine/core/zip_end_records.h"
 #include "engine/readers/arc_lister.h"
 #include "engine/readers/header_reader.h"
 #include "engine/readers/list_walks.h"
@@ -134,7 +135,7 @@ void TZipWalk::WalkCentral(std::int64_t position) {
     const TArcDetection& d = lister_.Detection();
     const bool spanned = type_ == atZipDS || type_ == atZipMV;
     const bool local_verified = d.ZipLayoutFlags.Has(htLocal);
-    const std::uint32_t last_disk = d.EndRecord.size() >= 6 ? LoadLE16(d.EndRecord.data() + 4) : 0;
+    const std::uint32_t last_disk = ZipEndValuesOf(d).ThisDisk;
     TZipCentralCursor cursor(reader_, position, {lister_.TranslateOemChar, lister_.NameCodePage, {}});
     while (!lister_.GetCancel()) {
         const TZipCentralRecord* central = cursor.Next();

@@ -10,12 +10,12 @@
 #include "engine/core/oem_names.h"
 #include "engine/core/zip_aes.h"
 #include "engine/core/zip_cipher.h"
+#include "engine/core/zip_end_records.h"
 #include "engine/readers/header_reader.h"
 #include "engine/readers/zip_aes_entry.h"
 #include "engine/readers/zip_central_position.h"
 #include "engine/readers/zip_entry_spans.h"
 #include "engine/readers/zip_local_entry.h"
-#include "platform/byte_order.h"
 #include "platform/file_attributes_linux.h"
 #include "platform/paths.h"
 
@@ -101,14 +101,14 @@ void TUnZip::ExtractIt(TStream32* archive, TObject*) {
     const std::optional<std::int64_t> central = FindZipCentralPosition(Detection(), reader, size);
     if (central && ArcType() == atZipMV) {
         // The directory lies on the last volume (this file) or, when it is long, starts on an earlier one.
-        const std::vector<std::uint8_t>& end = Detection().EndRecord;
-        const std::uint32_t last_disk = end.size() >= 8 ? platform::LoadLE16(&end[4]) : 0;
-        const std::uint32_t central_disk = end.size() >= 8 ? platform::LoadLE16(&end[6]) : 0;
-        set = OpenSplitSet(last_disk);
+        const TZipEndValues end = ZipEndValuesOf(Detection());
+        set = OpenSplitSet(end.ThisDisk);
         if (!set) return;
-        const std::int64_t position = central_disk == last_disk
-                                          ? set->DiskStart(last_disk) + *central
-                                          : set->DiskStart(central_disk) + platform::LoadLE32(&end[16]);
+        const std::int64_t position =
+            end.CentralDisk == end.ThisDisk
+                ? set->DiskStart(end.ThisDisk) + *central
+                : set->DiskStart(end.CentralDisk) +
+                      static_cast<std::int64_t>(std::min<std::uint64_t>(end.CentralOffset, INT64_MAX / 4));
         SelectFromCentral(*set, position, set.get(), selected);
     } else if (central) {
         SelectFromCentral(*archive, *central, nullptr, selected);
