@@ -2,8 +2,8 @@
 #include <algorithm>
 #include <new>
 
-#include "engine/readers/header_reader.h"
-#include "engine/readers/zip_central_cursor.h"
+#include "engine/core/header_reader.h"
+#include "engine/core/zip_central_cursor.h"
 #include "platform/byte_order.h"
 #include "platform/paths.h"
 #include "zipmanager/span_names.h"

@@ -13,8 +13,8 @@
 
 #include "engine/core/oem_names.h"
 #include "engine/core/text_case.h"
-#include "engine/readers/header_reader.h"
-#include "engine/readers/zip_central_cursor.h"
+#include "engine/core/header_reader.h"
+#include "engine/core/zip_central_cursor.h"
 #include "engine/writers/existing_zip.h"
 #include "engine/writers/zip_records.h"
 #include "platform/byte_order.h"

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "engine/core/oem_names.h"
-#include "engine/readers/header_reader.h"
+#include "engine/core/header_reader.h"
 
 namespace kv {
 

@@ -5,7 +5,7 @@
 #include "engine/core/method_names.h"
 #include "engine/readers/ace_headers.h"
 #include "engine/readers/arc_lister.h"
-#include "engine/readers/header_reader.h"
+#include "engine/core/header_reader.h"
 #include "engine/readers/list_walks.h"
 #include "platform/file_attributes_linux.h"
 

@@ -9,7 +9,7 @@
 #include "engine/core/oem_names.h"
 #include "engine/core/output_path.h"
 #include "engine/core/read_ahead_stream.h"
-#include "engine/readers/header_reader.h"
+#include "engine/core/header_reader.h"
 #include "platform/file_attributes_linux.h"
 #include "platform/paths.h"
 

@@ -10,9 +10,9 @@
 #include "engine/core/custom_dclass.h"
 #include "engine/core/deflate_streams.h"
 #include "engine/core/read_ahead_stream.h"
-#include "engine/readers/header_reader.h"
-#include "engine/readers/zip_central_cursor.h"
-#include "engine/readers/zip_headers.h"
+#include "engine/core/header_reader.h"
+#include "engine/core/zip_central_cursor.h"
+#include "engine/core/zip_headers.h"
 #include "engine/readers/zip_split_set.h"
 
 struct libdeflate_decompressor;

@@ -3,7 +3,7 @@
 #include <limits>
 #include <vector>
 
-#include "engine/readers/zip_headers.h"
+#include "engine/core/zip_headers.h"
 #include "engine/core/zip_end_records.h"
 
 namespace kv {

@@ -6,10 +6,10 @@
 
 #include "engine/core/arc_detect.h"
 #include "engine/core/zip_cipher.h"
-#include "engine/readers/header_reader.h"
-#include "engine/readers/zip_central_cursor.h"
+#include "engine/core/header_reader.h"
+#include "engine/core/zip_central_cursor.h"
 #include "engine/readers/zip_central_position.h"
-#include "engine/readers/zip_headers.h"
+#include "engine/core/zip_headers.h"
 #include "platform/byte_order.h"
 
 namespace kv {

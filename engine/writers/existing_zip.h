@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "engine/core/stream32.h"
-#include "engine/readers/zip_central_cursor.h"
+#include "engine/core/zip_central_cursor.h"
 #include "engine/writers/zip_records.h"
 
 namespace kv {

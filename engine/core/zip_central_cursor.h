@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "engine/readers/header_reader.h"
-#include "engine/readers/zip_headers.h"
+#include "engine/core/header_reader.h"
+#include "engine/core/zip_headers.h"
 
 namespace kv {
 

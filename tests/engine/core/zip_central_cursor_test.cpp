@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "engine/core/crc.h"
-#include "engine/readers/zip_central_cursor.h"
+#include "engine/core/zip_central_cursor.h"
 #include "platform/byte_order.h"
 #include "support/bytes_stream.h"
 #include "support/zip_builder.h"

@@ -1,4 +1,4 @@
-#include "engine/readers/zip_headers.h"
+#include "engine/core/zip_headers.h"
 
 #include "engine/core/crc.h"
 #include "engine/core/zip_aes.h"

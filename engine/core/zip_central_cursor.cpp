@@ -1,4 +1,4 @@
-#include "engine/readers/zip_central_cursor.h"
+#include "engine/core/zip_central_cursor.h"
 
 #include <cstring>
 
