@@ -5,10 +5,10 @@
 #include "engine/core/header_reader.h"
 #include "engine/core/zip_central_cursor.h"
 #include "platform/byte_order.h"
+#include "platform/file_attributes_linux.h"
 #include "platform/paths.h"
 #include "zipmanager/span_names.h"
 #include "zipmanager/zip_core.h"
-#include "platform/file_attributes_linux.h"
 
 namespace kv {
 namespace {

@@ -11,9 +11,9 @@
 #include <new>
 #include <vector>
 
+#include "engine/core/header_reader.h"
 #include "engine/core/oem_names.h"
 #include "engine/core/text_case.h"
-#include "engine/core/header_reader.h"
 #include "engine/core/zip_central_cursor.h"
 #include "engine/writers/existing_zip.h"
 #include "engine/writers/zip_records.h"

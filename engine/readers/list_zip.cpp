@@ -11,21 +11,21 @@
 
 #include "engine/core/entry_sizes.h"
 #include "engine/core/error_codes.h"
+#include "engine/core/header_reader.h"
 #include "engine/core/method_names.h"
 #include "engine/core/oem_names.h"
+#include "engine/core/zip_central_cursor.h"
 #include "engine/core/zip_cipher.h"
 #include "engine/core/zip_end_records.h"
-#include "engine/readers/arc_lister.h"
-#include "engine/core/header_reader.h"
-#include "engine/readers/list_walks.h"
-#include "engine/core/zip_central_cursor.h"
-#include "engine/readers/zip_central_position.h"
 #include "engine/core/zip_headers.h"
+#include "engine/readers/arc_lister.h"
+#include "engine/readers/list_walks.h"
+#include "engine/readers/zip_central_position.h"
 #include "engine/readers/zip_local_entry.h"
 #include "engine/readers/zip_split_set.h"
 #include "platform/byte_order.h"
-#include "platform/paths.h"
 #include "platform/file_attributes_linux.h"
+#include "platform/paths.h"
 
 namespace kv {
 namespace {

@@ -7,11 +7,11 @@
 #include <optional>
 
 #include "engine/core/error_codes.h"
+#include "engine/core/header_reader.h"
 #include "engine/core/oem_names.h"
 #include "engine/core/zip_aes.h"
 #include "engine/core/zip_cipher.h"
 #include "engine/core/zip_end_records.h"
-#include "engine/core/header_reader.h"
 #include "engine/readers/zip_aes_entry.h"
 #include "engine/readers/zip_central_position.h"
 #include "engine/readers/zip_entry_spans.h"

@@ -9,8 +9,8 @@
 
 #include "engine/core/custom_dclass.h"
 #include "engine/core/deflate_streams.h"
-#include "engine/core/read_ahead_stream.h"
 #include "engine/core/header_reader.h"
+#include "engine/core/read_ahead_stream.h"
 #include "engine/core/zip_central_cursor.h"
 #include "engine/core/zip_headers.h"
 #include "engine/readers/zip_split_set.h"

@@ -3,8 +3,8 @@
 #include <limits>
 #include <vector>
 
-#include "engine/core/zip_headers.h"
 #include "engine/core/zip_end_records.h"
+#include "engine/core/zip_headers.h"
 
 namespace kv {
 

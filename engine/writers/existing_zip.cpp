@@ -5,11 +5,11 @@
 #include <cstring>
 
 #include "engine/core/arc_detect.h"
-#include "engine/core/zip_cipher.h"
 #include "engine/core/header_reader.h"
 #include "engine/core/zip_central_cursor.h"
-#include "engine/readers/zip_central_position.h"
+#include "engine/core/zip_cipher.h"
 #include "engine/core/zip_headers.h"
+#include "engine/readers/zip_central_position.h"
 #include "platform/byte_order.h"
 
 namespace kv {
