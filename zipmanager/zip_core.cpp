@@ -1,7 +1,7 @@
 #include "zipmanager/zip_core.h"
 
 #include "engine/core/oem_names.h"
-#include "engine/readers/zip_headers.h"
+#include "engine/core/zip_headers.h"
 #include "platform/paths.h"
 
 namespace kv {

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/readers/zip_headers.h"
+#include "engine/core/zip_headers.h"
 
 namespace kv {
 

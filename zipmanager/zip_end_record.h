@@ -4,26 +4,17 @@
 #include <string>
 
 #include "engine/core/stream32.h"
+#include "engine/core/zip_end_records.h"
 
 namespace kv {
 
-inline constexpr std::int64_t kZipEndRecordSize = 22;
-inline constexpr std::int64_t kZipMaxCommentLength = 65535;
-
 // The end-of-central-directory record of a ZIP file, with the ZIP64 values applied where the archive
 // carries a ZIP64 locator and end record.
-struct TZipEndRecord {
+struct TZipEndRecord : TZipEndValues {
     std::int64_t Position = -1;  // file offset of the end record's signature
     std::int64_t FileSize = 0;
-    std::uint32_t ThisDisk = 0;     // number of this disk
-    std::uint32_t CentralDisk = 0;  // disk where the central directory starts
-    std::uint64_t EntriesOnDisk = 0;
-    std::uint64_t TotalEntries = 0;
-    std::uint64_t CentralSize = 0;
-    std::uint64_t CentralOffset = 0;  // as stored
     std::string Comment;              // raw bytes
     bool FirstVolume = false;         // the file starts with the spanning marker and a local header
-    bool Zip64 = false;
     std::int64_t Zip64Position = -1;  // where the ZIP64 end record lies
     std::int64_t TrailingBytes = 0;   // bytes after the comment (the record then was found further back)
     bool TrailingIsPadding = false;   // fewer than 512 of them, all below "/"

@@ -1,17 +1,14 @@
 // Reading the central directory into DirEntries.
 #include <algorithm>
-#include <array>
 #include <new>
 
-#include "engine/core/oem_names.h"
-#include "engine/core/zip_cipher.h"
-#include "engine/readers/header_reader.h"
-#include "engine/readers/zip_headers.h"
+#include "engine/core/header_reader.h"
+#include "engine/core/zip_central_cursor.h"
 #include "platform/byte_order.h"
+#include "platform/file_attributes_linux.h"
 #include "platform/paths.h"
 #include "zipmanager/span_names.h"
 #include "zipmanager/zip_core.h"
-#include "platform/file_attributes_linux.h"
 
 namespace kv {
 namespace {
@@ -20,8 +17,6 @@ using platform::LoadLE16;
 using platform::LoadLE32;
 
 constexpr int kLoadingDirectoryStep = 9;
-
-std::string_view Bytes(const std::uint8_t* p, std::size_t size) { return {reinterpret_cast<const char*>(p), size}; }
 
 std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
@@ -117,34 +112,39 @@ void TZipCore::ReadCentralDirectory() {
         std::min<std::uint64_t>(total, end_.CentralSize / kZipCentralHeaderSize + 1)));
 
     THeaderReader reader(*input_, input_->Size());
-    std::int64_t pos = offset;
+    TZipCentralCursor cursor(reader, offset, {true, ChosenCodePage(), OemCodePage});
     const auto directory_end = static_cast<std::uint64_t>(offset) + end_.CentralSize;
     std::uint64_t index = 0;
     for (;; ++index) {
-        const std::uint8_t* p = reader.Fetch(pos, kZipCentralHeaderSize);
+        if (spanned_ && index >= total) break;
+        const std::int64_t pos = cursor.Position();
+        const TZipCentralRecord* record = cursor.Next();
         // In one file the directory is read to its end whatever the end record counts: a count too large (or
         // too small, as for 65 535 entries and more without ZIP64 records) loses no entry and makes up none.
         // A spanned set's count tells when to stop looking on the next disk.
-        const bool header_here = p != nullptr && IsZipRecord(p, 0x01, 0x02);
-        if (spanned_ ? index >= total : !header_here && static_cast<std::uint64_t>(pos) >= directory_end) break;
-        if (p == nullptr) {
+        const bool at_end = cursor.Stop() == TZipCursorStop::csNoHeader || cursor.Stop() == TZipCursorStop::csOtherRecord;
+        if (record == nullptr && !spanned_ && at_end && static_cast<std::uint64_t>(pos) >= directory_end) break;
+        if (record == nullptr && cursor.Stop() == TZipCursorStop::csNoHeader) {
             if (current_disk_ >= total_disks_) throw EZipManager(zmsg::kCentralHeaderReadError);
             ChangeReadDisk(current_disk_ + 1);
             reader.Reset(*input_, input_->Size());
-            pos = 0;
-            p = reader.Fetch(pos, kZipCentralHeaderSize);
-            if (p == nullptr) throw EZipManager(zmsg::kCentralHeaderReadError);
+            cursor.MoveTo(0);
+            record = cursor.Next();
+            if (record == nullptr && cursor.Stop() == TZipCursorStop::csNoHeader)
+                throw EZipManager(zmsg::kCentralHeaderReadError);
         }
-        // "PL" headers are enciphered with the header keys: the fixed part, then name and extra field.
-        if (!IsZipRecord(p, 0x01, 0x02) || p[1] == 'M' || p[1] == 'N')
-            throw EZipManager(zmsg::kCentralSignatureWrong);
-        const bool enciphered = p[1] == 'L';
-        std::array<std::uint8_t, kZipCentralHeaderSize> plain_header;
-        if (enciphered) {
-            std::copy(p, p + kZipCentralHeaderSize, plain_header.begin());
-            DecipherHeader(plain_header.data(), TCipheredRecord::crCentral);
-            p = plain_header.data();
+        if (record == nullptr) {
+            switch (cursor.Stop()) {
+                case TZipCursorStop::csNamePastEnd: throw EZipManager(zmsg::kCentralNameReadError);
+                case TZipCursorStop::csExtraPastEnd: throw EZipManager(zmsg::kSeekErrorReadingZip);
+                case TZipCursorStop::csCommentPastEnd: throw EZipManager(zmsg::kFileCommentReadError);
+                default: throw EZipManager(zmsg::kCentralSignatureWrong);
+            }
         }
+        // "PL" headers are enciphered with the header keys; the second kind of signature is no directory's.
+        if (record->Kind == 'M' || record->Kind == 'N') throw EZipManager(zmsg::kCentralSignatureWrong);
+        const std::uint8_t* p = record->Fixed.data();
+        const TZipEntryHeader& header = record->Header;
 
         ZipDirEntry entry;
         entry.VersionMadeBy = p[4];
@@ -164,47 +164,21 @@ void TZipCore::ReadCentralDirectory() {
         entry.ExternalAttributes = LoadLE32(p + 38);
         entry.LocalHeaderOffset = LoadLE32(p + 42);
         entry.IsEncrypted = (entry.Flags & kZipFlagEnciphered) != 0;
-        TZipEntryHeader header = ParseZipCentralHeader(p);
         if (entry.HostSystem != 0) comment_host_ = entry.HostSystem;
-
-        const std::int64_t variable_at = pos + kZipCentralHeaderSize;
-        const std::size_t variable_size = header.VariableSize();
-        const std::uint8_t* v = reader.Fetch(variable_at, variable_size);
-        if (v == nullptr) {
-            if (reader.Fetch(variable_at, entry.NameLength) == nullptr) throw EZipManager(zmsg::kCentralNameReadError);
-            if (reader.Fetch(variable_at, std::size_t{entry.NameLength} + entry.ExtraLength) == nullptr)
-                throw EZipManager(zmsg::kSeekErrorReadingZip);
-            throw EZipManager(zmsg::kFileCommentReadError);
-        }
-        std::string plain_variable;
-        if (enciphered) {
-            plain_variable.assign(reinterpret_cast<const char*>(v), variable_size);
-            DecipherHeaderContinuation(reinterpret_cast<std::uint8_t*>(plain_variable.data()),
-                                       std::size_t{entry.NameLength} + entry.ExtraLength);
-            v = reinterpret_cast<const std::uint8_t*>(plain_variable.data());
-        }
-        const std::string_view stored_name = Bytes(v, entry.NameLength);
-        const std::string_view extra = Bytes(v + entry.NameLength, entry.ExtraLength);
-        const std::string_view stored_comment = Bytes(v + entry.NameLength + entry.ExtraLength, entry.CommentLength);
         // A field running past the extra data leaves the header's own values in place.
-        ReadZipExtraFields(v + entry.NameLength, entry.ExtraLength, stored_name, true, header);
         entry.PackedSize64 = header.PackedSize;
         entry.UnpackedSize64 = header.UnpackedSize;
         entry.LocalHeaderOffset64 = header.LocalOffset;
 
         const bool utf8 = (entry.Flags & kZipFlagUtf8) != 0;
-        // Windows writers separate folders with "\\" as well; once the name is text, either one is a
-        // delimiter (decoding comes first: a double-byte character's second byte may be "\\").
-        const std::string text = StoredToText(ZipEntryName(header, stored_name), entry.HostSystem, header.NameIsUtf8());
-        const std::string name = ConvertStoredName(text, false);
-        if (Verbose) Diagnostic(FormatZipMessage("List - [%d] ", {static_cast<std::int64_t>(index)}) + Quoted(name));
-        entry.SetTexts(name, extra,
-                       StoredToText(stored_comment, entry.HostSystem, utf8));
+        if (Verbose) Diagnostic(FormatZipMessage("List - [%d] ", {static_cast<std::int64_t>(index)}) + Quoted(record->Name));
+        const std::string comment = header.UnicodeComment ? *header.UnicodeComment
+                                                          : StoredToText(record->Comment, entry.HostSystem, utf8);
+        entry.SetTexts(record->Name, record->Extra, comment);
         AddEntry(std::move(entry), static_cast<int>(index + 1));
 
         if (header.LocalOffset < static_cast<std::uint64_t>(archive_start_))
             archive_start_ = static_cast<std::int64_t>(header.LocalOffset);
-        pos = variable_at + static_cast<std::int64_t>(variable_size);
         Report(rkStepProgress, 0, 1, {});
         if (Cancel()) throw EZipManager(zmsg::kUserCanceled);
     }

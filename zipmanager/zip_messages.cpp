@@ -36,7 +36,6 @@ constexpr TMessageEntry kMessages[] = {
     {10142, "Processing: "},
     {10143, " renamed to: "},
     {10144, "Invalid date/time argument for file: "},
-    {10145, "Rename is not available for a zip64 archive"},
     {10150, "Error - no add password given"},
     {10151, "Error - no extract password given"},
     {10152, "&Ok"},

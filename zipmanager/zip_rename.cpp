@@ -3,15 +3,20 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdint>
 #include <filesystem>
 #include <new>
 #include <vector>
 
+#include "engine/core/header_reader.h"
 #include "engine/core/oem_names.h"
 #include "engine/core/text_case.h"
-#include "engine/readers/zip_headers.h"
+#include "engine/core/zip_central_cursor.h"
+#include "engine/writers/existing_zip.h"
+#include "engine/writers/zip_records.h"
 #include "platform/byte_order.h"
 #include "platform/paths.h"
 #include "platform/trash.h"
@@ -29,7 +34,6 @@ constexpr int kSpannedRename = 10141;
 constexpr int kProcessing = 10142;
 constexpr int kRenamedTo = 10143;
 constexpr int kInvalidDate = 10144;
-constexpr int kZip64Rename = 10145;
 constexpr int kWildcards = 10307;
 constexpr int kCreateFailed = 11009;
 constexpr int kLocalHeaderRead = 11012;
@@ -39,7 +43,6 @@ constexpr int kLocalExtraRead = 11018;
 constexpr int kCentralExtraRead = 11019;
 constexpr int kDescriptorError = 11020;
 constexpr int kZippedDataRead = 11021;
-constexpr int kArchiveCommentError = 11023;
 constexpr int kUnknownCopyError = 11024;
 constexpr int kNoTempFile = 11027;
 constexpr int kLocalHeaderWrite = 11028;
@@ -51,24 +54,18 @@ constexpr int kRenameOther = -9;
 constexpr int kRenameFileToFolder = -10;
 
 constexpr std::size_t kLocalHeaderSize = 30;
-constexpr std::size_t kCentralHeaderSize = 46;
 constexpr std::uint32_t kLocalSig = 0x04034B50;
-constexpr std::uint32_t kCentralSig = 0x02014B50;
 constexpr std::uint32_t kDescriptorSig = 0x08074B50;
-constexpr std::uint32_t kSaturated = 0xFFFFFFFF;
 constexpr std::int64_t kCopyBlock = 64 * 1024;
 constexpr std::uint16_t kDescriptorFlag = 0x0008;
 constexpr std::uint16_t kUtf8Flag = 0x0800;
 
 struct TRenameEntry {
-    std::string Name;         // as the program shows it
+    std::string Name;  // as the program shows it
     std::uint8_t Host = 0;
-    std::uint16_t Flags = 0;
     std::int64_t LocalOffset = 0;  // where its local header lies in the file
-    std::uint32_t PackedSize = 0;
     std::uint32_t Date = 0;        // 0: keep the stored one
-    std::string StoredName;        // the name to write; empty: the name as stored
-    std::int64_t NewLocalOffset = 0;
+    TZipRecordEntry Central;       // its central header as written: new name, flags, date and offset
 };
 
 void StoreLE16(std::uint8_t* p, std::uint32_t value) {
@@ -201,64 +198,62 @@ int TZipCore::Rename(const std::vector<ZipRenameRec>& renames, std::uint32_t dat
 void TZipCore::RenameEntries(const std::vector<ZipRenameRec>& rules, std::uint32_t date_time, const std::string& temp) {
     ReadEndRecord(ZipFileName, true);
     if (end_.ThisDisk != 0 || end_.CentralDisk != 0) throw EZipManager(kSpannedRename);
-    // ZIP64 values live in extra fields this copy does not rewrite; an archive whose values all fit the
-    // classic fields (as streaming writers leave them) gets a classic end record.
-    if (end_.TotalEntries >= 0xFFFF) throw EZipManager(kZip64Rename);
     TStream32& input = *input_;
     const std::int64_t central_at = end_.ComputedCentralOffset();
-    if (central_at < 0 || end_.TotalEntries > end_.CentralSize / kCentralHeaderSize)
-        throw EZipManager(zmsg::kCentralHeaderReadError);
+    if (central_at < 0) throw EZipManager(zmsg::kCentralHeaderReadError);
     // Stubs written in front of an archive without correcting its offsets move every entry.
     const std::int64_t shift = central_at - static_cast<std::int64_t>(end_.CentralOffset);
 
     TFileStream32 output(temp, TFileOpenMode::fmCreateNew);
     if (!output.IsValid()) throw EZipManager(kCreateFailed);
 
-    // The directory: names, hosts, where each entry lies.
+    // The directory: names, hosts, where each entry lies, and its header as it is written back.
     std::vector<TRenameEntry> entries;
-    entries.reserve(static_cast<std::size_t>(end_.TotalEntries));
-    std::int64_t total = 0;
+    entries.reserve(static_cast<std::size_t>(
+        std::min<std::uint64_t>(end_.TotalEntries, end_.CentralSize / kZipCentralHeaderSize + 1)));
+    std::uint64_t total = 0;
     std::int64_t first_local = central_at;
-    if (input.Seek(central_at, TSeekOrigin::soBeginning) != central_at) throw EZipManager(zmsg::kCentralHeaderReadError);
-    for (std::uint64_t i = 0; i < end_.TotalEntries; ++i) {
-        std::array<std::uint8_t, kCentralHeaderSize> h{};
-        ReadExactly(input, h.data(), kCentralHeaderSize, zmsg::kCentralHeaderReadError);
-        if (LoadLE32(h.data()) != kCentralSig) throw EZipManager(zmsg::kCentralSignatureWrong);
-        TRenameEntry entry;
-        entry.Host = h[5];
-        entry.Flags = LoadLE16(h.data() + 8);
-        entry.PackedSize = LoadLE32(h.data() + 20);
-        const std::uint32_t size = LoadLE32(h.data() + 24);
-        const std::uint32_t stored_offset = LoadLE32(h.data() + 42);
-        if (entry.PackedSize == kSaturated || size == kSaturated || stored_offset == kSaturated)
-            throw EZipManager(kZip64Rename);
-        const std::uint16_t name_length = LoadLE16(h.data() + 28);
-        const std::uint16_t extra_length = LoadLE16(h.data() + 30);
-        const std::uint16_t comment_length = LoadLE16(h.data() + 32);
-        std::string stored(name_length, '\0');
-        ReadExactly(input, stored.data(), name_length, zmsg::kCentralNameReadError);
-        if (input.Seek(std::int64_t{extra_length} + comment_length, TSeekOrigin::soCurrent) < 0)
-            throw EZipManager(zmsg::kCentralHeaderReadError);
-        const bool utf8 = (entry.Flags & kUtf8Flag) != 0;
-        entry.Name = ConvertStoredName(StoredToText(stored, entry.Host, utf8), false);
-        entry.LocalOffset = static_cast<std::int64_t>(stored_offset) + shift;
-        if (entry.LocalOffset < 0 || entry.LocalOffset >= central_at) throw EZipManager(kLocalHeaderRead);
-        entry.Date = date_time;
-        first_local = std::min(first_local, entry.LocalOffset);
-        total += name_length + std::int64_t{entry.PackedSize} + extra_length;
-        entries.push_back(std::move(entry));
+    {
+        THeaderReader reader(input, input.Size());
+        TZipCentralCursor cursor(reader, central_at, {true, ChosenCodePage(), OemCodePage});
+        while (const TZipCentralRecord* record = cursor.Next()) {
+            // Hidden headers would have to be hidden again: such archives are not renamed.
+            if (record->Kind != 'K') throw EZipManager(zmsg::kCentralSignatureWrong);
+            TRenameEntry entry;
+            entry.Name = record->Name;
+            entry.Host = record->Fixed[5];
+            entry.Central = KeptCentralRecord(*record);
+            if (record->Header.LocalOffset >= static_cast<std::uint64_t>(input.Size()))
+                throw EZipManager(kLocalHeaderRead);
+            entry.LocalOffset = static_cast<std::int64_t>(record->Header.LocalOffset) + shift;
+            if (entry.LocalOffset < 0 || entry.LocalOffset >= central_at) throw EZipManager(kLocalHeaderRead);
+            entry.Date = date_time;
+            first_local = std::min(first_local, entry.LocalOffset);
+            total += record->Header.NameLength + record->Header.PackedSize + record->Header.ExtraLength;
+            entries.push_back(std::move(entry));
+        }
+        switch (cursor.Stop()) {
+            case TZipCursorStop::csOtherRecord:
+                if (static_cast<std::uint64_t>(cursor.Position() - central_at) < end_.CentralSize)
+                    throw EZipManager(zmsg::kCentralSignatureWrong);
+                break;
+            case TZipCursorStop::csNamePastEnd: throw EZipManager(zmsg::kCentralNameReadError);
+            case TZipCursorStop::csExtraPastEnd: throw EZipManager(kCentralExtraRead);
+            case TZipCursorStop::csCommentPastEnd: throw EZipManager(zmsg::kFileCommentReadError);
+            default: throw EZipManager(zmsg::kCentralHeaderReadError);
+        }
     }
     Report(rkFileCount, 0, static_cast<std::int64_t>(entries.size()), {});
-    Report(rkByteTotal, 0, total, {});
+    Report(rkByteTotal, 0, static_cast<std::int64_t>(std::min<std::uint64_t>(total, INT64_MAX)), {});
 
     std::vector<char> block(kCopyBlock);
     // Copies `size` bytes in blocks, each reported as progress; a cancel stops between blocks.
-    const auto copy = [&](std::int64_t size, int read_error, int write_error, bool report) {
+    const auto copy = [&](std::uint64_t size, int read_error, int write_error, bool report) {
         while (size > 0) {
-            const std::int64_t part = std::min<std::int64_t>(size, kCopyBlock);
+            const auto part = static_cast<std::int64_t>(std::min<std::uint64_t>(size, kCopyBlock));
             ReadExactly(input, block.data(), part, read_error);
             WriteExactly(output, block.data(), part, write_error);
-            size -= part;
+            size -= static_cast<std::uint64_t>(part);
             if (report) {
                 Report(rkBytesDone, 0, part, {});
                 if (Cancel()) throw EZipManager(zmsg::kUserCanceled);
@@ -268,9 +263,10 @@ void TZipCore::RenameEntries(const std::vector<ZipRenameRec>& rules, std::uint32
 
     // The self-extractor stub, if any, unchanged.
     if (input.Seek(0, TSeekOrigin::soBeginning) != 0) throw EZipManager(kSfxCopyError);
-    copy(first_local, kSfxCopyError, kSfxCopyError, false);
+    copy(static_cast<std::uint64_t>(first_local), kSfxCopyError, kSfxCopyError, false);
 
     for (TRenameEntry& entry : entries) {
+        TZipRecordEntry& central = entry.Central;
         if (input.Seek(entry.LocalOffset, TSeekOrigin::soBeginning) != entry.LocalOffset)
             throw EZipManager(kLocalHeaderRead);
         std::array<std::uint8_t, kLocalHeaderSize> h{};
@@ -297,75 +293,59 @@ void TZipCore::RenameEntries(const std::vector<ZipRenameRec>& rules, std::uint32
         }
         if (renamed) {
             const std::string zip_name = ConvertNameForStore(name, false, true);
-            if ((entry.Flags & kUtf8Flag) == 0) {
-                entry.StoredName = TextToStored(zip_name, entry.Host);
+            if ((central.Flags & kUtf8Flag) == 0) {
+                central.StoredName = TextToStored(zip_name, entry.Host);
                 // A name the entry's code page cannot hold is stored as UTF-8 and flagged so.
-                if (ConvertStoredName(StoredToText(entry.StoredName, entry.Host, false), false) != name)
-                    entry.Flags |= kUtf8Flag;
+                if (ConvertStoredName(StoredToText(central.StoredName, entry.Host, false), false) != name)
+                    central.Flags |= kUtf8Flag;
             }
-            if ((entry.Flags & kUtf8Flag) != 0) entry.StoredName = zip_name;
+            if ((central.Flags & kUtf8Flag) != 0) central.StoredName = zip_name;
             entry.Name = name;
         } else {
-            entry.StoredName = stored;
+            central.StoredName = stored;
         }
-        if (entry.StoredName.size() > 0xFFFF) throw EZipManager(kLocalHeaderWrite);
+        if (central.StoredName.size() > 0xFFFF) throw EZipManager(kLocalHeaderWrite);
         Report(rkMessage, 0, 0, message);
-        if (entry.Date != 0) StoreLE32(h.data() + 10, entry.Date);
-        StoreLE16(h.data() + 6, LoadLE16(h.data() + 6) | (entry.Flags & kUtf8Flag));
-        entry.NewLocalOffset = output.Position();
-        Report(rkNewItem, 0, entry.PackedSize, entry.Name);
-        StoreLE16(h.data() + 26, static_cast<std::uint32_t>(entry.StoredName.size()));
+        if (entry.Date != 0) {
+            StoreLE32(h.data() + 10, entry.Date);
+            central.DosDateTime = entry.Date;
+        }
+        StoreLE16(h.data() + 6, LoadLE16(h.data() + 6) | (central.Flags & kUtf8Flag));
+        central.LocalOffset = static_cast<std::uint64_t>(output.Position());
+        Report(rkNewItem, 0, static_cast<std::int64_t>(std::min<std::uint64_t>(central.PackedSize, INT64_MAX)),
+               entry.Name);
+        StoreLE16(h.data() + 26, static_cast<std::uint32_t>(central.StoredName.size()));
         WriteExactly(output, h.data(), kLocalHeaderSize, kLocalHeaderWrite);
-        WriteExactly(output, entry.StoredName.data(), static_cast<std::int64_t>(entry.StoredName.size()),
+        WriteExactly(output, central.StoredName.data(), static_cast<std::int64_t>(central.StoredName.size()),
                      kLocalHeaderWrite);
         std::string extra(extra_length, '\0');
         ReadExactly(input, extra.data(), extra_length, kLocalExtraRead);
         WriteExactly(output, extra.data(), extra_length, kLocalHeaderWrite);
-        copy(entry.PackedSize, kZippedDataRead, zmsg::kWriteErrorOutput, true);
+        copy(central.PackedSize, kZippedDataRead, zmsg::kWriteErrorOutput, true);
         if ((LoadLE16(h.data() + 6) & kDescriptorFlag) != 0) {
             // The descriptor's signature is optional, and its sizes take 8 bytes each when the local header
             // has a ZIP64 field: 12, 16, 20 or 24 bytes.
             std::array<std::uint8_t, 4> sig{};
             ReadExactly(input, sig.data(), 4, kDescriptorError);
             WriteExactly(output, sig.data(), 4, kDescriptorError);
-            const std::int64_t sizes = HasZip64Field(extra) ? 16 : 8;
+            const std::uint64_t sizes = HasZip64Field(extra) ? 16 : 8;
             copy(LoadLE32(sig.data()) == kDescriptorSig ? 4 + sizes : sizes, kDescriptorError, kDescriptorError, false);
         }
     }
 
-    // The directory again, with the new names, dates and offsets.
-    if (input.Seek(central_at, TSeekOrigin::soBeginning) != central_at) throw EZipManager(zmsg::kCentralHeaderReadError);
-    const std::int64_t new_central_at = output.Position();
+    // The directory again, with the new names, dates and offsets; ZIP64 fields and end records where the
+    // values need them.
+    const auto new_central_at = static_cast<std::uint64_t>(output.Position());
+    std::vector<std::uint8_t> records;
     for (const TRenameEntry& entry : entries) {
-        std::array<std::uint8_t, kCentralHeaderSize> h{};
-        ReadExactly(input, h.data(), kCentralHeaderSize, zmsg::kCentralHeaderReadError);
-        if (LoadLE32(h.data()) != kCentralSig) throw EZipManager(zmsg::kCentralSignatureWrong);
-        const std::uint16_t name_length = LoadLE16(h.data() + 28);
-        const std::uint16_t extra_length = LoadLE16(h.data() + 30);
-        const std::uint16_t comment_length = LoadLE16(h.data() + 32);
-        if (input.Seek(name_length, TSeekOrigin::soCurrent) < 0) throw EZipManager(zmsg::kCentralNameReadError);
-        if (entry.Date != 0) StoreLE32(h.data() + 12, entry.Date);
-        StoreLE16(h.data() + 8, entry.Flags);
-        StoreLE16(h.data() + 28, static_cast<std::uint32_t>(entry.StoredName.size()));
-        StoreLE32(h.data() + 42, static_cast<std::uint32_t>(entry.NewLocalOffset));
-        WriteExactly(output, h.data(), kCentralHeaderSize, kCentralHeaderWrite);
-        WriteExactly(output, entry.StoredName.data(), static_cast<std::int64_t>(entry.StoredName.size()),
-                     kCentralHeaderWrite);
-        copy(extra_length, kCentralExtraRead, kCentralHeaderWrite, false);
-        copy(comment_length, zmsg::kFileCommentReadError, kCentralHeaderWrite, false);
+        records.clear();
+        AppendCentralHeader(records, entry.Central);
+        WriteExactly(output, records.data(), static_cast<std::int64_t>(records.size()), kCentralHeaderWrite);
     }
-    const std::int64_t central_end = output.Position();
-    if (central_end > kSaturated) throw EZipManager(kZip64Rename);
-
-    std::array<std::uint8_t, kZipEndRecordSize> end{};
-    StoreLE32(end.data(), 0x06054B50);
-    StoreLE16(end.data() + 8, static_cast<std::uint32_t>(entries.size()));
-    StoreLE16(end.data() + 10, static_cast<std::uint32_t>(entries.size()));
-    StoreLE32(end.data() + 12, static_cast<std::uint32_t>(central_end - new_central_at));
-    StoreLE32(end.data() + 16, static_cast<std::uint32_t>(new_central_at));
-    StoreLE16(end.data() + 20, static_cast<std::uint32_t>(end_.Comment.size()));
-    WriteExactly(output, end.data(), kZipEndRecordSize, zmsg::kEndRecordWriteError);
-    WriteExactly(output, end_.Comment.data(), static_cast<std::int64_t>(end_.Comment.size()), kArchiveCommentError);
+    const std::uint64_t central_size = static_cast<std::uint64_t>(output.Position()) - new_central_at;
+    records.clear();
+    AppendEndRecords(records, entries.size(), new_central_at, central_size, end_.Comment);
+    WriteExactly(output, records.data(), static_cast<std::int64_t>(records.size()), zmsg::kEndRecordWriteError);
     if (!output.Flush() || !output.Close()) throw EZipManager(zmsg::kWriteErrorOutput);
 }
 

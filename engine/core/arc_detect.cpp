@@ -8,6 +8,7 @@
 
 #include "engine/core/arc_detector.h"
 #include "engine/core/content_rules.h"
+#include "engine/core/zip_end_records.h"
 #include "engine/core/zip_volume_rule.h"
 #include "platform/paths.h"
 #include "platform/pe_resources.h"
@@ -264,10 +265,7 @@ void TArcDetector::DetectPlain() {
             state_.ArcType = atTar;
         } else {
             if (const std::int64_t central = CentralDir(); central > 0) {
-                std::uint32_t disk = state_.EndRecord.size() >= 6 ? LoadLE16(&state_.EndRecord[4]) : 0;
-                if (disk == 0xFFFF && state_.ZipLayoutFlags.Has(htEnding64))
-                    disk = LoadLE32(&state_.Zip64EndRecord[16]);
-                state_.ArcType = disk == 0 ? atZip : ZipVolumeType();
+                state_.ArcType = ZipEndValuesOf(state_).ThisDisk == 0 ? atZip : ZipVolumeType();
                 state_.ArcStartOffset = central;
             }
             if (!IsKnownType(state_.ArcType)) state_.ArcStartOffset = ScanForSignature(0);

@@ -10,24 +10,15 @@
 #include "engine/core/arc_detect.h"
 #include "engine/core/arc_detector.h"
 #include "engine/core/error_codes.h"
+#include "engine/core/header_reader.h"
+#include "engine/core/zip_central_cursor.h"
 #include "engine/core/zip_cipher.h"
+#include "engine/core/zip_end_records.h"
 
 namespace kv {
 namespace {
 
-constexpr std::size_t kEndRecordSize = 22;
-constexpr std::size_t kWideEndRecordSize = 26;  // the end record with an 8-byte directory offset
-constexpr std::size_t kLocatorSize = 20;
-constexpr std::size_t kZip64EndRecordSize = 56;
-constexpr std::size_t kCentralHeaderSize = 46;
-constexpr std::size_t kLocalHeaderSize = 30;
 constexpr int kForwardWindows = 4;
-
-// "PK" is plain, "PL" enciphered; "PM"/"PN" are the same for headers of the second kind.
-bool IsZipSignature(const std::uint8_t* p, std::uint8_t third, std::uint8_t fourth) {
-    return p[0] == 'P' && (p[1] == 'K' || p[1] == 'L' || p[1] == 'M' || p[1] == 'N') && p[2] == third && p[3] == fourth;
-}
-bool IsEncipheredSignature(const std::uint8_t* p) { return p[1] == 'L' || p[1] == 'N'; }
 
 struct EndRecordKind {
     std::uint8_t Second;
@@ -35,10 +26,10 @@ struct EndRecordKind {
     bool Enciphered;
 };
 constexpr EndRecordKind kEndRecordKinds[] = {
-    {'K', kEndRecordSize, false},
-    {'L', kEndRecordSize, true},
-    {'[', kWideEndRecordSize, false},
-    {'\\', kWideEndRecordSize, true},
+    {'K', static_cast<std::size_t>(kZipEndRecordSize), false},
+    {'L', static_cast<std::size_t>(kZipEndRecordSize), true},
+    {'[', static_cast<std::size_t>(kZipWideEndRecordSize), false},
+    {'\\', static_cast<std::size_t>(kZipWideEndRecordSize), true},
 };
 
 const EndRecordKind* MatchEndRecord(const std::uint8_t* p) {
@@ -74,11 +65,11 @@ private:
     }
     void ReadZip64Records(std::int64_t end_position);
     bool ReadCentralHeader(std::int64_t position) {
-        return ReadExact(position, state_.FirstCentralHeader.data(), kCentralHeaderSize) &&
-               IsZipSignature(state_.FirstCentralHeader.data(), 0x01, 0x02);
+        return ReadExact(position, state_.FirstCentralHeader.data(), kZipCentralHeaderSize) &&
+               IsZipRecord(state_.FirstCentralHeader.data(), 0x01, 0x02);
     }
     // The first entry's local-header offset; a ZIP64 extra field holds it when the header says 0xFFFFFFFF.
-    std::optional<std::uint64_t> FirstLocalOffset(std::int64_t central_position, bool enciphered);
+    std::optional<std::uint64_t> FirstLocalOffset(std::int64_t central_position);
     std::int64_t Inconsistent() {
         if (context_.ReportError) context_.ReportError(ecode::kBadFileHeader);
         return -1;
@@ -90,48 +81,29 @@ private:
     const TDetectionContext& context_;
     std::int64_t size_ = 0;
     std::int64_t window_ = 0;
+    std::int64_t zip64_position_ = -1;  // where the ZIP64 end record lies
 };
 
 void TCentralDirSearch::ReadZip64Records(std::int64_t end_position) {
-    if (!ReadExact(end_position - static_cast<std::int64_t>(kLocatorSize), state_.Zip64Locator.data(), kLocatorSize) ||
-        !IsZipSignature(state_.Zip64Locator.data(), 0x06, 0x07)) {
-        return;
-    }
+    const TZip64Records zip64 = FindZip64Records(stream_, end_position);
+    if (!zip64.HasLocator) return;
+    state_.Zip64Locator = zip64.Locator;
     state_.ZipLayoutFlags.Include(htLocator);
-    const std::int64_t record_at = end_position - static_cast<std::int64_t>(kLocatorSize + kZip64EndRecordSize);
-    if (ReadExact(record_at, state_.Zip64EndRecord.data(), kZip64EndRecordSize) &&
-        IsZipSignature(state_.Zip64EndRecord.data(), 0x06, 0x06)) {
-        state_.ZipLayoutFlags.Include(htEnding64);
-    }
+    if (zip64.RecordPosition < 0) return;
+    state_.Zip64EndRecord = zip64.Record;
+    zip64_position_ = zip64.RecordPosition;
+    state_.ZipLayoutFlags.Include(htEnding64);
 }
 
-std::optional<std::uint64_t> TCentralDirSearch::FirstLocalOffset(std::int64_t central_position, bool enciphered) {
-    const std::uint8_t* header = state_.FirstCentralHeader.data();
-    const std::uint32_t offset = LoadLE32(header + 42);
-    if (offset != 0xFFFFFFFFu) return offset;
-
-    const std::size_t name_size = LoadLE16(header + 28);
-    const std::size_t extra_size = LoadLE16(header + 30);
-    std::vector<std::uint8_t> trailer(name_size + extra_size);
-    if (!ReadExact(central_position + static_cast<std::int64_t>(kCentralHeaderSize), trailer.data(), trailer.size())) {
-        return std::nullopt;
-    }
-    if (enciphered) DecipherHeaderContinuation(trailer.data(), trailer.size());
-    // The ZIP64 field lists only the values whose 32-bit fields are saturated, in this order.
-    const bool sizes_saturated[] = {LoadLE32(header + 24) == 0xFFFFFFFFu, LoadLE32(header + 20) == 0xFFFFFFFFu};
-    for (std::size_t at = name_size; at + 4 <= trailer.size();) {
-        const std::uint16_t tag = LoadLE16(&trailer[at]);
-        const std::size_t size = LoadLE16(&trailer[at + 2]);
-        at += 4;
-        if (size > trailer.size() - at) break;
-        if (tag == 0x0001) {
-            std::size_t field = at + 8 * static_cast<std::size_t>(sizes_saturated[0] + sizes_saturated[1]);
-            if (field + 8 > at + size) break;
-            return LoadLE64(&trailer[field]);
-        }
-        at += size;
-    }
-    return offset;
+std::optional<std::uint64_t> TCentralDirSearch::FirstLocalOffset(std::int64_t central_position) {
+    const std::uint32_t offset = LoadLE32(state_.FirstCentralHeader.data() + 42);
+    if (offset != kZipSaturated32) return offset;
+    // Reads no more than the header needs: detection looks at many files that are no ZIP.
+    THeaderReader reader(stream_, size_, kZipCentralHeaderSize);
+    TZipCentralCursor cursor(reader, central_position, {false, {}, {}});
+    const TZipCentralRecord* first = cursor.Next();
+    if (first == nullptr) return std::nullopt;
+    return first->Header.LocalOffset;
 }
 
 std::int64_t TCentralDirSearch::ForwardSearch(std::int64_t start_pos) {
@@ -140,7 +112,7 @@ std::int64_t TCentralDirSearch::ForwardSearch(std::int64_t start_pos) {
         const std::int64_t window_start = start_pos + index * window_;
         const std::int64_t got = stream_.ReadAt(window_start, buffer.data(), static_cast<std::int64_t>(buffer.size()));
         for (std::int64_t at = 0; at < std::min(got, window_) && at + 3 < got; ++at) {
-            if (IsZipSignature(&buffer[static_cast<std::size_t>(at)], 0x03, 0x04)) {
+            if (IsZipRecord(&buffer[static_cast<std::size_t>(at)], 0x03, 0x04)) {
                 state_.ZipLayoutFlags = THeaderTypeState(1u << htLocal);
                 return window_start + at;
             }
@@ -177,20 +149,18 @@ std::int64_t TCentralDirSearch::Run(std::int64_t end_pos, std::int64_t start_pos
     state_.EndRecord.assign(window.begin() + static_cast<std::ptrdiff_t>(at),
                             window.begin() + static_cast<std::ptrdiff_t>(at + kind->Size));
     std::uint8_t* record = state_.EndRecord.data();
-    const bool wide = kind->Size == kWideEndRecordSize;
+    const bool wide = kind->Size == static_cast<std::size_t>(kZipWideEndRecordSize);
     if (kind->Enciphered) DecipherHeader(record, wide ? TCipheredRecord::crWideEnd : TCipheredRecord::crEnd);
     ReadZip64Records(end_position);
     const bool zip64 = state_.ZipLayoutFlags.Has(htEnding64);
 
     // Where the directory should start by the stored values, and where it physically ends.
-    const std::uint64_t directory_size = zip64 ? LoadLE64(&state_.Zip64EndRecord[40]) : LoadLE32(record + 12);
-    const std::uint64_t stored_offset = zip64  ? LoadLE64(&state_.Zip64EndRecord[48])
-                                        : wide ? LoadLE64(record + 16)
-                                               : LoadLE32(record + 16);
-    const std::int64_t directory_end =
-        end_position - (zip64                                  ? std::int64_t{kLocatorSize + kZip64EndRecordSize}
-                        : state_.ZipLayoutFlags.Has(htLocator) ? std::int64_t{kLocatorSize}
-                                                               : 0);
+    const TZipEndValues values = ZipEndValuesOf(state_);
+    const std::uint64_t directory_size = values.CentralSize;
+    const std::uint64_t stored_offset = values.CentralOffset;
+    const std::int64_t directory_end = zip64                                  ? zip64_position_
+                                       : state_.ZipLayoutFlags.Has(htLocator) ? end_position - kZip64LocatorSize
+                                                                              : end_position;
     const std::int64_t physical_position = Difference(directory_end, directory_size);
     std::int64_t central_position = wide    ? AsOffset(stored_offset)
                                     : zip64 ? Difference(AsOffset(LoadLE64(&state_.Zip64Locator[8])), directory_size)
@@ -218,16 +188,16 @@ std::int64_t TCentralDirSearch::Run(std::int64_t end_pos, std::int64_t start_pos
         prefix > 0 && prefix <= std::numeric_limits<std::uint32_t>::max() ? static_cast<std::uint32_t>(prefix) : 0;
 
     state_.ZipLayoutFlags.Include(htCentral);
-    const bool enciphered = IsEncipheredSignature(state_.FirstCentralHeader.data());
-    if (enciphered) DecipherHeader(state_.FirstCentralHeader.data(), TCipheredRecord::crCentral);
-    const auto local_offset = FirstLocalOffset(central_position, enciphered);
+    if (IsEncipheredZipRecord(state_.FirstCentralHeader.data()))
+        DecipherHeader(state_.FirstCentralHeader.data(), TCipheredRecord::crCentral);
+    const auto local_offset = FirstLocalOffset(central_position);
     if (!local_offset || *local_offset >= static_cast<std::uint64_t>(size_) ||
         *local_offset + state_.ZipPrefixSize >= static_cast<std::uint64_t>(size_)) {
         return Inconsistent();
     }
     const auto local_position = static_cast<std::int64_t>(*local_offset + state_.ZipPrefixSize);
-    if (ReadExact(local_position, state_.FirstLocalHeader.data(), kLocalHeaderSize) &&
-        IsZipSignature(state_.FirstLocalHeader.data(), 0x03, 0x04)) {
+    if (ReadExact(local_position, state_.FirstLocalHeader.data(), kZipLocalHeaderSize) &&
+        IsZipRecord(state_.FirstLocalHeader.data(), 0x03, 0x04)) {
         state_.ZipLayoutFlags.Include(htLocal);
     }
     return central_position;

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/core/header_reader.h"
 #include "engine/core/oem_names.h"
-#include "engine/readers/header_reader.h"
 
 namespace kv {
 

@@ -2,10 +2,10 @@
 #include <string>
 
 #include "engine/core/dates.h"
+#include "engine/core/header_reader.h"
 #include "engine/core/method_names.h"
 #include "engine/readers/ace_headers.h"
 #include "engine/readers/arc_lister.h"
-#include "engine/readers/header_reader.h"
 #include "engine/readers/list_walks.h"
 #include "platform/file_attributes_linux.h"
 

@@ -3,9 +3,9 @@
 
 #include "engine/core/dates.h"
 #include "engine/core/entry_sizes.h"
+#include "engine/core/header_reader.h"
 #include "engine/core/method_names.h"
 #include "engine/readers/arc_lister.h"
-#include "engine/readers/header_reader.h"
 #include "engine/readers/list_walks.h"
 #include "platform/byte_order.h"
 

@@ -4,9 +4,9 @@
 
 #include "engine/core/dates.h"
 #include "engine/core/error_codes.h"
+#include "engine/core/header_reader.h"
 #include "engine/core/method_names.h"
 #include "engine/readers/arc_lister.h"
-#include "engine/readers/header_reader.h"
 #include "engine/readers/list_walks.h"
 #include "engine/readers/rar5_headers.h"
 #include "engine/readers/rar_headers.h"

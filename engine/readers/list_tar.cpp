@@ -2,9 +2,9 @@
 #include <algorithm>
 
 #include "engine/core/dates.h"
+#include "engine/core/header_reader.h"
 #include "engine/core/method_names.h"
 #include "engine/readers/arc_lister.h"
-#include "engine/readers/header_reader.h"
 #include "engine/readers/list_walks.h"
 #include "engine/readers/tar_walk.h"
 #include "platform/file_attributes_linux.h"

@@ -11,19 +11,21 @@
 
 #include "engine/core/entry_sizes.h"
 #include "engine/core/error_codes.h"
+#include "engine/core/header_reader.h"
 #include "engine/core/method_names.h"
 #include "engine/core/oem_names.h"
+#include "engine/core/zip_central_cursor.h"
 #include "engine/core/zip_cipher.h"
+#include "engine/core/zip_end_records.h"
+#include "engine/core/zip_headers.h"
 #include "engine/readers/arc_lister.h"
-#include "engine/readers/header_reader.h"
 #include "engine/readers/list_walks.h"
 #include "engine/readers/zip_central_position.h"
-#include "engine/readers/zip_headers.h"
 #include "engine/readers/zip_local_entry.h"
 #include "engine/readers/zip_split_set.h"
 #include "platform/byte_order.h"
-#include "platform/paths.h"
 #include "platform/file_attributes_linux.h"
+#include "platform/paths.h"
 
 namespace kv {
 namespace {
@@ -53,11 +55,11 @@ private:
     bool OwnerAcceptsLocalWalk();
     void WalkCentral(std::int64_t position);
     void WalkLocal(std::int64_t position);
-    // Reads name and extra behind a fixed part (deciphering them after an enciphered one) and applies
-    // the extra fields; false when they are not all there or are inconsistent.
-    bool ReadNameAndExtra(std::int64_t at, bool enciphered, bool central, TZipEntryHeader& header,
-                          std::string& stored_name);
-    std::optional<TEntryRecord> MakeRecord(const TZipEntryHeader& header, const std::string& stored_name) const;
+    // Reads name and extra behind a local header's fixed part (deciphering them after an enciphered one)
+    // and applies the extra fields; false when they are not all there or are inconsistent.
+    bool ReadNameAndExtra(std::int64_t at, bool enciphered, TZipEntryHeader& header, std::string& stored_name);
+    // `name` is the entry's name as text.
+    std::optional<TEntryRecord> MakeRecord(const TZipEntryHeader& header, std::string name) const;
 
     TArcLister& lister_;
     TArcType type_;
@@ -87,7 +89,7 @@ bool TZipWalk::OwnerAcceptsLocalWalk() {
     return !cancel;
 }
 
-bool TZipWalk::ReadNameAndExtra(std::int64_t at, bool enciphered, bool central, TZipEntryHeader& header,
+bool TZipWalk::ReadNameAndExtra(std::int64_t at, bool enciphered, TZipEntryHeader& header,
                                 std::string& stored_name) {
     const std::size_t size = std::size_t{header.NameLength} + header.ExtraLength;
     const std::uint8_t* p = reader_.Fetch(at, size);
@@ -95,15 +97,15 @@ bool TZipWalk::ReadNameAndExtra(std::int64_t at, bool enciphered, bool central, 
     std::vector<std::uint8_t> bytes(p, p + size);
     if (enciphered) DecipherHeaderContinuation(bytes.data(), bytes.size());
     stored_name.assign(reinterpret_cast<const char*>(bytes.data()), header.NameLength);
-    return ReadZipExtraFields(bytes.data() + header.NameLength, header.ExtraLength, stored_name, central, header);
+    return ReadZipExtraFields(bytes.data() + header.NameLength, header.ExtraLength, stored_name, false, header);
 }
 
-std::optional<TEntryRecord> TZipWalk::MakeRecord(const TZipEntryHeader& header, const std::string& stored_name) const {
+std::optional<TEntryRecord> TZipWalk::MakeRecord(const TZipEntryHeader& header, std::string name) const {
     const auto packed = AsSize(header.PackedSize);
     const auto unpacked = AsSize(header.UnpackedSize);
     if (!packed || !unpacked) return std::nullopt;
     TEntryRecord record;
-    record.FileName = lister_.ConvertName(ZipEntryName(header, stored_name), header.NameOrigin());
+    record.FileName = std::move(name);
     record.FileDate = lister_.DosDateTimeToDateTime(header.DosDateTime);
     record.ModTime = header.ModTime();
     record.UnpackedSize = *unpacked;
@@ -123,7 +125,7 @@ std::optional<TEntryRecord> TZipWalk::MakeRecord(const TZipEntryHeader& header, 
 
 // A directory entry carries the directory attribute; writers that leave attributes out (local
 // headers have none) still end its name with "/".
-TListedKind KindOf(const TZipEntryHeader& header, const std::string& stored_name) {
+TListedKind KindOf(const TZipEntryHeader& header, std::string_view stored_name) {
     const bool directory = (header.ExternalAttr & platform::kFaDirectory) != 0 ||
                            (!stored_name.empty() && (stored_name.back() == '/' || stored_name.back() == '\\'));
     return directory ? TListedKind::lkCountedDirectory : TListedKind::lkFile;
@@ -133,30 +135,23 @@ void TZipWalk::WalkCentral(std::int64_t position) {
     const TArcDetection& d = lister_.Detection();
     const bool spanned = type_ == atZipDS || type_ == atZipMV;
     const bool local_verified = d.ZipLayoutFlags.Has(htLocal);
-    const std::uint32_t last_disk = d.EndRecord.size() >= 6 ? LoadLE16(d.EndRecord.data() + 4) : 0;
+    const std::uint32_t last_disk = ZipEndValuesOf(d).ThisDisk;
+    TZipCentralCursor cursor(reader_, position, {lister_.TranslateOemChar, lister_.NameCodePage, {}});
     while (!lister_.GetCancel()) {
-        const std::uint8_t* p = reader_.Fetch(position, kZipCentralHeaderSize);
-        if (p == nullptr || !IsZipRecord(p, 0x01, 0x02)) break;
-        std::array<std::uint8_t, kZipCentralHeaderSize> fixed{};
-        std::memcpy(fixed.data(), p, fixed.size());
-        const bool enciphered = IsEncipheredZipRecord(fixed.data());
-        if (enciphered) DecipherHeader(fixed.data(), TCipheredRecord::crCentral);
-        TZipEntryHeader header = ParseZipCentralHeader(fixed.data());
-
-        std::string stored_name;
-        const std::int64_t name_at = position + static_cast<std::int64_t>(kZipCentralHeaderSize);
-        if (!ReadNameAndExtra(name_at, enciphered, true, header, stored_name)) break;
-        auto record = MakeRecord(header, stored_name);
+        const TZipCentralRecord* central = cursor.Next();
+        if (central == nullptr || !central->ExtraFieldsFit) break;
+        const TZipEntryHeader& header = central->Header;
+        auto record = MakeRecord(header, central->Name);
         if (!record) break;
         if (header.CommentLength > 0) {
-            const std::int64_t comment_at = name_at + header.NameLength + header.ExtraLength;
-            const std::uint8_t* comment = reader_.Fetch(comment_at, header.CommentLength);
-            if (comment == nullptr) break;
-            const std::string_view text(reinterpret_cast<const char*>(comment),
-                                        std::min<std::size_t>(header.CommentLength, kMaxCommentChars));
-            const TNameOrigin origin = ZipNameOrigin((header.Flags & kZipFlagUtf8) != 0, header.VersionMadeBy >> 8);
-            record->FileComment =
-                lister_.TranslateOemChar ? DecodeStoredName(text, origin, lister_.NameCodePage) : std::string(text);
+            const std::string_view comment = central->Comment.substr(0, kMaxCommentChars);
+            if (header.UnicodeComment) {
+                record->FileComment = header.UnicodeComment->substr(0, kMaxCommentChars);
+            } else {
+                const TNameOrigin origin = ZipNameOrigin((header.Flags & kZipFlagUtf8) != 0, header.VersionMadeBy >> 8);
+                record->FileComment = lister_.TranslateOemChar ? DecodeStoredName(comment, origin, lister_.NameCodePage)
+                                                               : std::string(comment);
+            }
         }
         if (spanned) {
             lister_.SetVolumeName(SpannedVolumeName(type_, lister_.ArchiveFile(), header.DiskStart, last_disk));
@@ -166,8 +161,7 @@ void TZipWalk::WalkCentral(std::int64_t position) {
         record->HeaderOffset = static_cast<std::int64_t>(std::min<std::uint64_t>(
             header.LocalOffset + d.ZipPrefixSize, static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())));
         lister_.OfferEntry(std::move(*record), static_cast<std::int64_t>(header.LocalOffset),
-                           KindOf(header, stored_name));
-        position = name_at + static_cast<std::int64_t>(header.VariableSize());
+                           KindOf(header, central->StoredName));
     }
 }
 
@@ -183,7 +177,7 @@ void TZipWalk::WalkLocal(std::int64_t position) {
         TZipEntryHeader header = ParseZipLocalHeader(fixed.data());
 
         std::string stored_name;
-        if (!ReadNameAndExtra(position + static_cast<std::int64_t>(kZipLocalHeaderSize), enciphered, false, header,
+        if (!ReadNameAndExtra(position + static_cast<std::int64_t>(kZipLocalHeaderSize), enciphered, header,
                               stored_name)) {
             break;
         }
@@ -191,7 +185,7 @@ void TZipWalk::WalkLocal(std::int64_t position) {
             position + static_cast<std::int64_t>(kZipLocalHeaderSize) + header.NameLength + header.ExtraLength;
         const auto next = ZipLocalEntryEnd(reader_, data_start, header, [this] { return lister_.GetCancel(); });
         if (!next) break;
-        auto record = MakeRecord(header, stored_name);
+        auto record = MakeRecord(header, lister_.ConvertName(ZipEntryName(header, stored_name), header.NameOrigin()));
         if (!record) break;
         record->HeaderOffset = position;
         lister_.OfferEntry(std::move(*record), position, KindOf(header, stored_name));

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/core/header_reader.h"
 #include "engine/core/oem_names.h"
-#include "engine/readers/header_reader.h"
 #include "engine/readers/tar_sparse.h"
 
 namespace kv {

@@ -5,11 +5,11 @@
 
 #include "engine/core/dates.h"
 #include "engine/core/error_codes.h"
+#include "engine/core/header_reader.h"
 #include "engine/core/link_target.h"
 #include "engine/core/oem_names.h"
 #include "engine/core/output_path.h"
 #include "engine/core/read_ahead_stream.h"
-#include "engine/readers/header_reader.h"
 #include "platform/file_attributes_linux.h"
 #include "platform/paths.h"
 

@@ -7,15 +7,15 @@
 #include <optional>
 
 #include "engine/core/error_codes.h"
+#include "engine/core/header_reader.h"
 #include "engine/core/oem_names.h"
 #include "engine/core/zip_aes.h"
 #include "engine/core/zip_cipher.h"
-#include "engine/readers/header_reader.h"
+#include "engine/core/zip_end_records.h"
 #include "engine/readers/zip_aes_entry.h"
 #include "engine/readers/zip_central_position.h"
 #include "engine/readers/zip_entry_spans.h"
 #include "engine/readers/zip_local_entry.h"
-#include "platform/byte_order.h"
 #include "platform/file_attributes_linux.h"
 #include "platform/paths.h"
 
@@ -101,14 +101,14 @@ void TUnZip::ExtractIt(TStream32* archive, TObject*) {
     const std::optional<std::int64_t> central = FindZipCentralPosition(Detection(), reader, size);
     if (central && ArcType() == atZipMV) {
         // The directory lies on the last volume (this file) or, when it is long, starts on an earlier one.
-        const std::vector<std::uint8_t>& end = Detection().EndRecord;
-        const std::uint32_t last_disk = end.size() >= 8 ? platform::LoadLE16(&end[4]) : 0;
-        const std::uint32_t central_disk = end.size() >= 8 ? platform::LoadLE16(&end[6]) : 0;
-        set = OpenSplitSet(last_disk);
+        const TZipEndValues end = ZipEndValuesOf(Detection());
+        set = OpenSplitSet(end.ThisDisk);
         if (!set) return;
-        const std::int64_t position = central_disk == last_disk
-                                          ? set->DiskStart(last_disk) + *central
-                                          : set->DiskStart(central_disk) + platform::LoadLE32(&end[16]);
+        const std::int64_t position =
+            end.CentralDisk == end.ThisDisk
+                ? set->DiskStart(end.ThisDisk) + *central
+                : set->DiskStart(end.CentralDisk) +
+                      static_cast<std::int64_t>(std::min<std::uint64_t>(end.CentralOffset, INT64_MAX / 4));
         SelectFromCentral(*set, position, set.get(), selected);
     } else if (central) {
         SelectFromCentral(*archive, *central, nullptr, selected);
@@ -166,14 +166,14 @@ void TUnZip::SelectFromCentral(TStream32& archive, std::int64_t position, const 
     // Local headers are looked at through a buffer of their own: sharing one with the directory would
     // read both again for every entry.
     THeaderReader locals(archive, size);
+    TZipCentralCursor cursor(reader, position, NameRule());
     TZipEntrySpans spans;
     bool first = true;
     for (int index = 0; !GetCancel(); ++index) {
-        const std::optional<TEntry> read = ReadHeader(reader, position, true);
-        if (!read) break;
-        const TEntry& entry = *read;
-        const std::int64_t header_at = position;
-        position += static_cast<std::int64_t>(kZipCentralHeaderSize + entry.Header.VariableSize());
+        const TZipCentralRecord* central = cursor.Next();
+        if (central == nullptr) break;
+        const TEntry entry = EntryOf(*central);
+        const std::int64_t header_at = central->Position;
 
         // The local header must be where the directory says, give or take a stub the offsets ignore.
         const auto stored_offset = static_cast<std::int64_t>(std::min<std::uint64_t>(entry.Header.LocalOffset, size));
@@ -208,24 +208,37 @@ void TUnZip::SelectFromCentral(TStream32& archive, std::int64_t position, const 
     }
 }
 
+TZipNameRule TUnZip::NameRule() const { return {TranslateOemChar, NameCodePage, {}}; }
+
+TUnZip::TEntry TUnZip::EntryOf(const TZipCentralRecord& central) {
+    TEntry entry{central.Header, central.Name, false};
+    entry.Directory = IsDirectory(entry.Header, entry.Name);
+    return entry;
+}
+
 std::optional<TUnZip::TEntry> TUnZip::ReadHeader(THeaderReader& reader, std::int64_t position, bool central) {
-    const std::size_t fixed_size = central ? kZipCentralHeaderSize : kZipLocalHeaderSize;
-    const std::uint8_t* p = reader.Fetch(position, fixed_size);
-    if (p == nullptr || !IsZipRecord(p, central ? 0x01 : 0x03, central ? 0x02 : 0x04)) return std::nullopt;
-    std::array<std::uint8_t, kZipCentralHeaderSize> fixed{};
-    std::memcpy(fixed.data(), p, fixed_size);
+    if (central) {
+        TZipCentralCursor cursor(reader, position, NameRule());
+        const TZipCentralRecord* record = cursor.Next();
+        if (record == nullptr) return std::nullopt;
+        return EntryOf(*record);
+    }
+    const std::uint8_t* p = reader.Fetch(position, kZipLocalHeaderSize);
+    if (p == nullptr || !IsZipRecord(p, 0x03, 0x04)) return std::nullopt;
+    std::array<std::uint8_t, kZipLocalHeaderSize> fixed{};
+    std::memcpy(fixed.data(), p, fixed.size());
     const bool enciphered = IsEncipheredZipRecord(fixed.data());
-    if (enciphered) DecipherHeader(fixed.data(), central ? TCipheredRecord::crCentral : TCipheredRecord::crLocal);
+    if (enciphered) DecipherHeader(fixed.data(), TCipheredRecord::crLocal);
     TEntry entry;
-    entry.Header = central ? ParseZipCentralHeader(fixed.data()) : ParseZipLocalHeader(fixed.data());
+    entry.Header = ParseZipLocalHeader(fixed.data());
     const std::size_t name_extra = std::size_t{entry.Header.NameLength} + entry.Header.ExtraLength;
-    const std::uint8_t* v = reader.Fetch(position + static_cast<std::int64_t>(fixed_size), name_extra);
+    const std::uint8_t* v = reader.Fetch(position + static_cast<std::int64_t>(kZipLocalHeaderSize), name_extra);
     if (v == nullptr) return std::nullopt;
     std::string bytes(reinterpret_cast<const char*>(v), name_extra);
     if (enciphered) DecipherHeaderContinuation(reinterpret_cast<std::uint8_t*>(bytes.data()), bytes.size());
     const std::string stored_name = bytes.substr(0, entry.Header.NameLength);
     ReadZipExtraFields(reinterpret_cast<const std::uint8_t*>(bytes.data()) + entry.Header.NameLength,
-                       entry.Header.ExtraLength, stored_name, central, entry.Header);
+                       entry.Header.ExtraLength, stored_name, false, entry.Header);
     entry.Name = ConvertName(ZipEntryName(entry.Header, stored_name), entry.Header.NameOrigin());
     entry.Directory = IsDirectory(entry.Header, entry.Name);
     return entry;

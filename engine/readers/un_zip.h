@@ -9,9 +9,10 @@
 
 #include "engine/core/custom_dclass.h"
 #include "engine/core/deflate_streams.h"
+#include "engine/core/header_reader.h"
 #include "engine/core/read_ahead_stream.h"
-#include "engine/readers/header_reader.h"
-#include "engine/readers/zip_headers.h"
+#include "engine/core/zip_central_cursor.h"
+#include "engine/core/zip_headers.h"
 #include "engine/readers/zip_split_set.h"
 
 struct libdeflate_decompressor;
@@ -92,6 +93,9 @@ private:
     // The header at `position` (central or local) with its name and extra field, deciphered and converted;
     // nothing when no complete header is there.
     std::optional<TEntry> ReadHeader(THeaderReader& reader, std::int64_t position, bool central);
+    // How the directory's names become text: as the archive's settings say.
+    TZipNameRule NameRule() const;
+    static TEntry EntryOf(const TZipCentralRecord& central);
     void SelectFromLocal(TStream32& archive, std::int64_t position, std::vector<TSelected>& selected);
     // Where the entry whose local header lies at `header_at` ends; a streamed entry's CRC and sizes are
     // taken from its data descriptor into `header`.

@@ -3,26 +3,16 @@
 #include <limits>
 #include <vector>
 
-#include "engine/readers/zip_headers.h"
-#include "platform/byte_order.h"
+#include "engine/core/zip_end_records.h"
+#include "engine/core/zip_headers.h"
 
 namespace kv {
-namespace {
-
-constexpr std::size_t kEndRecordSize = 22;
-constexpr std::size_t kWideEndRecordSize = 26;
-
-}  // namespace
 
 std::optional<std::int64_t> FindZipCentralPosition(const TArcDetection& d, THeaderReader& reader,
                                                    std::int64_t archive_size) {
-    using platform::LoadLE32;
-    using platform::LoadLE64;
     if (!d.ZipLayoutFlags.Has(htCentral) || !d.ZipLayoutFlags.Has(htEnding)) return std::nullopt;
-    if (d.EndRecord.size() != kEndRecordSize && d.EndRecord.size() != kWideEndRecordSize) return std::nullopt;
-    const std::uint64_t stored = d.ZipLayoutFlags.Has(htEnding64)          ? LoadLE64(&d.Zip64EndRecord[48])
-                                 : d.EndRecord.size() == kWideEndRecordSize ? LoadLE64(&d.EndRecord[16])
-                                                                            : LoadLE32(&d.EndRecord[16]);
+    if (d.EndRecord.size() != kZipEndRecordSize && d.EndRecord.size() != kZipWideEndRecordSize) return std::nullopt;
+    const std::uint64_t stored = ZipEndValuesOf(d).CentralOffset;
     std::vector<std::int64_t> candidates;
     if (d.ArcStartOffset > 0) candidates.push_back(d.ArcStartOffset);
     if (stored <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) &&

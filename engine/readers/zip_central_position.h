@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "engine/core/arc_detect.h"
-#include "engine/readers/header_reader.h"
+#include "engine/core/header_reader.h"
 
 namespace kv {
 

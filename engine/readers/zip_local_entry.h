@@ -4,8 +4,8 @@
 #include <functional>
 #include <optional>
 
-#include "engine/readers/header_reader.h"
-#include "engine/readers/zip_headers.h"
+#include "engine/core/header_reader.h"
+#include "engine/core/zip_headers.h"
 
 namespace kv {
 

@@ -5,11 +5,11 @@
 #include <cstring>
 
 #include "engine/core/arc_detect.h"
-#include "engine/core/oem_names.h"
+#include "engine/core/header_reader.h"
+#include "engine/core/zip_central_cursor.h"
 #include "engine/core/zip_cipher.h"
-#include "engine/readers/header_reader.h"
+#include "engine/core/zip_headers.h"
 #include "engine/readers/zip_central_position.h"
-#include "engine/readers/zip_headers.h"
 #include "platform/byte_order.h"
 
 namespace kv {
@@ -43,52 +43,22 @@ bool IsEmptyArchive(TStream32& archive, std::int64_t size, TExistingZip& zip) {
 // The directory's headers follow each other up to the first record of another kind.
 bool ReadCentral(THeaderReader& reader, std::int64_t position, std::int64_t prefix, TExistingZip& zip) {
     const std::int64_t limit = reader.Limit();
-    for (;;) {
-        const std::uint8_t* p = reader.Fetch(position, kZipCentralHeaderSize);
-        if (p == nullptr || !IsZipRecord(p, 0x01, 0x02)) break;
-        std::array<std::uint8_t, kZipCentralHeaderSize> fixed{};
-        std::memcpy(fixed.data(), p, fixed.size());
-        const bool enciphered = IsEncipheredZipRecord(p);
-        if (enciphered) DecipherHeader(fixed.data(), TCipheredRecord::crCentral);
-        TZipEntryHeader header = ParseZipCentralHeader(fixed.data());
-        const std::size_t variable = header.VariableSize();
-        const std::uint8_t* fetched = reader.Fetch(position + static_cast<std::int64_t>(kZipCentralHeaderSize), variable);
-        if (fetched == nullptr) return false;
-        std::vector<std::uint8_t> bytes(fetched, fetched + variable);
-        // A hidden header's name and extra field are enciphered too; its comment is not.
-        if (enciphered) DecipherHeaderContinuation(bytes.data(), std::size_t{header.NameLength} + header.ExtraLength);
-        const std::uint8_t* v = bytes.data();
+    TZipCentralCursor cursor(reader, position);
+    while (const TZipCentralRecord* record = cursor.Next()) {
+        if (!record->ExtraFieldsFit) return false;
+        const TZipEntryHeader& header = record->Header;
         TKeptEntry kept;
-        TZipRecordEntry& central = kept.Central;
-        central.StoredName.assign(reinterpret_cast<const char*>(v), header.NameLength);
-        if (!ReadZipExtraFields(v + header.NameLength, header.ExtraLength, central.StoredName, true, header)) {
-            return false;
-        }
-        central.CentralExtra = WithoutZip64Field(v + header.NameLength, header.ExtraLength);
-        central.Comment.assign(reinterpret_cast<const char*>(v + header.NameLength + header.ExtraLength),
-                               header.CommentLength);
-        central.VersionMadeBy = header.VersionMadeBy;
-        central.VersionNeeded = header.VersionNeeded;
-        central.Flags = header.Flags;
-        central.Method = header.Method;
-        central.DosDateTime = header.DosDateTime;
-        central.Crc = header.Crc;
-        central.PackedSize = header.PackedSize;
-        central.UnpackedSize = header.UnpackedSize;
-        central.InternalAttr = header.InternalAttr;
-        central.ExternalAttr = header.ExternalAttr;
+        kept.Central = KeptCentralRecord(*record);
         if (header.PackedSize > static_cast<std::uint64_t>(limit) ||
             header.LocalOffset > static_cast<std::uint64_t>(limit - prefix)) {
             return false;
         }
         kept.Offset = static_cast<std::int64_t>(header.LocalOffset) + prefix;
-        std::string name = ConvertStoredName(ZipEntryName(header, central.StoredName), true, header.NameOrigin());
-        std::replace(name.begin(), name.end(), '\\', '/');
-        kept.Name = std::move(name);
+        kept.Name = record->Name;
         zip.Entries.push_back(std::move(kept));
-        position += static_cast<std::int64_t>(kZipCentralHeaderSize + variable);
     }
-    return true;
+    // A header cut short by the end of the file is damage; any other record ends the directory.
+    return cursor.Stop() == TZipCursorStop::csOtherRecord || cursor.Stop() == TZipCursorStop::csNoHeader;
 }
 
 // Each entry reaches to where the next one starts (or the directory): that covers its data and any
@@ -116,6 +86,27 @@ bool MeasureEntries(THeaderReader& reader, std::int64_t central_position, TExist
 }
 
 }  // namespace
+
+TZipRecordEntry KeptCentralRecord(const TZipCentralRecord& record) {
+    const TZipEntryHeader& header = record.Header;
+    TZipRecordEntry central;
+    central.StoredName = record.StoredName;
+    central.CentralExtra =
+        WithoutZip64Field(reinterpret_cast<const std::uint8_t*>(record.Extra.data()), record.Extra.size());
+    central.Comment = record.Comment;
+    central.VersionMadeBy = header.VersionMadeBy;
+    central.VersionNeeded = header.VersionNeeded;
+    central.Flags = header.Flags;
+    central.Method = header.Method;
+    central.DosDateTime = header.DosDateTime;
+    central.Crc = header.Crc;
+    central.PackedSize = header.PackedSize;
+    central.UnpackedSize = header.UnpackedSize;
+    central.LocalOffset = header.LocalOffset;
+    central.InternalAttr = header.InternalAttr;
+    central.ExternalAttr = header.ExternalAttr;
+    return central;
+}
 
 std::optional<TExistingZip> ReadExistingZip(TStream32& archive, const std::string& file_name) {
     const std::int64_t size = archive.Size();

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/core/stream32.h"
+#include "engine/core/zip_central_cursor.h"
 #include "engine/writers/zip_records.h"
 
 namespace kv {
@@ -24,6 +25,10 @@ struct TExistingZip {
     std::vector<TKeptEntry> Entries;
     std::string Comment;
 };
+
+// A central header as the writer puts it back: its values with the ZIP64 field taken out (the writer adds
+// its own where a value needs one), the stored name and comment bytes as they were.
+TZipRecordEntry KeptCentralRecord(const TZipCentralRecord& record);
 
 // Reads the central directory of a one-volume ZIP archive through the engine's detection and ZIP header
 // code; hidden ("PL") headers are read with the header keys. Nothing when the file is no such archive or

@@ -9,7 +9,7 @@
 #include "engine/core/error_codes.h"
 #include "engine/core/text_case.h"
 #include "engine/core/zip_cipher.h"
-#include "engine/readers/zip_headers.h"
+#include "engine/core/zip_headers.h"
 #include "engine/writers/whole_file.h"
 #include "engine/writers/zip_stored_name.h"
 #include "platform/byte_order.h"

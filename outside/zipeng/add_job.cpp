@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "engine/core/dates.h"
-#include "engine/readers/zip_headers.h"
+#include "engine/core/zip_headers.h"
 #include "engine/writers/ordered_encoder.h"
 #include "engine/writers/whole_file.h"
 #include "engine/writers/zip_stored_name.h"

@@ -5,8 +5,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <functional>
 #include <stdexcept>
 
+#include "support/archiver.h"
 #include "support/zip_builder.h"
 #include "zm_probe.h"
 
@@ -249,14 +251,82 @@ TEST_F(ZipRename, AFailureLeavesTheArchiveAsItWas) {
     ExpectNoLeftovers();
 }
 
-TEST_F(ZipRename, RefusesArchivesItCannotRewrite) {
-    const std::string zip64 = test::BuildZip({{.name = "a.txt", .data = "alpha", .zip64 = true, .zip64_unpacked = 5}});
-    Make(zip64);
-    EXPECT_EQ(Rename({{"a.txt", "b.txt"}}), -7);
-    EXPECT_EQ(probe_.zm.Message(), "Rename is not available for a zip64 archive");
-    EXPECT_EQ(test::ReadFile(archive_), zip64);
+// unzip and 7-Zip test every entry of the archive (each skipped when it is not installed).
+void ExpectToolsAccept(const fs::path& archive) {
+    const std::pair<const char*, const char*> tools[] = {{"unzip", "unzip -tqq "}, {"7z", "7z t -bd "}};
+    for (const auto& [tool, command] : tools) {
+        if (!test::HaveProgram(tool)) continue;
+        std::string output;
+        EXPECT_EQ(test::RunCommand(command + test::Quoted(archive), &output), 0) << tool << "\n" << output;
+    }
+}
 
+// Whether the archive ends with ZIP64 records: their locator lies right before the 22-byte end record.
+bool HasZip64EndRecords(const std::string& zip) {
+    return zip.size() >= 42 && zip.compare(zip.size() - 42, 4, "PK\x06\x07") == 0;
+}
+
+std::vector<test::ZipMember> ManyMembers(std::size_t count) {
+    std::vector<test::ZipMember> members(count);
+    for (std::size_t i = 0; i < count; ++i) members[i].name = "f" + std::to_string(i);
+    members[0] = {.name = "a.txt", .data = "alpha"};
+    return members;
+}
+
+TEST_F(ZipRename, RenamesZip64ArchivesAndArchivesOf65535Entries) {
+    const test::ZipOptions zip64_end{.zip64_end = true};
+    struct Case {
+        const char* label;
+        std::function<std::string()> make;  // empty: the tool was not there
+        std::size_t entries;
+        bool zip64_after;  // the renamed archive needs ZIP64 end records
+    };
+    const Case cases[] = {
+        {"ZIP64 fields and end records",
+         [&] {
+             return test::BuildZip({{.name = "a.txt", .data = "alpha", .zip64 = true, .zip64_unpacked = 5},
+                                    {.name = "sub/b.txt", .data = "beta", .descriptor = true},
+                                    {.name = "c.txt", .data = "gamma", .zip64 = true, .zip64_unpacked = 5}},
+                                   zip64_end);
+         },
+         3, false},
+        {"made by zip -fz (ZIP64 fields in the local headers too)",
+         [&] {
+             test::WriteFile(dir_ / "a.txt", "alpha");
+             test::WriteFile(dir_ / "c.txt", "gamma");
+             const bool made = test::RunArchiver("zip", dir_.Path(), "zip -q -fz fz.zip a.txt c.txt");
+             return made ? test::ReadFile(dir_ / "fz.zip") : std::string();
+         },
+         2, false},
+        // 0xFFFF entries in a classic end record is a real count, not the ZIP64 marker.
+        {"65 535 entries without ZIP64 records", [] { return test::BuildZip(ManyMembers(0xFFFF)); }, 0xFFFF, true},
+        {"65 535 entries with ZIP64 records", [&] { return test::BuildZip(ManyMembers(0xFFFF), zip64_end); }, 0xFFFF,
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const std::string bytes = c.make();
+        if (bytes.empty()) continue;
+        Make(bytes);
+        const std::uint64_t size = probe_.Find("a.txt")->UnpackedSize64;
+        EXPECT_EQ(Rename({{"a.txt", "renamed/b.txt"}}, kDate), 0) << probe_.zm.Message();
+        ASSERT_EQ(probe_.zm.EntryCount(), static_cast<int>(c.entries));
+        const ZipDirEntry* renamed = probe_.Find("renamed/b.txt");
+        ASSERT_NE(renamed, nullptr);
+        EXPECT_EQ(renamed->UnpackedSize64, size);
+        EXPECT_EQ(renamed->DosDateTime, kDate);
+        EXPECT_EQ(probe_.Find("a.txt"), nullptr);
+        EXPECT_TRUE(probe_.Codes().empty());
+        const std::string after = test::ReadFile(archive_);
+        EXPECT_EQ(HasZip64EndRecords(after), c.zip64_after);
+        ExpectToolsAccept(archive_);
+        ExpectNoLeftovers();
+    }
+}
+
+TEST_F(ZipRename, RefusesArchivesItCannotRewrite) {
     std::string zip = test::BuildZip({{.name = "a.txt", .data = "alpha"}});
+    Make(zip);
     test::Patch16(zip, test::EndRecordAt(zip) + 4, 1);
     test::Patch16(zip, test::EndRecordAt(zip) + 6, 1);
     test::WriteFile(archive_, zip);

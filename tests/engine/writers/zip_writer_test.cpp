@@ -9,7 +9,7 @@
 #include <stdexcept>
 
 #include "engine/core/stream32.h"
-#include "engine/readers/zip_headers.h"
+#include "engine/core/zip_headers.h"
 #include "engine/writers/existing_zip.h"
 #include "engine/writers/ordered_encoder.h"
 #include "engine/writers/zip_archive_writer.h"

@@ -1,4 +1,4 @@
-#include "engine/readers/header_reader.h"
+#include "engine/core/header_reader.h"
 
 #include <algorithm>
 #include <cstring>

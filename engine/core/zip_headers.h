@@ -59,6 +59,9 @@ struct TZipEntryHeader {
     bool StrongEncryption = false;     // 0x0017
     bool HasUnicodeName = false;       // 0x7075 whose checksum matches the stored name
     std::string UnicodeName;
+    std::optional<std::string> UnicodeComment;  // 0x6375 whose checksum matches the stored comment
+    std::optional<std::uint32_t> UnixUid;       // 0x7875 (or a local 0x7855)
+    std::optional<std::uint32_t> UnixGid;
     std::optional<TPreciseTime> NtfsModTime;  // 0x000a, to 100 ns
     std::optional<TPreciseTime> UnixModTime;  // 0x5455, to the second
 
@@ -84,12 +87,13 @@ struct TZipEntryHeader {
 TZipEntryHeader ParseZipCentralHeader(const std::uint8_t* p);
 TZipEntryHeader ParseZipLocalHeader(const std::uint8_t* p);
 
-// Applies the extra fields that follow the name: ZIP64 sizes and offset (0x0001), strong encryption
-// (0x0017), AES (0x9901), the Unicode path (0x7075, taken only when its checksum matches `stored_name`) and
-// the modification times of the NTFS (0x000a) and extended timestamp (0x5455) fields.
+// Applies the extra fields that follow the name: ZIP64 sizes, offset and disk (0x0001), strong encryption
+// (0x0017), AES (0x9901), the Unicode path and comment (0x7075 and 0x6375, each taken only when its checksum
+// matches `stored_name` or `stored_comment`), the Unix owner (0x7875, 0x7855) and the modification times
+// of the NTFS (0x000a) and extended timestamp (0x5455) fields.
 // False when a field's length runs past the extra data: the header is inconsistent.
 bool ReadZipExtraFields(const std::uint8_t* extra, std::size_t size, std::string_view stored_name, bool central,
-                        TZipEntryHeader& header);
+                        TZipEntryHeader& header, std::string_view stored_comment = {});
 
 // The modification time an extra field as stored holds (see TZipEntryHeader::ModTime).
 std::optional<TPreciseTime> ZipExtraModTime(std::string_view extra);

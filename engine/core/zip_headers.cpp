@@ -1,4 +1,4 @@
-#include "engine/readers/zip_headers.h"
+#include "engine/core/zip_headers.h"
 
 #include "engine/core/crc.h"
 #include "engine/core/zip_aes.h"
@@ -17,6 +17,9 @@ constexpr std::uint16_t kExtendedTimestampField = 0x5455;
 constexpr std::uint16_t kStrongEncryptionField = 0x0017;
 constexpr std::uint16_t kAesField = 0x9901;
 constexpr std::uint16_t kUnicodePathField = 0x7075;
+constexpr std::uint16_t kUnicodeCommentField = 0x6375;
+constexpr std::uint16_t kUnixOwnerField = 0x7875;
+constexpr std::uint16_t kOldUnixOwnerField = 0x7855;
 constexpr std::uint16_t kSaturated16 = 0xFFFF;
 
 // The ZIP64 field lists only the values whose ordinary fields are saturated, in this order.
@@ -41,13 +44,48 @@ void ApplyAes(const std::uint8_t* field, std::size_t size, TZipEntryHeader& head
     header.AesMethod = LoadLE16(field + 5);
 }
 
-// Version 1, the CRC-32 of the name it replaces, then the name in UTF-8.
+// Version 1, the CRC-32 of the text it replaces, then the text in UTF-8; nothing when the stored text
+// was changed since (the checksum no longer matches).
+std::optional<std::string> UnicodeText(const std::uint8_t* field, std::size_t size, std::string_view stored) {
+    if (size <= 5 || field[0] != 1) return std::nullopt;
+    if (LoadLE32(field + 1) != Crc32Of(stored.data(), stored.size())) return std::nullopt;
+    return std::string(reinterpret_cast<const char*>(field + 5), size - 5);
+}
+
 void ApplyUnicodePath(const std::uint8_t* field, std::size_t size, std::string_view stored_name,
                       TZipEntryHeader& header) {
-    if (size <= 5 || field[0] != 1) return;
-    if (LoadLE32(field + 1) != Crc32Of(stored_name.data(), stored_name.size())) return;
-    header.UnicodeName.assign(reinterpret_cast<const char*>(field + 5), size - 5);
-    header.HasUnicodeName = true;
+    if (auto name = UnicodeText(field, size, stored_name)) {
+        header.UnicodeName = std::move(*name);
+        header.HasUnicodeName = true;
+    }
+}
+
+// 0x7875: version 1, then the UID and GID, each behind its byte count (up to 4 bytes read here).
+// 0x7855 in a local header: UID and GID as 16-bit values (the central one is empty).
+std::optional<std::uint32_t> SizedValue(const std::uint8_t* field, std::size_t size, std::size_t& at) {
+    if (at >= size) return std::nullopt;
+    const std::size_t width = field[at++];
+    if (width == 0 || width > 4 || width > size - at) return std::nullopt;
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < width; ++i) value |= std::uint32_t{field[at + i]} << (8 * i);
+    at += width;
+    return value;
+}
+
+void ApplyUnixOwner(std::uint16_t id, const std::uint8_t* field, std::size_t size, TZipEntryHeader& header) {
+    if (id == kOldUnixOwnerField) {
+        if (size < 4) return;
+        header.UnixUid = LoadLE16(field);
+        header.UnixGid = LoadLE16(field + 2);
+        return;
+    }
+    if (size < 1 || field[0] != 1) return;
+    std::size_t at = 1;
+    const auto uid = SizedValue(field, size, at);
+    const auto gid = SizedValue(field, size, at);
+    if (!uid || !gid) return;
+    header.UnixUid = uid;
+    header.UnixGid = gid;
 }
 
 // Tag 1 of the NTFS field holds modification, access and creation time as FILETIMEs (100 ns since 1601),
@@ -167,13 +205,16 @@ TZipEntryHeader ParseZipLocalHeader(const std::uint8_t* p) {
 }
 
 bool ReadZipExtraFields(const std::uint8_t* extra, std::size_t size, std::string_view stored_name, bool central,
-                        TZipEntryHeader& header) {
+                        TZipEntryHeader& header, std::string_view stored_comment) {
     return WalkExtraFields(extra, size, [&](std::uint16_t id, const std::uint8_t* field, std::size_t length) {
         switch (id) {
             case kZip64Field: ApplyZip64(field, length, central, header); break;
             case kStrongEncryptionField: header.StrongEncryption = true; break;
             case kAesField: ApplyAes(field, length, header); break;
             case kUnicodePathField: ApplyUnicodePath(field, length, stored_name, header); break;
+            case kUnicodeCommentField: header.UnicodeComment = UnicodeText(field, length, stored_comment); break;
+            case kUnixOwnerField:
+            case kOldUnixOwnerField: ApplyUnixOwner(id, field, length, header); break;
             default: ApplyTimes(id, field, length, header); break;
         }
     });
