@@ -30,8 +30,8 @@ TEST(KvInfo, JsonNamesTypeOffsetFlagsAndVolume) {
     EXPECT_EQ(rar["flags"], 0);
     EXPECT_EQ(rar["volume"], 0);
     EXPECT_EQ(rar["letter"], "q");
-    // What can be done with it: RAR archives are read, never written.
-    EXPECT_EQ(rar["decompressable"], true);
+    // What can be done with it: RAR archives are listed, but nothing extracts or writes them yet.
+    EXPECT_EQ(rar["decompressable"], false);
     EXPECT_EQ(rar["compressable"], false);
     EXPECT_EQ(rar["sfx"], false);
     EXPECT_EQ(rar["spannable"], false);
