@@ -24,12 +24,7 @@ void SetCompression(facade::TkvComp& comp, int level) {
     comp.SimpleCompressionOptions = false;
     comp.ZipAddCompLevel = level;
     // The other writers know methods and deflate strengths rather than levels.
-    const TArcType type = comp.ArcType();
-    comp.EngCompressMethod = type == atTar        ? cmTarred
-                             : type == atTarGZip  ? cmTarGzip
-                             : type == atBz2      ? cmBZip2
-                             : level == 0         ? cmStore
-                                                  : cmDeflate;
+    comp.EngCompressMethod = FormatOf(comp.ArcType()).LevelMethod.value_or(level == 0 ? cmStore : cmDeflate);
     comp.EngDeflateType = level <= 3 ? dtDeflateF : level <= 7 ? dtDeflateN : dtDeflateX;
 }
 

@@ -88,6 +88,9 @@ struct TFormat {
     TMethodNamer NameMethod = nullptr;
     TVolumeNaming Volumes;
     std::optional<TCompressionChoices> Compression;
+    // The method a compression level keeps (the level only sets a strength); none where level 0 stores and
+    // the others deflate.
+    std::optional<TCompressMethod> LevelMethod;
     // The window's file-dialog filters (language keys): opening, and making a new archive.
     std::string_view OpenFilterKey;
     std::string_view NewFilterKey;

@@ -48,7 +48,8 @@ TEST(KvInfo, TextOutputAndMissingFile) {
     const int status = test::RunCommand(test::Kv() + " i '" + (dir / "a.lzh").string() + "' '" + (dir / "missing.zip").string() + "'", &out);
     EXPECT_EQ(status, 2);
     EXPECT_NE(out.find("LHA "), std::string::npos) << out;
-    EXPECT_NE(out.find(" ax-- "), std::string::npos) << out;
+    // Listed, but no reader or writer serves LHA yet.
+    EXPECT_NE(out.find(" ---- "), std::string::npos) << out;
     EXPECT_NE(out.find("missing.zip: File not found"), std::string::npos) << out;
 }
 
