@@ -40,7 +40,9 @@
 #include "app/settings/kv_settings.h"
 #include "app/settings/window_placement.h"
 #include "app/user_dialogs.h"
+#include "engine/core/formats.h"
 #include "engine/core/output_path.h"
+#include "engine/writers/format_capabilities.h"
 #include "facade/nested_tar.h"
 #include "facade/views/arc_list_item.h"
 #include "facade/views/arc_list_view.h"
@@ -70,8 +72,17 @@ constexpr const char* kArchiveExtensions =
 constexpr std::array kMenuCodePages = {"CP437",      "CP850",  "CP852", "CP866", "CP1250", "CP1251", "CP1252",
                                        "ISO-8859-2", "KOI8-R", "CP932", "CP936", "CP949",  "CP950",  "UTF-8"};
 
-// The archive types of the new-archive dialog's filters, in order.
-constexpr std::array<TArcType, 6> kNewArchiveTypes = {atZip, atBh, atCab, atLha, atJar, atTar};
+// The formats the file dialogs offer, ZIP (the default choice) first: for opening those with a filter, for a
+// new archive those that can also be written.
+std::vector<const TFormat*> DialogFormats(bool new_archive) {
+    std::vector<const TFormat*> formats;
+    for (const TFormat& format : Formats()) {
+        if (format.OpenFilterKey.empty()) continue;
+        if (new_archive && (format.NewFilterKey.empty() || !CapabilitiesOfFormat(format.Type).Add)) continue;
+        formats.insert(format.Type == atZip ? formats.begin() : formats.end(), &format);
+    }
+    return formats;
+}
 
 }  // namespace
 
@@ -283,17 +294,19 @@ void TfrmKavrelMain::ConnectFacade() {
     };
     kvArcMain_.OnCRCError = [this](TObject*, const std::string& file, std::uint32_t, std::uint32_t, bool& cancel) {
         ++operation_errors_;
-        cancel = MessageDialog(FormatText(Msg("msgCRCError"), {Str(file)}), 3, QMessageBox::Yes | QMessageBox::No) !=
-                 QMessageBox::Yes;
+        cancel = MessageDialog(FormatText(Msg("msgCRCError"), {Str(file)}), mkConfirmation,
+                               QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes;
         crc_cancel_ = cancel;
     };
     kvArcMain_.OnNextVolume = [this](TObject*, int number, int total, const std::string& drive, bool& abort) {
-        const QString text = FormatText(Msg("msgNextDisk"), {QString::number(number), QString::number(total), Str(drive)});
-        abort = MessageDialog(text, 2, QMessageBox::Ok | QMessageBox::Cancel) != QMessageBox::Ok;
+        const QString text =
+            FormatText(Msg("msgNextDisk"), {QString::number(number), QString::number(total), Str(drive)});
+        abort = MessageDialog(text, mkInformation, QMessageBox::Ok | QMessageBox::Cancel) != QMessageBox::Ok;
     };
     kvArcMain_.OnSecurityIssue = [this](TObject*, const facade::TkvSecurityIssue& issue, bool& cancel) {
         if (dynamic_cast<const facade::TkvDirectoryTraversalIssue*>(&issue) == nullptr) return;
-        cancel = MessageDialog(Msg("msgDirTraversalIssue"), 0, QMessageBox::Yes | QMessageBox::No) == QMessageBox::No;
+        cancel = MessageDialog(Msg("msgDirTraversalIssue"), mkWarning, QMessageBox::Yes | QMessageBox::No) ==
+                 QMessageBox::No;
     };
     kvArcMain_.OnMessage = [this](TObject*, int code, const std::string& message) {
         if (code != 0) ++operation_errors_;
@@ -425,13 +438,13 @@ void TfrmKavrelMain::SetStatusPanels(int count) {
 
 void TfrmKavrelMain::Log(const QString& text) { log_->appendPlainText(text); }
 
-QMessageBox::StandardButton TfrmKavrelMain::MessageDialog(const QString& text, int kind,
+QMessageBox::StandardButton TfrmKavrelMain::MessageDialog(const QString& text, TMessageKind kind,
                                                           QMessageBox::StandardButtons buttons) {
     static constexpr std::array<const char*, 4> kCaptions = {"cptnWarning", "cptnError", "cptnInformation",
                                                              "cptnConfirmaton"};
     static constexpr std::array<QMessageBox::Icon, 4> kIcons = {QMessageBox::Warning, QMessageBox::Critical,
                                                                 QMessageBox::Information, QMessageBox::Question};
-    const int shown = kind >= 0 && kind < 4 ? kind : 2;
+    const int shown = kind;
     QMessageBox box(kIcons[shown], Str(lang_.GetText("Common", kCaptions[shown])), text, buttons, this);
     box.setObjectName("MessageDialog");
     static const std::array<std::pair<QMessageBox::StandardButton, const char*>, 9> kButtons = {{
@@ -473,10 +486,8 @@ bool TfrmKavrelMain::OpenArchive(const std::string& file_name, const std::string
     panels_[0]->setToolTip(Str(file_name));
     open_folder_ = fs::path(file_name).parent_path().string();
     InitExtraMenus();
-    const TArcType type = kvArcMain_.ArcType();
-    const bool gzip = type == atGZip || type == atBz2;
     // A TAR inside is known by its content; the window needs it as a file of its own.
-    if (gzip && settings_.ReadBool("Settings", "OpenNestedTar", true) && facade::MayHoldTar(kvArcMain_))
+    if (FormatOf(kvArcMain_.ArcType()).Has(ftHoldsTar) && settings_.ReadBool("Settings", "OpenNestedTar", true) && facade::MayHoldTar(kvArcMain_))
         ExtractFirstToTemp();
     EnableAll();
     Action("aActInstall")->setEnabled(kvArcMain_.IsArcInstallable());
@@ -523,14 +534,12 @@ void TfrmKavrelMain::ExtractFirstToTemp() {
 }
 
 bool TfrmKavrelMain::CreateArchive(const std::string& file_name, TArcType type) {
-    static const std::map<TArcType, std::string> kExtensions = {{atBh, ".bh"}, {atCab, ".cab"}, {atJar, ".jar"},
-                                                                {atLha, ".lha"}, {atLzh, ".lha"}, {atTar, ".tar"},
-                                                                {atZip, ".zip"}};
-    const auto extension = kExtensions.find(type);
-    if (extension == kExtensions.end()) return false;
+    const TFormat& format = FormatOf(type);
+    if (format.Extensions.empty() || !CapabilitiesOfFormat(type).Add) return false;
     SetStatusPanels(3);
-    const std::string name = fs::path(file_name).replace_extension(extension->second).string();
-    if (!kvArcMain_.NewArchive(name, type == atLzh ? atLha : type)) return false;
+    const std::string name =
+        fs::path(file_name).replace_extension("." + std::string(format.Extensions.front())).string();
+    if (!kvArcMain_.NewArchive(name, type)) return false;
     EnableItems();
     Action("aActInstall")->setEnabled(false);
     open_folder_ = fs::path(name).parent_path().string();
@@ -568,7 +577,7 @@ TArchiveAbilities TfrmKavrelMain::Abilities() const {
     archive.Attached = kvArcMain_.ArcOpen();
     archive.Readable = kvArcMain_.IsArcDecompressable();
     // A TAR unpacked from a compressed file is a temporary copy: changes to it would be lost.
-    archive.Writeable = (kvArcMain_.IsArcCompressable() || kvArcMain_.ArcType() == atTarGZip) && unpacked_from_.empty();
+    archive.Writeable = kvArcMain_.IsArcCompressable() && unpacked_from_.empty();
     archive.SelfExtracting = kvArcMain_.IsArcSFX();
     archive.Spannable = kvArcMain_.IsArcSpannable();
     archive.Empty = kvArcMain_.Entries().empty();
@@ -631,8 +640,7 @@ void TfrmKavrelMain::EnableAll() {
 
 void TfrmKavrelMain::aArcOpenExecute() {
     QString filter = Msg("msgAllArchivesFilter") + ";;" + Msg("msgFAllExe");
-    for (const char* type : {"Zip", "Arj", "Ace", "Arc", "Bh", "Cab", "GZip", "Jar", "Lha", "Rar", "Tar", "Zoo"})
-        filter += ";;" + Msg(std::string("msgF") + type);
+    for (const TFormat* format : DialogFormats(false)) filter += ";;" + Msg(std::string(format->OpenFilterKey));
     filter += ";;" + Msg("msgFAllFiles");
     const QString folder = settings_.ReadBool("Settings", "OpenLast", true) ? Str(open_folder_) : QString();
     const QStringList chosen = dialogs_->ChooseArchives(this, Msg("msgodOpen"), folder, filter);
@@ -640,18 +648,19 @@ void TfrmKavrelMain::aArcOpenExecute() {
 }
 
 void TfrmKavrelMain::aArcNewExecute() {
+    const std::vector<const TFormat*> formats = DialogFormats(true);
     QStringList filters;
-    for (const char* key : {"msgFCZip", "msgFCBh", "msgFCCab", "msgFCLha", "msgFCJar", "msgFCTar"}) filters << Msg(key);
+    for (const TFormat* format : formats) filters << Msg(std::string(format->NewFilterKey));
     int filter = 0;
     const QString chosen = dialogs_->ChooseNewArchive(this, Msg("msgodNew"), Str(open_folder_), filters, filter);
     if (chosen.isEmpty()) return;
     if (QFileInfo::exists(chosen)) {
-        if (MessageDialog(FormatText(Msg("msgArcOverwrite"), {chosen}), 3, QMessageBox::Yes | QMessageBox::No) !=
-            QMessageBox::Yes)
+        if (MessageDialog(FormatText(Msg("msgArcOverwrite"), {chosen}), mkConfirmation,
+                          QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
             return;
         QFile::remove(chosen);
     }
-    CreateArchive(chosen.toStdString(), kNewArchiveTypes[std::clamp(filter, 0, 5)]);
+    CreateArchive(chosen.toStdString(), formats[std::clamp(filter, 0, static_cast<int>(formats.size()) - 1)]->Type);
 }
 
 void TfrmKavrelMain::aActAddExecute() {
@@ -698,7 +707,7 @@ void TfrmKavrelMain::ExtractTo(const std::string& folder, facade::TActionMode mo
 void TfrmKavrelMain::aActDelExecute() {
     const bool selected = kvList_->selectionModel()->hasSelection();
     const QString text = Msg(selected ? "msgDeleteSelected" : "msgDeleteAll");
-    if (MessageDialog(text, 3, QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) return;
+    if (MessageDialog(text, mkConfirmation, QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) return;
     kvArcMain_.ActionMode = selected ? facade::amSelected : facade::amAll;
     kvArcMain_.Delete();
 }
@@ -851,19 +860,28 @@ void TfrmKavrelMain::kvArcMainOverwrite(const facade::TArcEntry& on_disk, const 
     if (settings_.ReadBool("Settings", "OverwriteTempFiles", false) &&
         QString::fromStdString(on_disk.FileName).toLower().contains(Str(temp_folder_).toLower()))
         return;
-    const auto when = [](TDateTime date) {
-        return QLocale().toString(ToQDateTime(date), QLocale::ShortFormat);
-    };
-    const QString text = FormatText(Msg("msgOverwriteFile"),
-                                    {Str(on_disk.FileName), DottedNumber(on_disk.Size), when(on_disk.DateTime),
-                                     Str(in_archive.FileName), DottedNumber(in_archive.Size), when(in_archive.DateTime)});
-    switch (MessageDialog(text, 3, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel | QMessageBox::NoToAll |
-                                       QMessageBox::YesToAll)) {
-        case QMessageBox::Yes: mode = facade::komOverwrite; break;
-        case QMessageBox::No: mode = facade::komSkip; break;
-        case QMessageBox::NoToAll: mode = facade::komSkipAll; break;
-        case QMessageBox::YesToAll: mode = facade::komOverwriteAll; break;
-        default: mode = facade::komCancel; break;
+    const auto when = [](TDateTime date) { return QLocale().toString(ToQDateTime(date), QLocale::ShortFormat); };
+    const QString text = FormatText(
+        Msg("msgOverwriteFile"), {Str(on_disk.FileName), DottedNumber(on_disk.Size), when(on_disk.DateTime),
+                                  Str(in_archive.FileName), DottedNumber(in_archive.Size), when(in_archive.DateTime)});
+    switch (MessageDialog(
+        text, mkConfirmation,
+        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel | QMessageBox::NoToAll | QMessageBox::YesToAll)) {
+        case QMessageBox::Yes:
+            mode = facade::komOverwrite;
+            break;
+        case QMessageBox::No:
+            mode = facade::komSkip;
+            break;
+        case QMessageBox::NoToAll:
+            mode = facade::komSkipAll;
+            break;
+        case QMessageBox::YesToAll:
+            mode = facade::komOverwriteAll;
+            break;
+        default:
+            mode = facade::komCancel;
+            break;
     }
 }
 
@@ -889,7 +907,8 @@ void TfrmKavrelMain::dropEvent(QDropEvent* event) {
     event->acceptProposedAction();
     const QString extension = "." + QFileInfo(files.front()).suffix().toLower();
     if (files.size() == 1 && QString(kArchiveExtensions).split(',').contains(extension)) {
-        if (MessageDialog(Msg("msgOpenDroppedArchive"), 3, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes) {
+        if (MessageDialog(Msg("msgOpenDroppedArchive"), mkConfirmation, QMessageBox::Yes | QMessageBox::No) ==
+            QMessageBox::Yes) {
             OpenArchive(files.front().toStdString());
             return;
         }

@@ -58,7 +58,10 @@ public:
     void EnableAll();
     // A message box with the caption of its kind (0 warning, 1 error, 2 information, 3 confirmation) and
     // translated buttons; the button pressed.
-    QMessageBox::StandardButton MessageDialog(const QString& text, int kind, QMessageBox::StandardButtons buttons);
+    // The kinds of message box, each with its caption and icon.
+    enum TMessageKind { mkWarning, mkError, mkInformation, mkConfirmation };
+    QMessageBox::StandardButton MessageDialog(const QString& text, TMessageKind kind,
+                                              QMessageBox::StandardButtons buttons);
 
     facade::TkvComp& kvArcMain() { return kvArcMain_; }
     facade::TArcListView& kvList() { return *kvList_; }

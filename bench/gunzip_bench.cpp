@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "engine/readers/reader_for_type.h"
+#include "engine/readers/format_readers.h"
 #include "engine/readers/un_single_file.h"
 
 int main(int argc, char** argv) {

@@ -8,14 +8,12 @@
 #include "cli/archive_names.h"
 #include "cli/facade_run.h"
 #include "engine/core/error_codes.h"
+#include "engine/core/formats.h"
 #include "engine/core/text_case.h"
 #include "platform/paths.h"
 
 namespace kv::cli {
 namespace {
-
-// The ZIP manager writes WinZip AES; the other writers know the classic cipher only.
-constexpr TArcTypes kAesWritableTypes{atZip, atZipExe, atZipMV};
 
 int Refuse(const std::string& text) {
     std::cerr << "kv: " << text << '\n';
@@ -26,12 +24,7 @@ void SetCompression(facade::TkvComp& comp, int level) {
     comp.SimpleCompressionOptions = false;
     comp.ZipAddCompLevel = level;
     // The other writers know methods and deflate strengths rather than levels.
-    const TArcType type = comp.ArcType();
-    comp.EngCompressMethod = type == atTar        ? cmTarred
-                             : type == atTarGZip  ? cmTarGzip
-                             : type == atBz2      ? cmBZip2
-                             : level == 0         ? cmStore
-                                                  : cmDeflate;
+    comp.EngCompressMethod = FormatOf(comp.ArcType()).LevelMethod.value_or(level == 0 ? cmStore : cmDeflate);
     comp.EngDeflateType = level <= 3 ? dtDeflateF : level <= 7 ? dtDeflateN : dtDeflateX;
 }
 
@@ -96,7 +89,8 @@ int RunAddCommand(const AddOptions& options) {
         return 2;
     }
     const bool aes = options.encrypt == "aes256";
-    if (aes && !kAesWritableTypes.Contains(comp.ArcType()))
+    // The ZIP manager writes WinZip AES; the other writers know the classic cipher only.
+    if (aes && !FormatOf(comp.ArcType()).Has(ftZipManager))
         return Refuse(options.archive + ": AES encryption (--encrypt=aes256) is written into ZIP archives only");
 
     comp.FileSpec = options.files;
@@ -113,8 +107,9 @@ int RunAddCommand(const AddOptions& options) {
     SetCompression(comp, options.level);
     const int result = comp.Add();
     run.EndProgressLine();
-    if (result == 10 && run.ChangeStatus() != 2) run.Fail(ecode::kUnsupportedArcTypeOperation);
-    return result == 10 ? 2 : run.ChangeStatus();
+    const bool no_writer = result == facade::TkvComp::kNoWriter;
+    if (no_writer && run.ChangeStatus() != 2) run.Fail(ecode::kUnsupportedArcTypeOperation);
+    return no_writer ? 2 : run.ChangeStatus();
 }
 
 }  // namespace kv::cli

@@ -1,38 +1,29 @@
 #include "cli/archive_names.h"
 
-#include <array>
-#include <utility>
-
+#include "engine/core/formats.h"
 #include "engine/core/text_case.h"
+#include "engine/writers/format_capabilities.h"
 
 namespace kv::cli {
 namespace {
 
-constexpr std::array<std::pair<std::string_view, TArcType>, 7> kTypeNames{{{"zip", atZip},
-                                                                            {"jar", atJar},
-                                                                            {"tar", atTar},
-                                                                            {"tgz", atTarGZip},
-                                                                            {"tar.gz", atTarGZip},
-                                                                            {"gz", atGZip},
-                                                                            {"bz2", atBz2}}};
+// A type kv can make a new archive of.
+std::optional<TArcType> Writable(std::optional<TArcType> type) {
+    if (type && CapabilitiesOfFormat(*type).Add) return type;
+    return std::nullopt;
+}
 
 }  // namespace
 
-bool IsTarGzipName(std::string_view name) { return EndsWithText(name, ".tar.gz") || EndsWithText(name, ".tgz"); }
+bool IsTarGzipName(std::string_view name) { return TypeOfFileName(name) == atTarGZip; }
 
 std::optional<TArcType> NewArchiveType(const std::string& archive, const std::string& type) {
-    if (!type.empty()) {
-        for (const auto& [name, value] : kTypeNames)
-            if (SameText(type, name)) return value;
-        return std::nullopt;
-    }
-    if (IsTarGzipName(archive)) return atTarGZip;
+    if (!type.empty()) return Writable(TypeOfExtension(type));
     // No writer packs a TAR with BZIP2.
     if (EndsWithText(archive, ".tar.bz2") || EndsWithText(archive, ".tbz2") || EndsWithText(archive, ".tbz"))
         return std::nullopt;
-    for (const auto& [name, value] : kTypeNames)
-        if (EndsWithText(archive, "." + std::string(name))) return value;
-    return atZip;
+    const std::optional<TArcType> named = Writable(TypeOfFileName(archive));
+    return named ? named : atZip;
 }
 
 }  // namespace kv::cli

@@ -16,9 +16,14 @@ namespace {
 // entries would cost more than extracting them.
 constexpr std::chrono::milliseconds kProgressInterval{100};
 
-// "Nothing to do" as the zip engine library (its error number 12) and the archive engine say it: the
-// run had no work, which is no failure.
-bool SaysNothingToDo(int code) { return code == 12 || code == 25268 || code == 26859; }
+// The zip engine library's own error number for a run that found nothing to do.
+constexpr int kZipEngineNothingToDo = 12;
+
+// "Nothing to do" as the zip engine library and the archive engine say it: the run had no work, which is
+// no failure.
+bool SaysNothingToDo(int code) {
+    return code == kZipEngineNothingToDo || code == ecode::kNothingToDo || code == ecode::kNothingToDoArchive;
+}
 
 std::string TextOf(int code, const std::string& message) {
     if (!message.empty()) return message;

@@ -7,6 +7,7 @@
 #include "cli/add_command.h"
 #include "cli/delete_command.h"
 #include "cli/extract_command.h"
+#include "cli/formats_command.h"
 #include "cli/info_command.h"
 #include "cli/list_command.h"
 #include "platform/process_temp.h"
@@ -33,6 +34,8 @@ int main(int argc, char** argv) {
                "  kv a -r backup.zip src notes.txt   add files and folders (the archive is made when missing)\n"
                "  kv d backup.zip '*.tmp'            delete entries\n"
                "  kv COMMAND --help                  a command's options and an example");
+    kv::cli::FormatsOptions formats_options;
+    CLI::App* formats = kv::cli::AddFormatsCommand(app, formats_options);
     kv::cli::InfoOptions info_options;
     CLI::App* info = kv::cli::AddInfoCommand(app, info_options);
     kv::cli::ListOptions list_options;
@@ -61,6 +64,7 @@ int main(int argc, char** argv) {
         return kUsageError;
     }
 
+    if (formats->parsed()) return kv::cli::RunFormatsCommand(formats_options);
     if (info->parsed()) return kv::cli::RunInfoCommand(info_options);
     if (list->parsed()) return kv::cli::RunListCommand(list_options);
     if (test->parsed()) return kv::cli::RunExtractCommand(test_options, kv::cli::TExtractKind::Test);

@@ -4,14 +4,13 @@
 #include <array>
 #include <cctype>
 
+#include "engine/core/formats.h"
+#include "engine/writers/format_capabilities.h"
 #include "platform/paths.h"
 
 namespace kv::facade {
 namespace {
 
-constexpr TArcTypes kSelfExtractingTypes{atAceExe, atArcExe, atArjExe, atBhExe, atJarExe,
-                                         atLhaExe, atLzhExe, atPakExe, atRarExe, atZipExe};
-constexpr TArcTypes kSpannableTypes{atZip, atZipExe};
 constexpr std::array<std::string_view, 4> kSetupPrograms{"setup.exe", "install.exe", "install.bat", "setup.bat"};
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
@@ -22,11 +21,11 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-bool IsWritableType(TArcType type) { return IsCompressableType(type) || type == atTarGZip; }
+bool IsWritableType(TArcType type) { return IsCompressableType(type) || FormatOf(type).Has(ftWrittenOnly); }
 
 TArcCapabilities CapabilitiesOf(TArcType type) {
-    return {IsCompressableType(type), IsDecompressableType(type), kSelfExtractingTypes.Contains(type),
-            kSpannableTypes.Contains(type)};
+    const TFormatCapabilities caps = CapabilitiesOfFormat(type);
+    return {caps.Add, caps.Extract, caps.SelfExtracting, FormatOf(type).Has(ftSpannable)};
 }
 
 bool IsSetupProgramName(std::string_view name) {

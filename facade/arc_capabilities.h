@@ -6,7 +6,7 @@
 
 namespace kv::facade {
 
-// What the program can do with an archive of a given type.
+// What the program can do with an archive of a given type, as the engines registered for it allow.
 struct TArcCapabilities {
     bool Compressable = false;    // entries can be added and deleted
     bool Decompressable = false;  // entries can be extracted
@@ -16,8 +16,9 @@ struct TArcCapabilities {
 
 TArcCapabilities CapabilitiesOf(TArcType type);
 
-// Whether entries can be added to and deleted from an archive of the type: the engine's writable types,
-// and TAR.GZ, which detection never gives (it finds GZIP) but the TAR writer writes.
+// Whether the engine means to add to and delete from an archive of the type: its writable types, and TAR.GZ,
+// which detection never gives (it finds GZIP) but the TAR writer writes. One of them that no writer serves
+// yet is told as unsupported; the capabilities above say whether one does.
 bool IsWritableType(TArcType type);
 
 // True for an entry in the archive's root that is a setup program ("setup.exe", "install.bat", ...):

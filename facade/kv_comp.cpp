@@ -2,7 +2,9 @@
 
 #include <exception>
 
+#include "engine/core/engine_error.h"
 #include "engine/core/error_codes.h"
+#include "engine/core/formats.h"
 #include "engine/core/oem_names.h"
 #include "engine/readers/arc_lister.h"
 #include "facade/compression_settings.h"
@@ -12,8 +14,6 @@
 
 namespace kv::facade {
 namespace {
-
-constexpr TArcTypes kZipManagerTypes{atZip, atZipExe, atZipMV};
 
 // Whether the ZIP manager finds the end record it reads the directory from (a file it cannot open is its
 // to report).
@@ -71,7 +71,8 @@ bool TkvComp::Open(const std::string& FileName) {
             return false;
         }
         return true;
-    } catch (const std::exception&) {
+    } catch (const std::exception& failure) {
+        ReportFailure(failure);
         return false;
     }
 }
@@ -81,13 +82,16 @@ bool TkvComp::NewArchive(const std::string& FileName, TArcType ArcType) {
         Attach(FileName);
         arc_type_ = ArcType;
         type_name_ = std::string(ArcTypeDisplayName(arc_type_));
-        capabilities_ = {.Compressable = true, .Decompressable = true, .SFX = false, .Spannable = ArcType == atZip};
+        // An empty new archive has nothing to extract, so extracting is no fault; what it can take is its type's.
+        capabilities_ = {.Compressable = CapabilitiesOf(ArcType).Compressable, .Decompressable = true, .SFX = false,
+                         .Spannable = FormatOf(ArcType).Has(ftSpannable)};
         is_installable_ = false;
         arc_open_ = true;
         is_new_archive_ = true;
         SetUpEngine(nullptr);
         return true;
-    } catch (const std::exception&) {
+    } catch (const std::exception& failure) {
+        ReportFailure(failure);
         return false;
     }
 }
@@ -103,7 +107,8 @@ bool TkvComp::Close() {
         lister_.reset();
         RefreshViews();
         return true;
-    } catch (const std::exception&) {
+    } catch (const std::exception& failure) {
+        ReportFailure(failure);
         return false;
     }
 }
@@ -139,6 +144,12 @@ std::unique_ptr<TArcLister> TkvComp::Probe(const std::string& FileName) {
     return probe;
 }
 
+void TkvComp::ReportFailure(const std::exception& failure) {
+    // An engine's own raise has been reported where it arose.
+    if (dynamic_cast<const E_RAISE*>(&failure) != nullptr) return;
+    if (OnMessage) OnMessage(this, ecode::kUnknownError, ErrorText(ecode::kUnknownError, failure.what()));
+}
+
 void TkvComp::ForwardErrors(TArcLister& engine) {
     engine.OnError = [this](TObject*, const std::string&, const std::string& extended, const std::string&, int code) {
         if (OnMessage) OnMessage(this, code, ErrorText(code, extended));
@@ -163,7 +174,7 @@ std::string TkvComp::ArcTypeName() const {
 void TkvComp::SetUpEngine(std::unique_ptr<TArcLister> probe) {
     // The ZIP manager reads the central directory; a ZIP without the end record that leads to it (cut short,
     // or a damaged record) is read from its local headers by the engine, as other extractors do.
-    if (kZipManagerTypes.Contains(arc_type_) && (!probe || HasZipEndRecord(arc_filename_)))
+    if (FormatOf(arc_type_).Has(ftZipManager) && (!probe || HasZipEndRecord(arc_filename_)))
         SetUpZipManager();
     else
         SetUpLister(std::move(probe));

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <exception>
 #include <memory>
 #include <optional>
 #include <string>
@@ -39,6 +40,8 @@ class TkvComp : public TObject {
 public:
     // What operations that need the ZIP manager report (and return) without one; it has no text.
     static constexpr int kNoEngineObject = 30501;
+    // Add's result when no writer serves the archive's type.
+    static constexpr int kNoWriter = 10;
 
     TkvComp();
     ~TkvComp() override;
@@ -214,6 +217,8 @@ private:
     void RebuildTree();
     // Operations no engine serves yet say so ("Invalid or unsupported archive type for this operation").
     int ReportUnsupported();
+    // A failure that escaped an operation reaches OnMessage (unless the engine reported it already).
+    void ReportFailure(const std::exception& failure);
 
     // --- operations ---
     // FileSpec for Extract, Test and Delete by ActionMode; false when there is nothing to work on.
@@ -221,7 +226,7 @@ private:
     // The list view's selection, a folder standing for everything under it.
     std::vector<std::string> SelectedEntryNames() const;
     void AddThroughZipManager();
-    // 10 when no writer serves the type.
+    // kNoWriter when no writer serves the type.
     int AddThroughWriter();
     // Extract and Test share everything but the last step.
     bool RunExtraction(bool test);

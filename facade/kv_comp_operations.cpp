@@ -7,8 +7,8 @@
 #include "engine/core/arc_type.h"
 #include "engine/core/dates.h"
 #include "engine/readers/arc_lister.h"
-#include "engine/readers/reader_for_type.h"
-#include "engine/writers/writer_for_type.h"
+#include "engine/readers/format_readers.h"
+#include "engine/writers/format_writers.h"
 #include "facade/add_specs.h"
 #include "facade/arc_capabilities.h"
 #include "facade/kv_comp.h"
@@ -86,13 +86,13 @@ int TkvComp::Add() {
     int result = 0;
     try {
         if (!IsWritableType(arc_type_))
-            result = 10;
+            result = kNoWriter;
         else if (zip_manager_)
             AddThroughZipManager();
         else
             result = AddThroughWriter();
-    } catch (const std::exception&) {
-        // The engines report their failures as messages; nothing more to tell here.
+    } catch (const std::exception& failure) {
+        ReportFailure(failure);
     }
     EndOperation();
     return result;
@@ -136,8 +136,8 @@ void TkvComp::AddThroughZipManager() {
     if (zm.ZipFileName().empty()) zm.SetZipFileName(platform::AbsolutePath(arc_filename_));
     try {
         zm.Add();
-    } catch (const std::exception&) {
-        // Swallowed: the ZIP manager has reported what went wrong.
+    } catch (const std::exception& failure) {
+        ReportFailure(failure);
     }
     is_new_archive_ = !platform::FileExists(arc_filename_);
 }
@@ -146,7 +146,7 @@ int TkvComp::AddThroughWriter() {
     std::unique_ptr<TCompBase> writer = CreateWriter(arc_type_);
     if (!writer) {
         ReportUnsupported();
-        return 10;
+        return kNoWriter;
     }
     ConnectWriter(*writer);
     writer->RecurseDirs = AddOptions.Has(aoRecurse);
@@ -201,8 +201,8 @@ bool TkvComp::RunExtraction(bool test) {
             else
                 ExtractThroughReader(test);
         }
-    } catch (const std::exception&) {
-        // Reported by the engine.
+    } catch (const std::exception& failure) {
+        ReportFailure(failure);
     }
     EndOperation();
     return unusable_folder;
@@ -290,8 +290,8 @@ void TkvComp::Delete() {
                 }
             }
         }
-    } catch (const std::exception&) {
-        // Reported by the engine.
+    } catch (const std::exception& failure) {
+        ReportFailure(failure);
     }
     EndOperation();
 }
@@ -305,8 +305,8 @@ int TkvComp::RenameEntries() {
     }
     try {
         zip_manager_->Rename(RenameList, FileTimeToDosDateTime(std::time(nullptr)));
-    } catch (const std::exception&) {
-        // Reported by the ZIP manager.
+    } catch (const std::exception& failure) {
+        ReportFailure(failure);
     }
     RenameList.clear();
     return 0;

@@ -2,13 +2,14 @@
 
 #include <memory>
 
-#include "engine/readers/reader_for_type.h"
+#include "engine/core/formats.h"
+#include "engine/readers/format_readers.h"
 #include "engine/readers/un_single_file.h"
 
 namespace kv::facade {
 
 bool MayHoldTar(const TkvComp& comp) {
-    if (comp.ArcType() != atGZip && comp.ArcType() != atBz2) return false;
+    if (!FormatOf(comp.ArcType()).Has(ftHoldsTar)) return false;
     if (comp.Entries().size() != 1) return false;
     // The start of the decoded file tells, whatever the file is named.
     std::unique_ptr<TUnBase> reader = CreateReader(comp.ArcType());

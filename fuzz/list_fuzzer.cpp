@@ -6,16 +6,21 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "engine/core/formats.h"
 #include "engine/readers/arc_lister.h"
+#include "engine/readers/format_readers.h"
 
 namespace {
 
-constexpr kv::TArcType kListedTypes[] = {
-    kv::atZip, kv::atZipExe, kv::atZipMV, kv::atJar, kv::atTar, kv::atGZip, kv::atMsGZ, kv::atBz2, kv::atUUE,
-    kv::atB64, kv::atLha, kv::atArj, kv::atArc, kv::atPak, kv::atZoo, kv::atBh, kv::atHA, kv::atCab, kv::atRar,
-    kv::atAce,
-};
+// Every type some walk lists.
+std::vector<kv::TArcType> ListedTypes() {
+    std::vector<kv::TArcType> types;
+    for (const kv::TFormat& format : kv::Formats())
+        if (kv::ReadingOf(format.Type).Walk) types.push_back(format.Type);
+    return types;
+}
 
 class ForcedLister : public kv::TArcLister {
 public:
@@ -32,7 +37,8 @@ public:
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 1) return 0;
-    const kv::TArcType type = kListedTypes[data[0] % std::size(kListedTypes)];
+    static const std::vector<kv::TArcType> listed = ListedTypes();
+    const kv::TArcType type = listed[data[0] % listed.size()];
     const int fd = ::memfd_create("kv-list-fuzz", MFD_CLOEXEC);
     if (fd < 0) return 0;
     if (::write(fd, data + 1, size - 1) != static_cast<ssize_t>(size - 1)) {

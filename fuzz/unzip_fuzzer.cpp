@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/readers/reader_for_type.h"
+#include "engine/readers/format_readers.h"
 #include "support/reader_run.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

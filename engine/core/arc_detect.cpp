@@ -92,10 +92,10 @@ TArcType TArcDetector::Run() {
     }
 
     if (IsKnownType(state_.ArcType) && state_.ArcStartOffset == -1) state_.ArcStartOffset = 0;
+    // A ZIP named as another member of its family (a JAR) is taken as that.
     if (state_.ArcType == atZip) {
-        std::string ext = platform::ExtractFileExt(context_.ArchiveFile);
-        std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-        if (ext == ".jar") state_.ArcType = atJar;
+        const auto named = TypeOfFileName(context_.ArchiveFile);
+        if (named && FormatOf(*named).Has(ftZipFamily)) state_.ArcType = *named;
     }
     return state_.ArcType;
 }
@@ -221,7 +221,7 @@ bool TArcDetector::ProbeResourceOffsets() {
         if (type == atNA) continue;
         state_.ArcType = type;
         state_.ArcStartOffset = *offset;
-        if (kZipFamilyTypes.Contains(type)) TakeCentralDirUnlessUnverified(*offset);
+        if (FormatOf(type).Has(ftZipFamily)) TakeCentralDirUnlessUnverified(*offset);
         return true;
     }
     return false;

@@ -30,27 +30,14 @@ private:
 };
 
 inline constexpr TArcTypes kInvalidTypes{atNA, atUnsupported, atFileOpenErr, atUnknown};
-inline constexpr TArcTypes kZipFamilyTypes{atJar, atJarExe, atZip, atZipExe};
-inline constexpr TArcTypes kCompressableTypes{atBh, atBz2, atCab, atGZip, atJar, atLha, atLzh, atTar, atZip, atZipMV};
-inline constexpr TArcTypes kDecompressableTypes{
-    atAce, atAceExe, atArc, atArcExe, atArj, atArjExe, atB64, atBh, atBhExe, atBz2, atCab, atCabExe, atGZip, atJar,
-    atLha, atLhaExe, atLzh, atLzhExe, atRar, atRarExe, atTar, atUUE, atZip, atZipExe, atZipDS, atZipMV, atZoo};
-inline constexpr TArcTypes kTestableTypes{
-    atAce, atAceExe, atArc, atArcExe, atArj, atArjExe, atB64, atBh, atBhExe, atBz2, atGZip, atJar, atJarExe,
-    atLha, atLhaExe, atLzh, atLzhExe, atRar, atRarExe, atTar, atUUE, atZip, atZipExe, atZipDS, atZipMV, atZoo};
-inline constexpr TArcTypes kZipWritableTypes{atJar, atJarExe, atZip, atZipExe, atZipMV};
-inline constexpr TArcTypes kCipherCapableTypes{atBh, atBhExe, atJar, atJarExe, atZip, atZipExe, atZipDS, atZipMV};
-inline constexpr TArcTypes kOutsideDecoderTypes{atAce, atAceExe, atCab, atCabExe, atRar, atRarExe};
-// The ZIP types whose entries the ZIP reader serves (`atZip` to `atZipMV`, plus JAR).
-inline constexpr TArcTypes kZipTypes{atJar, atJarExe, atZip, atZipExe, atZipDS, atZipMV};
-
 inline bool IsKnownType(TArcType t) { return !kInvalidTypes.Contains(t); }
-inline bool IsCompressableType(TArcType t) { return kCompressableTypes.Contains(t); }
-inline bool IsDecompressableType(TArcType t) { return kDecompressableTypes.Contains(t); }
-inline bool IsTestableType(TArcType t) { return kTestableTypes.Contains(t); }
-inline bool IsZipWritableType(TArcType t) { return kZipWritableTypes.Contains(t); }
-inline bool IsCipherCapableType(TArcType t) { return kCipherCapableTypes.Contains(t); }
-inline bool IsOutsideDecoderType(TArcType t) { return kOutsideDecoderTypes.Contains(t); }
+// The engine's capability sets, read from the formats' rows.
+bool IsCompressableType(TArcType t);
+bool IsDecompressableType(TArcType t);
+bool IsTestableType(TArcType t);
+bool IsZipWritableType(TArcType t);
+bool IsCipherCapableType(TArcType t);
+bool IsOutsideDecoderType(TArcType t);
 
 // The ten-character display name ("ZIP       ").
 std::string_view ArcTypeDisplayName(TArcType t);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "engine/core/formats.h"
 #include "engine/core/zip_cipher.h"
 
 namespace kv {
@@ -13,7 +14,7 @@ constexpr auto kHeaderSize = static_cast<std::int64_t>(kCipherHeaderSize);
 bool CarriesCipherHeader(TArcType type, int method, bool encrypted) {
     if (!encrypted) return false;
     if (type == atBh || type == atBhExe) return true;
-    return kZipTypes.Contains(type) && method != kZipAesMethod;
+    return FormatOf(type).Has(ftZipEntries) && method != kZipAesMethod;
 }
 
 }  // namespace

@@ -2,10 +2,12 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
 #include "engine/core/arc_type.h"
+#include "engine/core/formats.h"
 
 namespace kv {
 
@@ -22,5 +24,24 @@ struct TMethodNameExtras {
 // general-purpose flags (ZIP, BH); bit 4 (0x10) of `attributes` marks a directory.
 std::string GetCompressMethodName(TArcType type, int method, std::uint16_t flags, std::uint32_t attributes,
                                   const TMethodNameExtras& extras = {});
+
+// The rules a format's row names its methods by: the method table alone, or the table with the format's
+// own exceptions.
+std::string NameFromMethodTable(std::span<const TMethodName> table, int method, std::uint16_t flags,
+                                std::uint32_t attributes, const TMethodNameExtras& extras);
+std::string NameArjMethod(std::span<const TMethodName> table, int method, std::uint16_t flags,
+                          std::uint32_t attributes, const TMethodNameExtras& extras);
+std::string NameBhMethod(std::span<const TMethodName> table, int method, std::uint16_t flags,
+                         std::uint32_t attributes, const TMethodNameExtras& extras);
+std::string NameCabMethod(std::span<const TMethodName> table, int method, std::uint16_t flags,
+                          std::uint32_t attributes, const TMethodNameExtras& extras);
+std::string NameGZipMethod(std::span<const TMethodName> table, int method, std::uint16_t flags,
+                           std::uint32_t attributes, const TMethodNameExtras& extras);
+std::string NameRarMethod(std::span<const TMethodName> table, int method, std::uint16_t flags,
+                          std::uint32_t attributes, const TMethodNameExtras& extras);
+std::string NameTarMethod(std::span<const TMethodName> table, int method, std::uint16_t flags,
+                          std::uint32_t attributes, const TMethodNameExtras& extras);
+std::string NameZipMethod(std::span<const TMethodName> table, int method, std::uint16_t flags,
+                          std::uint32_t attributes, const TMethodNameExtras& extras);
 
 }  // namespace kv

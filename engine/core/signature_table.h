@@ -3,11 +3,9 @@
 #include <cstdint>
 
 #include "engine/core/arc_type.h"
+#include "engine/core/formats.h"
 
 namespace kv {
-
-// Where the four bytes under test stand: at the beginning of a plain file, or inside an executable.
-enum class TSignatureMode { smStart, smEmbedded };
 
 // What a ZIP-like signature still needs before its type is known.
 enum class TZipVolumeCheck {
@@ -22,7 +20,7 @@ struct TSignatureEntry {
     TZipVolumeCheck ZipVolume = TZipVolumeCheck::zvNone;
 };
 
-// Classifies the four bytes found at a candidate position by the table of known signatures.
+// Classifies the four bytes found at a candidate position by the signatures of the formats' rows.
 TSignatureEntry LookUpSignature(TSignatureMode mode, const std::uint8_t* bytes);
 
 }  // namespace kv

@@ -5,34 +5,11 @@
 #include <string_view>
 #include <utility>
 
+#include "engine/core/formats.h"
 #include "platform/paths.h"
 
 namespace kv {
 namespace {
-
-bool IsRarType(TArcType type) { return type == atRar || type == atRarExe; }
-
-struct VolumeStyle {
-    char Letter;
-    std::string_view DefaultExtension;  // used when the archive name has none
-};
-
-std::optional<VolumeStyle> StyleOf(TArcType type) {
-    switch (type) {
-        case atAce:
-            return VolumeStyle{'C', "Ace"};
-        case atArj:
-            return VolumeStyle{'a', "Arj"};
-        case atJar:
-        case atJarExe:
-            return VolumeStyle{'j', "Jar"};
-        case atRar:
-        case atRarExe:
-            return VolumeStyle{'q', "Rar"};
-        default:
-            return std::nullopt;
-    }
-}
 
 // The position of the last dot of the file name (not of a folder), or npos.
 std::size_t ExtensionDot(const std::string& name) {
@@ -67,13 +44,13 @@ std::optional<std::pair<std::size_t, std::size_t>> RarPartExtension(const std::s
 }  // namespace
 
 void ComputeVolumeNumber(TArcType type, const std::string& archive_file, TArcDetection& state) {
-    const auto style = StyleOf(type);
-    if (!style) return;
+    const TVolumeNaming& style = FormatOf(type).Volumes;
+    if (style.Letter == 0) return;
     const std::size_t dot = ExtensionDot(archive_file);
     const std::string ext =
-        dot == std::string::npos ? std::string(style->DefaultExtension) : archive_file.substr(dot + 1);
+        dot == std::string::npos ? std::string(style.DefaultExtension) : archive_file.substr(dot + 1);
 
-    char letter = style->Letter;
+    char letter = style.Letter;
     if (dot != std::string::npos && !ext.empty() && std::isalpha(static_cast<unsigned char>(ext[0]))) {
         letter = std::isupper(static_cast<unsigned char>(ext[0])) ? static_cast<char>(std::toupper(letter))
                                                                   : static_cast<char>(std::tolower(letter));
@@ -86,7 +63,7 @@ void ComputeVolumeNumber(TArcType type, const std::string& archive_file, TArcDet
         state.VolumeNumber = std::stoi(ext.substr(ext.size() - digits)) + 1;
         letter = ext[0];
     } else {
-        state.VolumeNumber = type == atArj || type == atArjExe ? 1 : 0;
+        state.VolumeNumber = style.FirstNumber;
     }
     state.VolumeLetter = letter;
 }
@@ -96,7 +73,7 @@ std::string GetNextVolumeName(TArcType type, const std::string& name, int n, cha
     const std::size_t dot = ExtensionDot(name);
     const std::string stem = dot == std::string::npos ? name : name.substr(0, dot);
 
-    if (IsRarType(type)) {
+    if (FormatOf(type).Volumes.RarStyle) {
         if (const auto part = RarPartExtension(stem)) {
             return stem.substr(0, part->first) + ".part" + Padded(n + 2, part->second) + ".rar";
         }

@@ -9,6 +9,7 @@
 #include "engine/core/engine_error.h"
 #include "engine/core/error_codes.h"
 #include "engine/core/file_date.h"
+#include "engine/core/formats.h"
 #include "engine/core/percent.h"
 #include "engine/core/volume_names.h"
 #include "platform/dir_probe.h"
@@ -177,7 +178,7 @@ std::vector<std::uint8_t> TZipCommon::TranslateLineEnds(const std::uint8_t* buff
 std::int64_t TZipCommon::WriteBlock(TStream32* output, std::uint8_t* buffer, bool to_output, std::int64_t count,
                                     int crc_kind, bool enciphered) {
     if (count <= 0) return 0;
-    if (enciphered && to_output && kZipTypes.Contains(ArcType()) && EncryptionMethod == emZip_V2) {
+    if (enciphered && to_output && FormatOf(ArcType()).Has(ftZipEntries) && EncryptionMethod == emZip_V2) {
         CipherKeys(TSeedKind::skData).Decipher(buffer, static_cast<std::size_t>(count));
     }
 

@@ -3,7 +3,9 @@
 #include "engine/core/engine_error.h"
 #include "engine/core/entry_selection.h"
 #include "engine/core/error_codes.h"
+#include "engine/core/formats.h"
 #include "engine/core/percent.h"
+#include "engine/readers/format_readers.h"
 #include "engine/readers/list_walks.h"
 #include "platform/paths.h"
 
@@ -88,24 +90,9 @@ bool TArcLister::Activate() {
 }
 
 void TArcLister::Walk() {
-    switch (ArcType()) {
-        case atZip: case atZipExe: case atZipDS: case atZipMV: case atJar: case atJarExe: ListZip(*this); break;
-        case atTar: ListTar(*this); break;
-        case atGZip: if (!ListDecoded || !ListCompressedTar(*this)) ListGzip(*this); break;
-        case atMsGZ: ListGzip(*this); break;
-        case atBz2: if (!ListDecoded || !ListCompressedTar(*this)) ListBzip2(*this); break;
-        case atUUE: case atB64: ListUue(*this); break;
-        case atLha: case atLhaExe: case atLzh: case atLzhExe: ListLha(*this); break;
-        case atArj: case atArjExe: ListArj(*this); break;
-        case atArc: case atArcExe: case atPak: case atPakExe: ListArc(*this); break;
-        case atZoo: ListZoo(*this); break;
-        case atBh: case atBhExe: ListBh(*this); break;
-        case atHA: ListHa(*this); break;
-        case atCab: case atCabExe: ListCab(*this); break;
-        case atRar: case atRarExe: ListRar(*this); break;
-        case atAce: case atAceExe: ListAce(*this); break;
-        default: break;
-    }
+    // A compressed single file whose content is a TAR lists as that TAR when the owner asks for it.
+    if (ListDecoded && FormatOf(ArcType()).Has(ftHoldsTar) && ListCompressedTar(*this)) return;
+    if (const TListWalk walk = ReadingOf(ArcType()).Walk) walk(*this);
 }
 
 bool TArcLister::Selected(const std::string& name) {

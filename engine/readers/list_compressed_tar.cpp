@@ -5,7 +5,7 @@
 #include "engine/readers/arc_lister.h"
 #include "engine/readers/decoded_stream.h"
 #include "engine/readers/list_walks.h"
-#include "engine/readers/reader_for_type.h"
+#include "engine/readers/format_readers.h"
 #include "engine/readers/un_single_file.h"
 
 namespace kv {

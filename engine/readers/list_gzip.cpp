@@ -9,7 +9,7 @@
 #include "engine/core/method_names.h"
 #include "engine/readers/arc_lister.h"
 #include "engine/readers/list_walks.h"
-#include "engine/readers/reader_for_type.h"
+#include "engine/readers/format_readers.h"
 #include "engine/readers/un_single_file.h"
 #include "engine/readers/single_file_entry.h"
 #include "platform/byte_order.h"

@@ -11,7 +11,7 @@
 #include "engine/core/text_case.h"
 #include "engine/readers/decoded_stream.h"
 #include "engine/readers/entry_data_io.h"
-#include "engine/readers/reader_for_type.h"
+#include "engine/readers/format_readers.h"
 #include "platform/file_attributes_linux.h"
 
 namespace kv {

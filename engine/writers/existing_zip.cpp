@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "engine/core/arc_detect.h"
+#include "engine/core/formats.h"
 #include "engine/core/header_reader.h"
 #include "engine/core/zip_central_cursor.h"
 #include "engine/core/zip_cipher.h"
@@ -121,7 +122,7 @@ std::optional<TExistingZip> ReadExistingZip(TStream32& archive, const std::strin
     context.ReportError = [](int) {};
     context.CommentSink = &comment;
     const TArcType type = DetectArcType(archive, detection, context);
-    if (!kZipFamilyTypes.Contains(type)) return std::nullopt;
+    if (!FormatOf(type).Has(ftZipFamily)) return std::nullopt;
 
     THeaderReader reader(archive, size);
     const auto central = FindZipCentralPosition(detection, reader, size);

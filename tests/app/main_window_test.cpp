@@ -127,6 +127,23 @@ private slots:
         QVERIFY(window.Action("aArcOpen")->isEnabled());
     }
 
+    // New offers only the types a writer serves, ZIP first; the chosen filter decides the type and extension.
+    void NewOffersOnlyWritableTypes() {
+        const auto ui = Open();
+        QVERIFY(ui);
+        TfrmKavrelMain& window = *ui->window;
+        test::TScriptedDialogs& dialogs = *ui->dialogs;
+        dialogs.new_archive = QString::fromStdString((Work() / "made").string());
+        dialogs.new_archive_filter = 2;
+        window.Action("aArcNew")->trigger();
+        QCOMPARE(dialogs.new_archive_filters,
+                 QStringList({"ZIP archive (*.zip)", "JAR archive (*.jar)", "TAR archive (*.tar)"}));
+        QVERIFY(window.kvArcMain().IsNewArchive());
+        QCOMPARE(window.kvArcMain().ArcType(), atTar);
+        QCOMPARE(window.kvArcMain().ArcFilename(), (Work() / "made.tar").string());
+        QVERIFY(window.Action("aActAdd")->isEnabled());
+    }
+
     void ExtractAddDeleteAndTestThroughTheWindow() {
         if (QStandardPaths::findExecutable("zip").isEmpty()) QSKIP("zip is not installed");
         const auto ui = Open();

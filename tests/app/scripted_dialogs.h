@@ -19,6 +19,7 @@ public:
     QString folder;                                   // for ChooseFolder
     QString new_archive;                              // for ChooseNewArchive
     int new_archive_filter = 0;
+    QStringList new_archive_filters;                  // what ChooseNewArchive offered
     std::optional<QString> password;
 
     QMessageBox::StandardButton Ask(QMessageBox& box) override {
@@ -29,7 +30,9 @@ public:
         return answer;
     }
     QStringList ChooseArchives(QWidget*, const QString&, const QString&, const QString&) override { return files; }
-    QString ChooseNewArchive(QWidget*, const QString&, const QString&, const QStringList&, int& filter) override {
+    QString ChooseNewArchive(QWidget*, const QString&, const QString&, const QStringList& filters,
+                             int& filter) override {
+        new_archive_filters = filters;
         filter = new_archive_filter;
         return new_archive;
     }

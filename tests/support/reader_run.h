@@ -7,7 +7,7 @@
 
 #include "engine/core/arc_detect.h"
 #include "engine/core/error_codes.h"
-#include "engine/readers/reader_for_type.h"
+#include "engine/readers/format_readers.h"
 
 namespace kv::test {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "engine/core/error_codes.h"
-#include "engine/readers/reader_for_type.h"
+#include "engine/readers/format_readers.h"
 #include "support/tar_builder.h"
 
 namespace kv::test {

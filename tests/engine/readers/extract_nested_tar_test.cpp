@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "engine/core/error_codes.h"
-#include "engine/readers/reader_for_type.h"
+#include "engine/readers/format_readers.h"
 #include "support/single_file_run.h"
 #include "support/test_support.h"
 

@@ -8,7 +8,7 @@
 #include "engine/readers/tar_walk.h"
 #include "engine/writers/tar_records.h"
 #include "engine/writers/tar_writer.h"
-#include "engine/writers/writer_for_type.h"
+#include "engine/writers/format_writers.h"
 #include "writer_fixture.h"
 
 namespace kv::test {

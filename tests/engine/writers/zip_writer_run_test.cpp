@@ -8,7 +8,7 @@
 #include <cstdlib>
 
 #include "engine/core/zip_cipher.h"
-#include "engine/writers/writer_for_type.h"
+#include "engine/writers/format_writers.h"
 #include "writer_fixture.h"
 
 namespace kv::test {
