@@ -36,9 +36,9 @@ constexpr MethodTable<10> kPak{{{2, "Stored"}, {3, "RLE"}, {4, "Squeezed"}, {5, 
 constexpr MethodTable<6> kRar{{{'0', "Stored"}, {'1', "Fastest"}, {'2', "Fast"}, {'3', "Normal"}, {'4', "Good"},
                                {'5', "Best"}}};
 constexpr MethodTable<3> kZoo{{{0, "Stored"}, {1, "Fastest"}, {2, "Greatest"}}};
-constexpr MethodTable<10> kZip{{{0, "Stored"}, {1, "Shrunk"}, {2, "Reduce-1"}, {3, "Reduce-2"}, {4, "Reduce-3"},
+constexpr MethodTable<15> kZip{{{0, "Stored"}, {1, "Shrunk"}, {2, "Reduce-1"}, {3, "Reduce-2"}, {4, "Reduce-3"},
                                 {5, "Reduce-4"}, {6, "Imploded"}, {7, "Tokened"}, {10, "DCL-implode"},
-                                {12, "BZip2"}}};
+                                {12, "BZip2"}, {14, "LZMA"}, {20, "Zstd"}, {93, "Zstd"}, {95, "XZ"}, {98, "PPMd"}}};
 
 template <std::size_t N>
 const std::string_view* Find(const MethodTable<N>& table, int code) {
