@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <thread>
 #include <vector>
 
 #include "engine/codecs/codec_limits.h"
@@ -18,11 +17,15 @@ constexpr std::size_t kZipHeadSize = 4;
 constexpr std::size_t kPropertiesSize = 5;
 constexpr unsigned kMaxPropertiesByte = 9 * 5 * 5;
 
+// A decoder and its buffers, made once per thread and set up again for each entry: liblzma keeps a
+// dictionary of the same size, and making them anew costs more than a small entry's data.
 class TLzmaStream {
 public:
     ~TLzmaStream() { lzma_end(&stream_); }
     lzma_stream* operator->() { return &stream_; }
     lzma_stream* get() { return &stream_; }
+    std::vector<std::uint8_t> input = std::vector<std::uint8_t>(kInputStep);
+    std::vector<std::uint8_t> output = std::vector<std::uint8_t>(kOutputStep);
 
 private:
     lzma_stream stream_ = LZMA_STREAM_INIT;
@@ -37,8 +40,9 @@ TDecodeResult FromSetup(lzma_ret ret) {
 
 // Feeds the source through a decoder set up on `stream` until the decoder says the data ended.
 TDecodeResult Pump(TLzmaStream& stream, TByteSource& source, TByteSink& sink) {
-    std::vector<std::uint8_t> input(kInputStep);
-    std::vector<std::uint8_t> output(kOutputStep);
+    std::vector<std::uint8_t>& input = stream.input;
+    std::vector<std::uint8_t>& output = stream.output;
+    stream->avail_in = 0;
     bool input_ended = false;
     stream->next_out = output.data();
     stream->avail_out = output.size();
@@ -105,7 +109,7 @@ TDecodeResult UnLzmaZip(TByteSource& source, TByteSink& sink, std::uint64_t unpa
     options.ext_size_high = static_cast<std::uint32_t>(unpacked_size >> 32);
     const std::array<lzma_filter, 2> filters = {{{LZMA_FILTER_LZMA1EXT, &options}, {LZMA_VLI_UNKNOWN, nullptr}}};
 
-    TLzmaStream stream;
+    thread_local TLzmaStream stream;
     if (const TDecodeResult setup = FromSetup(lzma_raw_decoder(stream.get(), filters.data()));
         setup != TDecodeResult::drOk)
         return setup;
@@ -113,13 +117,8 @@ TDecodeResult UnLzmaZip(TByteSource& source, TByteSink& sink, std::uint64_t unpa
 }
 
 TDecodeResult UnXz(TByteSource& source, TByteSink& sink) {
-    // Several threads decode a stream written in blocks; one written whole decodes on this one.
-    lzma_mt threading{};
-    threading.threads = std::max(1u, std::thread::hardware_concurrency());
-    threading.memlimit_threading = kMaxDecoderMemory;
-    threading.memlimit_stop = kMaxDecoderMemory;
-    TLzmaStream stream;
-    if (const TDecodeResult setup = FromSetup(lzma_stream_decoder_mt(stream.get(), &threading));
+    thread_local TLzmaStream stream;
+    if (const TDecodeResult setup = FromSetup(lzma_stream_decoder(stream.get(), kMaxDecoderMemory, 0));
         setup != TDecodeResult::drOk)
         return setup;
     return Pump(stream, source, sink);

@@ -14,8 +14,8 @@ namespace {
 
 constexpr std::size_t kInputStep = 64 * 1024;
 constexpr std::size_t kOutputStep = 256 * 1024;
-constexpr unsigned kIntBits = 7;
-constexpr unsigned kPeriodBits = 7;
+constexpr unsigned kIntBits = TPpmd8Model::kIntBits;
+constexpr unsigned kPeriodBits = TPpmd8Model::kPeriodBits;
 constexpr unsigned kBinTotalBits = kIntBits + kPeriodBits;
 constexpr std::uint32_t kTop = 1u << 24;
 constexpr std::uint32_t kBottom = 1u << 15;
@@ -82,7 +82,7 @@ private:
 // already ruled out masked. A byte, kEndMark or kDataError.
 int DecodeSymbol(TPpmd8Model& model, TRangeDecoder& coder) {
     using TState = std::uint32_t;
-    std::array<bool, 256> masked;
+    std::array<std::uint8_t, 256> masked;  // 1: ruled out
     std::uint32_t context = model.MinContext();
     if (model.NumStats(context) != 0) {
         TState state = model.Stats(context);
@@ -108,9 +108,9 @@ int DecodeSymbol(TPpmd8Model& model, TRangeDecoder& coder) {
         }
         if (count >= summ) return kDataError;
         coder.Decode(high, summ - high);
-        masked.fill(false);
+        masked.fill(0);
         for (TState at = model.Stats(context); at <= state; at += TPpmd8Model::kStateSize)
-            masked[model.Symbol(at)] = true;
+            masked[model.Symbol(at)] = 1;
     } else {
         std::uint16_t& probability = model.BinSumm();
         const std::uint32_t one = TPpmd8Model::OneState(context);
@@ -126,8 +126,8 @@ int DecodeSymbol(TPpmd8Model& model, TRangeDecoder& coder) {
         probability = static_cast<std::uint16_t>(probability -
                                                  ((probability + (1u << (kPeriodBits - 2))) >> kPeriodBits));
         model.EscapeBin(probability);
-        masked.fill(false);
-        masked[model.Symbol(one)] = true;
+        masked.fill(0);
+        masked[model.Symbol(one)] = 1;
     }
 
     std::array<TState, 256> candidates;
@@ -140,11 +140,13 @@ int DecodeSymbol(TPpmd8Model& model, TRangeDecoder& coder) {
         unsigned found = 0;
         std::uint32_t high = 0;
         TState state = model.Stats(context);
+        // Without branches: which symbols are masked is too random to predict.
         for (unsigned left = model.NumStats(context) + 1; left > 0 && found != wanted;
              --left, state += TPpmd8Model::kStateSize) {
-            if (masked[model.Symbol(state)]) continue;
-            high += model.Freq(state);
-            candidates[found++] = state;
+            const std::uint32_t open = masked[model.Symbol(state)] - 1u;  // all ones when not masked
+            high += model.Freq(state) & open;
+            candidates[found] = state;
+            found += open & 1;
         }
         if (found != wanted) throw TPpmd8Damaged();
         std::uint32_t escape = 0;
@@ -165,7 +167,7 @@ int DecodeSymbol(TPpmd8Model& model, TRangeDecoder& coder) {
         if (count >= total) return kDataError;
         coder.Decode(high, total - high);
         see.Summ = static_cast<std::uint16_t>(see.Summ + total);
-        for (unsigned i = 0; i < found; ++i) masked[model.Symbol(candidates[i])] = true;
+        for (unsigned i = 0; i < found; ++i) masked[model.Symbol(candidates[i])] = 1;
     }
 }
 
@@ -185,14 +187,19 @@ TDecodeResult UnPpmdZip(TByteSource& source, TByteSink& sink, std::uint64_t unpa
     const unsigned restore = fields >> 12;
     if (order < TPpmd8Model::kMinOrder || restore > 1 || memory > memory_limit) return TDecodeResult::drUnsupported;
 
-    std::unique_ptr<TPpmd8Model> model;
-    try {
-        model = std::make_unique<TPpmd8Model>(static_cast<std::uint32_t>(memory), order,
-                                              restore == 0 ? TPpmd8Model::TRestore::rsRestart
-                                                           : TPpmd8Model::TRestore::rsCutOff);
-    } catch (const std::bad_alloc&) {
-        return TDecodeResult::drUnsupported;
+    // The model's memory is kept for the thread's next entry: taking it afresh costs a page fault for every
+    // page the model touches, which on a small entry is more than decoding it.
+    thread_local std::unique_ptr<TPpmd8Model> kept;
+    if (!kept || kept->Size() != memory) {
+        kept.reset();
+        try {
+            kept = std::make_unique<TPpmd8Model>(static_cast<std::uint32_t>(memory));
+        } catch (const std::bad_alloc&) {
+            return TDecodeResult::drUnsupported;
+        }
     }
+    TPpmd8Model* const model = kept.get();
+    model->Init(order, restore == 0 ? TPpmd8Model::TRestore::rsRestart : TPpmd8Model::TRestore::rsCutOff);
     TRangeDecoder coder(source);
     if (!coder.Init()) return coder.RanOut() ? TDecodeResult::drTruncated : TDecodeResult::drDataError;
 

@@ -8,33 +8,17 @@
 namespace kv {
 namespace {
 
-constexpr unsigned kPeriodBits = 7;
-constexpr unsigned kIntBits = 7;
-constexpr unsigned kBinScale = 1u << (kIntBits + kPeriodBits);
+constexpr unsigned kBinScale = 1u << (TPpmd8Model::kIntBits + TPpmd8Model::kPeriodBits);
 constexpr std::uint32_t kEmptyNode = 0xFFFFFFFFu;
-constexpr std::uint8_t kFlagRescaled = 0x04;
-constexpr std::uint8_t kFlagPrevHigh = 0x10;
 // How many cut-down contexts of order up to this keep an empty successor rather than going.
 constexpr unsigned kKeepOrder = 9;
-constexpr std::array<std::uint8_t, 16> kExpEscape = {25, 14, 9, 7, 5, 5, 4, 4, 4, 3, 3, 3, 2, 2, 2, 2};
 constexpr std::array<std::uint16_t, 8> kInitBinEscape = {0x3CDD, 0x1F3F, 0x59BF, 0x48F3,
                                                          0x64A1, 0x5ABC, 0x6632, 0x6051};
 
-// Flag bit 3: a symbol of the context is 0x40 or above; bit 4: the symbol that led to it is.
-std::uint8_t HighFlag3(unsigned symbol) { return symbol >= 0x40 ? 0x08 : 0; }
-std::uint8_t HighFlag4(unsigned symbol) { return symbol >= 0x40 ? 0x10 : 0; }
 
 }  // namespace
 
-void TPpmd8Model::TSee::Update() {
-    if (Shift < kPeriodBits && --Count == 0) {
-        Summ = static_cast<std::uint16_t>(Summ << 1);
-        Count = static_cast<std::uint8_t>(3u << Shift++);
-    }
-}
-
-TPpmd8Model::TPpmd8Model(std::uint32_t memory_size, unsigned max_order, TRestore restore)
-    : size_(memory_size), max_order_(max_order), restore_(restore) {
+TPpmd8Model::TPpmd8Model(std::uint32_t memory_size) : size_(memory_size) {
     // One spare unit before the text area keeps every real place away from ref 0, one after it keeps a
     // read of a whole unit inside the block.
     text_start_ = kUnitSize;
@@ -58,23 +42,13 @@ TPpmd8Model::TPpmd8Model(std::uint32_t memory_size, unsigned max_order, TRestore
         ns2indx_[i] = static_cast<std::uint8_t>(m);
         if (--k == 0) k = ++m - 4;
     }
+}
+
+void TPpmd8Model::Init(unsigned max_order, TRestore restore) {
+    max_order_ = max_order;
+    restore_ = restore;
     RestartModel();
 }
-
-std::uint16_t TPpmd8Model::Load16(std::uint32_t at) const {
-    std::uint16_t value;
-    std::memcpy(&value, heap_ + at, sizeof value);
-    return value;
-}
-
-std::uint32_t TPpmd8Model::Load32(std::uint32_t at) const {
-    std::uint32_t value;
-    std::memcpy(&value, heap_ + at, sizeof value);
-    return value;
-}
-
-void TPpmd8Model::Store16(std::uint32_t at, std::uint16_t value) { std::memcpy(heap_ + at, &value, sizeof value); }
-void TPpmd8Model::Store32(std::uint32_t at, std::uint32_t value) { std::memcpy(heap_ + at, &value, sizeof value); }
 
 void TPpmd8Model::CopyState(std::uint32_t to, std::uint32_t from) { std::memmove(heap_ + to, heap_ + from, kStateSize); }
 
@@ -756,92 +730,6 @@ void TPpmd8Model::Rescale() {
     SetSummFreq(min_context_, sum + escape - (escape >> 1));
     Flags(min_context_) |= kFlagRescaled;
     found_state_ = Stats(min_context_);
-}
-
-void TPpmd8Model::NextContext() {
-    const std::uint32_t successor = Successor(found_state_);
-    if (order_fall_ == 0 && successor >= units_start_) max_context_ = min_context_ = successor;
-    else UpdateModel();
-}
-
-// ---- what the decoder calls ----
-
-std::uint16_t& TPpmd8Model::BinSumm() {
-    const std::uint32_t one = OneState(min_context_);
-    return bin_summ_[ns2indx_[Freq(one) - 1u]]
-                    [prev_success_ + ((run_length_ >> 26) & 0x20) + ns2bs_indx_[NumStats(Suffix(min_context_))] +
-                     Flags(min_context_)];
-}
-
-void TPpmd8Model::UpdateBin() {
-    found_state_ = OneState(min_context_);
-    const unsigned freq = Freq(found_state_);
-    FreqRef(found_state_) = static_cast<std::uint8_t>(freq + (freq < 196));
-    prev_success_ = 1;
-    ++run_length_;
-    NextContext();
-}
-
-void TPpmd8Model::EscapeBin(std::uint16_t probability) {
-    init_esc_ = kExpEscape[probability >> 10];
-    prev_success_ = 0;
-}
-
-void TPpmd8Model::Update1_0(std::uint32_t state) {
-    found_state_ = state;
-    const unsigned freq = Freq(state);
-    const unsigned summ = SummFreq(min_context_);
-    prev_success_ = 2 * freq >= summ;
-    run_length_ += static_cast<std::int32_t>(prev_success_);
-    SetSummFreq(min_context_, summ + 4);
-    FreqRef(state) = static_cast<std::uint8_t>(freq + 4);
-    if (freq + 4 > kMaxFreq) Rescale();
-    NextContext();
-}
-
-void TPpmd8Model::Update1(std::uint32_t state) {
-    found_state_ = state;
-    const unsigned freq = Freq(state) + 4u;
-    SetSummFreq(min_context_, SummFreq(min_context_) + 4u);
-    FreqRef(state) = static_cast<std::uint8_t>(freq);
-    if (freq > Freq(state - kStateSize)) {
-        SwapStates(state, state - kStateSize);
-        found_state_ = state - kStateSize;
-        if (freq > kMaxFreq) Rescale();
-    }
-    NextContext();
-}
-
-void TPpmd8Model::Update2(std::uint32_t state) {
-    found_state_ = state;
-    const unsigned freq = Freq(state) + 4u;
-    run_length_ = init_rl_;
-    SetSummFreq(min_context_, SummFreq(min_context_) + 4u);
-    FreqRef(state) = static_cast<std::uint8_t>(freq);
-    if (freq > kMaxFreq) Rescale();
-    UpdateModel();
-}
-
-bool TPpmd8Model::EscapeToSuffix(unsigned masked) {
-    do {
-        ++order_fall_;
-        if (Suffix(min_context_) == 0) return false;
-        min_context_ = Suffix(min_context_);
-    } while (NumStats(min_context_) == masked);
-    return true;
-}
-
-TPpmd8Model::TSee& TPpmd8Model::MakeEscFreq(unsigned masked, std::uint32_t& escape) {
-    const unsigned ns = NumStats(min_context_);
-    if (ns == 0xFF) {
-        escape = 1;
-        return dummy_see_;
-    }
-    const unsigned column = (SummFreq(min_context_) > 11 * (ns + 1)) +
-                            2 * (2 * ns < NumStats(Suffix(min_context_)) + masked) + Flags(min_context_);
-    TSee& see = see_[ns2indx_[ns + 2] - 3u][column & 31];
-    escape = see.Mean();
-    return see;
 }
 
 }  // namespace kv

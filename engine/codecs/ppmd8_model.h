@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 
 namespace kv {
@@ -18,6 +19,8 @@ namespace kv {
 class TPpmd8Model {
 public:
     enum class TRestore { rsRestart, rsCutOff };
+    static constexpr unsigned kIntBits = 7;
+    static constexpr unsigned kPeriodBits = 7;
     static constexpr unsigned kMinOrder = 2;
     static constexpr unsigned kMaxOrder = 16;
 
@@ -31,10 +34,18 @@ public:
             Summ = static_cast<std::uint16_t>(Summ - r);
             return r + (r == 0);
         }
-        void Update();
+        void Update() {
+            if (Shift < kPeriodBits && --Count == 0) {
+                Summ = static_cast<std::uint16_t>(Summ << 1);
+                Count = static_cast<std::uint8_t>(3u << Shift++);
+            }
+        }
     };
 
-    TPpmd8Model(std::uint32_t memory_size, unsigned max_order, TRestore restore);
+    // The memory is taken once; Init starts a model in it, as often as wanted.
+    explicit TPpmd8Model(std::uint32_t memory_size);
+    void Init(unsigned max_order, TRestore restore);
+    std::uint32_t Size() const { return size_; }
 
     // The decoder's view of the current context.
     std::uint32_t MinContext() const { return min_context_; }
@@ -68,11 +79,25 @@ private:
     static constexpr std::uint32_t kUnitSize = 12;
     static constexpr unsigned kNumIndexes = 38;
     static constexpr unsigned kMaxFreq = 124;
+    static constexpr std::uint8_t kFlagRescaled = 0x04;
+    static constexpr std::uint8_t kFlagPrevHigh = 0x10;
+    static constexpr std::array<std::uint8_t, 16> kExpEscape = {25, 14, 9, 7, 5, 5, 4, 4, 4, 3, 3, 3, 2, 2, 2, 2};
+    // Flag bit 3: a symbol of the context is 0x40 or above; bit 4: the symbol that led to it is.
+    static std::uint8_t HighFlag3(unsigned symbol) { return symbol >= 0x40 ? 0x08 : 0; }
+    static std::uint8_t HighFlag4(unsigned symbol) { return symbol >= 0x40 ? 0x10 : 0; }
 
-    std::uint16_t Load16(std::uint32_t at) const;
-    std::uint32_t Load32(std::uint32_t at) const;
-    void Store16(std::uint32_t at, std::uint16_t value);
-    void Store32(std::uint32_t at, std::uint32_t value);
+    std::uint16_t Load16(std::uint32_t at) const {
+        std::uint16_t value;
+        std::memcpy(&value, heap_ + at, sizeof value);
+        return value;
+    }
+    std::uint32_t Load32(std::uint32_t at) const {
+        std::uint32_t value;
+        std::memcpy(&value, heap_ + at, sizeof value);
+        return value;
+    }
+    void Store16(std::uint32_t at, std::uint16_t value) { std::memcpy(heap_ + at, &value, sizeof value); }
+    void Store32(std::uint32_t at, std::uint32_t value) { std::memcpy(heap_ + at, &value, sizeof value); }
 
     // Context and state fields.
     std::uint8_t& NumStatsRef(std::uint32_t context) { return heap_[context]; }
@@ -125,7 +150,7 @@ private:
     std::uint32_t glue_count_ = 0;
     std::uint32_t min_context_ = 0, max_context_ = 0, found_state_ = 0;
     unsigned order_fall_ = 0, init_esc_ = 0, prev_success_ = 0, max_order_ = 0;
-    TRestore restore_;
+    TRestore restore_ = TRestore::rsRestart;
     std::int32_t run_length_ = 0, init_rl_ = 0;
 
     std::array<std::uint8_t, kNumIndexes> indx2units_{};
@@ -138,5 +163,92 @@ private:
     std::array<std::array<TSee, 32>, 24> see_{};
     std::array<std::array<std::uint16_t, 64>, 25> bin_summ_{};
 };
+
+// The steps taken for every symbol, here so that the decoder's loop has them at hand.
+
+inline void TPpmd8Model::NextContext() {
+    const std::uint32_t successor = Successor(found_state_);
+    if (order_fall_ == 0 && successor >= units_start_) max_context_ = min_context_ = successor;
+    else UpdateModel();
+}
+
+inline std::uint16_t& TPpmd8Model::BinSumm() {
+    const std::uint32_t one = OneState(min_context_);
+    return bin_summ_[ns2indx_[Freq(one) - 1u]]
+                    [prev_success_ + ((run_length_ >> 26) & 0x20) + ns2bs_indx_[NumStats(Suffix(min_context_))] +
+                     Flags(min_context_)];
+}
+
+inline void TPpmd8Model::UpdateBin() {
+    found_state_ = OneState(min_context_);
+    const unsigned freq = Freq(found_state_);
+    FreqRef(found_state_) = static_cast<std::uint8_t>(freq + (freq < 196));
+    prev_success_ = 1;
+    ++run_length_;
+    NextContext();
+}
+
+inline void TPpmd8Model::EscapeBin(std::uint16_t probability) {
+    init_esc_ = kExpEscape[probability >> 10];
+    prev_success_ = 0;
+}
+
+inline void TPpmd8Model::Update1_0(std::uint32_t state) {
+    found_state_ = state;
+    const unsigned freq = Freq(state);
+    const unsigned summ = SummFreq(min_context_);
+    prev_success_ = 2 * freq >= summ;
+    run_length_ += static_cast<std::int32_t>(prev_success_);
+    SetSummFreq(min_context_, summ + 4);
+    FreqRef(state) = static_cast<std::uint8_t>(freq + 4);
+    if (freq + 4 > kMaxFreq) Rescale();
+    NextContext();
+}
+
+inline void TPpmd8Model::Update1(std::uint32_t state) {
+    found_state_ = state;
+    const unsigned freq = Freq(state) + 4u;
+    SetSummFreq(min_context_, SummFreq(min_context_) + 4u);
+    FreqRef(state) = static_cast<std::uint8_t>(freq);
+    if (freq > Freq(state - kStateSize)) {
+        SwapStates(state, state - kStateSize);
+        found_state_ = state - kStateSize;
+        if (freq > kMaxFreq) Rescale();
+    }
+    NextContext();
+}
+
+inline void TPpmd8Model::Update2(std::uint32_t state) {
+    found_state_ = state;
+    const unsigned freq = Freq(state) + 4u;
+    run_length_ = init_rl_;
+    SetSummFreq(min_context_, SummFreq(min_context_) + 4u);
+    FreqRef(state) = static_cast<std::uint8_t>(freq);
+    if (freq > kMaxFreq) Rescale();
+    UpdateModel();
+}
+
+inline bool TPpmd8Model::EscapeToSuffix(unsigned masked) {
+    do {
+        ++order_fall_;
+        if (Suffix(min_context_) == 0) return false;
+        min_context_ = Suffix(min_context_);
+    } while (NumStats(min_context_) == masked);
+    return true;
+}
+
+inline TPpmd8Model::TSee& TPpmd8Model::MakeEscFreq(unsigned masked, std::uint32_t& escape) {
+    const unsigned ns = NumStats(min_context_);
+    if (ns == 0xFF) {
+        escape = 1;
+        return dummy_see_;
+    }
+    const unsigned column = (SummFreq(min_context_) > 11 * (ns + 1)) +
+                            2 * (2 * ns < NumStats(Suffix(min_context_)) + masked) + Flags(min_context_);
+    TSee& see = see_[ns2indx_[ns + 2] - 3u][column & 31];
+    escape = see.Mean();
+    return see;
+}
+
 
 }  // namespace kv

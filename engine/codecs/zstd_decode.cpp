@@ -19,14 +19,24 @@ struct TFreeContext {
     void operator()(ZSTD_DCtx* context) const { ZSTD_freeDCtx(context); }
 };
 
+// A decoder and its buffers, made once per thread and reset for each entry: making them costs more than
+// a small entry's data.
+struct TZstdDecoder {
+    std::unique_ptr<ZSTD_DCtx, TFreeContext> context{ZSTD_createDCtx()};
+    std::vector<std::uint8_t> input = std::vector<std::uint8_t>(ZSTD_DStreamInSize());
+    std::vector<std::uint8_t> output = std::vector<std::uint8_t>(ZSTD_DStreamOutSize());
+};
+
 }  // namespace
 
 TDecodeResult UnZstd(TByteSource& source, TByteSink& sink) {
-    const std::unique_ptr<ZSTD_DCtx, TFreeContext> context(ZSTD_createDCtx());
-    if (!context || ZSTD_isError(ZSTD_DCtx_setParameter(context.get(), ZSTD_d_windowLogMax, kMaxWindowLog)))
+    thread_local TZstdDecoder decoder;
+    ZSTD_DCtx* const context = decoder.context.get();
+    if (context == nullptr || ZSTD_isError(ZSTD_DCtx_reset(context, ZSTD_reset_session_and_parameters)) ||
+        ZSTD_isError(ZSTD_DCtx_setParameter(context, ZSTD_d_windowLogMax, kMaxWindowLog)))
         return TDecodeResult::drUnsupported;
-    std::vector<std::uint8_t> input(ZSTD_DStreamInSize());
-    std::vector<std::uint8_t> output(ZSTD_DStreamOutSize() * 2);
+    std::vector<std::uint8_t>& input = decoder.input;
+    std::vector<std::uint8_t>& output = decoder.output;
     // Set once a frame has ended and nothing of another has been read since.
     bool frame_ended = false;
     for (std::size_t got; (got = source.Read(input.data(), input.size())) > 0;) {
@@ -36,7 +46,7 @@ TDecodeResult UnZstd(TByteSource& source, TByteSink& sink) {
         while (in.pos < in.size || out.pos == out.size) {
             out.pos = 0;
             const std::size_t taken = in.pos;
-            const std::size_t ret = ZSTD_decompressStream(context.get(), &out, &in);
+            const std::size_t ret = ZSTD_decompressStream(context, &out, &in);
             if (ZSTD_isError(ret))
                 return ZSTD_getErrorCode(ret) == ZSTD_error_frameParameter_windowTooLarge
                            ? TDecodeResult::drUnsupported
