@@ -50,23 +50,11 @@ void TPpmd8Model::Init(unsigned max_order, TRestore restore) {
     RestartModel();
 }
 
-void TPpmd8Model::CopyState(std::uint32_t to, std::uint32_t from) { std::memmove(heap_ + to, heap_ + from, kStateSize); }
-
-void TPpmd8Model::SwapStates(std::uint32_t a, std::uint32_t b) {
-    std::uint8_t held[kStateSize];
-    std::memcpy(held, heap_ + a, kStateSize);
-    std::memcpy(heap_ + a, heap_ + b, kStateSize);
-    std::memcpy(heap_ + b, held, kStateSize);
-}
-
 void TPpmd8Model::CopyUnits(std::uint32_t to, std::uint32_t from, unsigned units) {
     std::memmove(heap_ + to, heap_ + from, U2B(units));
 }
 
-std::uint32_t TPpmd8Model::FindState(std::uint32_t context, unsigned symbol) const {
-    std::uint32_t state = Stats(context);
-    for (unsigned left = NumStats(context) + 1; left > 0; --left, state += kStateSize)
-        if (Symbol(state) == symbol) return state;
+void TPpmd8Model::Damaged() {
     // Every symbol of a context is in its suffix too; one missing means the model is not what it must be.
     throw TPpmd8Damaged();
 }
@@ -438,7 +426,7 @@ std::uint32_t TPpmd8Model::CreateSuccessors(bool skip, std::uint32_t s1, std::ui
     std::array<std::uint32_t, kMaxOrder + 1> pending{};
     unsigned count = 0;
     const auto push = [&](std::uint32_t state) {
-        if (count == pending.size()) throw TPpmd8Damaged();
+        if (count == pending.size()) Damaged();
         pending[count++] = state;
     };
     if (!skip) push(found_state_);
@@ -477,7 +465,7 @@ std::uint32_t TPpmd8Model::CreateSuccessors(bool skip, std::uint32_t s1, std::ui
         const std::uint32_t state = FindState(context, new_symbol);
         const std::uint32_t cf = Freq(state) - 1u;
         const std::uint32_t s0 = SummFreq(context) - NumStats(context) - cf;
-        if (s0 == 0) throw TPpmd8Damaged();
+        if (s0 == 0) Damaged();
         new_freq = 1 + ((2 * cf <= s0) ? (5 * cf > s0) : ((cf + 2 * s0 - 3) / s0));
     }
     do {

@@ -109,11 +109,22 @@ private:
     std::uint8_t& FreqRef(std::uint32_t state) { return heap_[state + 1]; }
     std::uint32_t Successor(std::uint32_t state) const { return Load32(state + 2); }
     void SetSuccessor(std::uint32_t state, std::uint32_t successor) { Store32(state + 2, successor); }
-    void CopyState(std::uint32_t to, std::uint32_t from);
-    void SwapStates(std::uint32_t a, std::uint32_t b);
+    void CopyState(std::uint32_t to, std::uint32_t from) { std::memmove(heap_ + to, heap_ + from, kStateSize); }
+    void SwapStates(std::uint32_t a, std::uint32_t b) {
+        std::uint8_t held[kStateSize];
+        std::memcpy(held, heap_ + a, kStateSize);
+        std::memcpy(heap_ + a, heap_ + b, kStateSize);
+        std::memcpy(heap_ + b, held, kStateSize);
+    }
     void CopyUnits(std::uint32_t to, std::uint32_t from, unsigned units);
     // The state of `symbol` in a context with several; throws TPpmd8Damaged when it is not there.
-    std::uint32_t FindState(std::uint32_t context, unsigned symbol) const;
+    std::uint32_t FindState(std::uint32_t context, unsigned symbol) const {
+        std::uint32_t state = Stats(context);
+        for (unsigned left = NumStats(context) + 1; left > 0; --left, state += kStateSize)
+            if (Symbol(state) == symbol) return state;
+        Damaged();
+    }
+    [[noreturn]] static void Damaged();
 
     // The unit allocator: free blocks in lists by size class, each block a node (stamp, next, units).
     unsigned I2U(unsigned index) const { return indx2units_[index]; }
