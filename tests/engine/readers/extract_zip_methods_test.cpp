@@ -20,7 +20,7 @@ namespace fs = std::filesystem;
 
 // Text of many different words: it fills a 1 MB PPMd model several times over, so that the model is
 // restarted or cut down on the way.
-std::string VariedText(std::size_t size) {
+std::string ManyWordsText(std::size_t size) {
     std::string text;
     std::uint32_t seed = 12345;
     while (text.size() < size) {
@@ -35,7 +35,7 @@ std::string VariedText(std::size_t size) {
     return text;
 }
 
-std::string RandomBytes(std::size_t size) {
+std::string NoiseBytes(std::size_t size) {
     std::string bytes(size, '\0');
     std::uint64_t seed = 0x9E3779B97F4A7C15ull;
     for (char& byte : bytes) {
@@ -45,23 +45,23 @@ std::string RandomBytes(std::size_t size) {
     return bytes;
 }
 
-struct Sample {
+struct MethodSample {
     const char* name;
     std::string data;
 };
 
-const std::vector<Sample>& Samples() {
-    static const std::vector<Sample> samples = {
+const std::vector<MethodSample>& MethodSamples() {
+    static const std::vector<MethodSample> samples = {
         {"empty.txt", ""},
         {"one.txt", "x"},
-        {"varied.txt", VariedText(1536 << 10)},
-        {"random.bin", RandomBytes(300'000)},
+        {"varied.txt", ManyWordsText(1536 << 10)},
+        {"random.bin", NoiseBytes(300'000)},
     };
     return samples;
 }
 
 // The packed bytes of the first entry of a ZIP whose local header carries the sizes.
-std::string FirstPacked(const std::string& zip) {
+std::string FirstEntryPacked(const std::string& zip) {
     const auto field = [&](std::size_t at, int size) {
         std::uint32_t value = 0;
         for (int i = size - 1; i >= 0; --i) value = value << 8 | static_cast<std::uint8_t>(zip.at(at + i));
@@ -92,7 +92,7 @@ TEST(ExtractZipMethods, SevenZipArchivesExtractExactly) {
     };
     test::TempDir dir;
     fs::create_directories(dir / "in");
-    for (const Sample& sample : Samples()) test::WriteFile(dir / "in" / sample.name, sample.data);
+    for (const MethodSample& sample : MethodSamples()) test::WriteFile(dir / "in" / sample.name, sample.data);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const fs::path archive = dir / "made.zip";
@@ -104,12 +104,12 @@ TEST(ExtractZipMethods, SevenZipArchivesExtractExactly) {
         fs::remove_all(out);
         const bool enciphered = std::string(c.switches).find("-p") != std::string::npos;
         EXPECT_EQ(test::ExtractWithReader(archive, atZip, out, enciphered ? "secret" : ""), "");
-        for (const Sample& sample : Samples())
+        for (const MethodSample& sample : MethodSamples())
             EXPECT_TRUE(test::ReadFile(out / sample.name) == sample.data) << sample.name;
     }
 }
 
-std::string Zstd(const std::string& data, int level = 3) {
+std::string ZstdFrame(const std::string& data, int level = 3) {
     std::string packed(ZSTD_compressBound(data.size()), '\0');
     const std::size_t size = ZSTD_compress(packed.data(), packed.size(), data.data(), data.size(), level);
     EXPECT_FALSE(ZSTD_isError(size));
@@ -120,14 +120,14 @@ std::string Zstd(const std::string& data, int level = 3) {
 // No common tool writes Zstandard into ZIP: the entries are made here, under both method numbers, one
 // of them of two frames. 7-Zip, which reads method 93 (not 20), agrees that the fixture is sound.
 TEST(ExtractZipMethods, ZstandardEntriesExtractExactly) {
-    const std::string text = VariedText(1 << 20);
-    const std::string random = RandomBytes(100'000);
+    const std::string text = ManyWordsText(1 << 20);
+    const std::string random = NoiseBytes(100'000);
     const std::vector<test::ZipMember> members = {
-        {.name = "text.txt", .data = text, .packed = Zstd(text), .method = 93},
-        {.name = "old.txt", .data = text, .packed = Zstd(text, 19), .method = 20},
-        {.name = "random.bin", .data = random, .packed = Zstd(random), .method = 93},
-        {.name = "empty.txt", .data = "", .packed = Zstd(""), .method = 93},
-        {.name = "frames.txt", .data = text + random, .packed = Zstd(text) + Zstd(random), .method = 93},
+        {.name = "text.txt", .data = text, .packed = ZstdFrame(text), .method = 93},
+        {.name = "old.txt", .data = text, .packed = ZstdFrame(text, 19), .method = 20},
+        {.name = "random.bin", .data = random, .packed = ZstdFrame(random), .method = 93},
+        {.name = "empty.txt", .data = "", .packed = ZstdFrame(""), .method = 93},
+        {.name = "frames.txt", .data = text + random, .packed = ZstdFrame(text) + ZstdFrame(random), .method = 93},
     };
     test::TempDir dir;
     const fs::path archive = dir / "zstd.zip";
@@ -148,7 +148,7 @@ TEST(ExtractZipMethods, ZstandardEntriesExtractExactly) {
 // after it still extract.
 TEST(ExtractZipMethods, DamagedDataFailsTheEntryAndLeavesNoFile) {
     test::TempDir dir;
-    const std::string text = VariedText(200'000);
+    const std::string text = ManyWordsText(200'000);
     fs::create_directories(dir / "in");
     test::WriteFile(dir / "in" / "a.txt", text);
     struct Method {
@@ -156,13 +156,13 @@ TEST(ExtractZipMethods, DamagedDataFailsTheEntryAndLeavesNoFile) {
         std::uint16_t number;
         std::string packed;
     };
-    std::vector<Method> methods = {{"Zstd", 93, Zstd(text)}};
+    std::vector<Method> methods = {{"Zstd", 93, ZstdFrame(text)}};
     for (const auto& [name, number] : {std::pair{"LZMA", 14}, {"XZ", 95}, {"PPMd", 98}}) {
         const fs::path made = dir / (std::string(name) + ".zip");
         if (!test::RunArchiver("7zz", dir / "in",
                                "7zz a -tzip -mm=" + std::string(name) + " " + test::Quoted(made) + " a.txt >/dev/null"))
             continue;
-        methods.push_back({name, static_cast<std::uint16_t>(number), FirstPacked(test::ReadFile(made))});
+        methods.push_back({name, static_cast<std::uint16_t>(number), FirstEntryPacked(test::ReadFile(made))});
     }
     struct Damage {
         const char* what;
