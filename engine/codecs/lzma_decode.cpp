@@ -22,6 +22,13 @@ constexpr unsigned kMaxPropertiesByte = 9 * 5 * 5;
 class TLzmaStream {
 public:
     ~TLzmaStream() { lzma_end(&stream_); }
+    // Frees the decoder when it holds more than is worth keeping.
+    void Trim() {
+        if (lzma_memusage(&stream_) > kMaxKeptDecoderMemory) {
+            lzma_end(&stream_);
+            stream_ = LZMA_STREAM_INIT;
+        }
+    }
     lzma_stream* operator->() { return &stream_; }
     lzma_stream* get() { return &stream_; }
     std::vector<std::uint8_t> input = std::vector<std::uint8_t>(kInputStep);
@@ -113,7 +120,9 @@ TDecodeResult UnLzmaZip(TByteSource& source, TByteSink& sink, std::uint64_t unpa
     if (const TDecodeResult setup = FromSetup(lzma_raw_decoder(stream.get(), filters.data()));
         setup != TDecodeResult::drOk)
         return setup;
-    return Pump(stream, source, sink);
+    const TDecodeResult result = Pump(stream, source, sink);
+    stream.Trim();
+    return result;
 }
 
 TDecodeResult UnXz(TByteSource& source, TByteSink& sink) {
@@ -121,7 +130,9 @@ TDecodeResult UnXz(TByteSource& source, TByteSink& sink) {
     if (const TDecodeResult setup = FromSetup(lzma_stream_decoder(stream.get(), kMaxDecoderMemory, 0));
         setup != TDecodeResult::drOk)
         return setup;
-    return Pump(stream, source, sink);
+    const TDecodeResult result = Pump(stream, source, sink);
+    stream.Trim();
+    return result;
 }
 
 }  // namespace kv

@@ -6,6 +6,7 @@
 #include <new>
 #include <vector>
 
+#include "engine/codecs/codec_limits.h"
 #include "engine/codecs/ppmd8_damaged.h"
 #include "engine/codecs/ppmd8_model.h"
 
@@ -203,6 +204,13 @@ TDecodeResult UnPpmdZip(TByteSource& source, TByteSink& sink, std::uint64_t unpa
     TRangeDecoder coder(source);
     if (!coder.Init()) return coder.RanOut() ? TDecodeResult::drTruncated : TDecodeResult::drDataError;
 
+    // A large model is not kept for the next entry, however this one ends.
+    struct TTrim {
+        std::unique_ptr<TPpmd8Model>& model;
+        ~TTrim() {
+            if (model && model->Size() > kMaxKeptDecoderMemory) model.reset();
+        }
+    } trim{kept};
     std::vector<std::uint8_t> output(kOutputStep);
     try {
         for (std::uint64_t left = unpacked_size; left > 0;) {

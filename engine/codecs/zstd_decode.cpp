@@ -35,6 +35,14 @@ TDecodeResult UnZstd(TByteSource& source, TByteSink& sink) {
     if (context == nullptr || ZSTD_isError(ZSTD_DCtx_reset(context, ZSTD_reset_session_and_parameters)) ||
         ZSTD_isError(ZSTD_DCtx_setParameter(context, ZSTD_d_windowLogMax, kMaxWindowLog)))
         return TDecodeResult::drUnsupported;
+    // A large window is not kept for the next entry, however this one ends.
+    struct TTrim {
+        TZstdDecoder& decoder;
+        ~TTrim() {
+            if (ZSTD_sizeof_DCtx(decoder.context.get()) > kMaxKeptDecoderMemory)
+                decoder.context.reset(ZSTD_createDCtx());
+        }
+    } trim{decoder};
     std::vector<std::uint8_t>& input = decoder.input;
     std::vector<std::uint8_t>& output = decoder.output;
     // Set once a frame has ended and nothing of another has been read since.
