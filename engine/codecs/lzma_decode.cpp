@@ -97,6 +97,8 @@ TDecodeResult UnLzmaZip(TByteSource& source, TByteSink& sink, std::uint64_t unpa
     const unsigned properties_size = head[2] | (head[3] << 8);
     const std::uint8_t* properties = head.data() + kZipHeadSize;
     if (properties_size != kPropertiesSize || properties[0] >= kMaxPropertiesByte) return TDecodeResult::drDataError;
+    // Nothing to decode: writers differ in what, if anything, they put after the head.
+    if (unpacked_size == 0) return TDecodeResult::drOk;
 
     lzma_options_lzma options{};
     unsigned model = properties[0];

@@ -187,6 +187,8 @@ TDecodeResult UnPpmdZip(TByteSource& source, TByteSink& sink, std::uint64_t unpa
     const std::uint64_t memory = std::uint64_t{((fields >> 4) & 0xFF) + 1} << 20;
     const unsigned restore = fields >> 12;
     if (order < TPpmd8Model::kMinOrder || restore > 1 || memory > memory_limit) return TDecodeResult::drUnsupported;
+    // Nothing to decode: writers differ in what, if anything, they put after the head.
+    if (unpacked_size == 0) return TDecodeResult::drOk;
 
     // The model's memory is kept for the thread's next entry: taking it afresh costs a page fault for every
     // page the model touches, which on a small entry is more than decoding it.

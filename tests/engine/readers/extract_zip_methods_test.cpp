@@ -203,6 +203,21 @@ TEST(ExtractZipMethods, DamagedDataFailsTheEntryAndLeavesNoFile) {
     }
 }
 
+// An empty entry of a method with a head needs nothing after it: writers differ in what they put there.
+TEST(ExtractZipMethods, EmptyEntriesOfOnlyTheHeadExtract) {
+    std::string lzma_head("\x10\x02\x05\x00\x5D\x00\x00\x10\x00", 9);
+    const std::string ppmd_head("\x77\x00", 2);
+    test::TempDir dir;
+    const fs::path archive = dir / "empty.zip";
+    test::WriteFile(archive, test::BuildZip({{.name = "lzma.txt", .packed = lzma_head, .method = 14},
+                                             {.name = "ppmd.txt", .packed = ppmd_head, .method = 98}}));
+    EXPECT_EQ(test::ExtractWithReader(archive, atZip, dir / "out"), "");
+    for (const char* name : {"lzma.txt", "ppmd.txt"}) {
+        EXPECT_TRUE(fs::exists(dir / "out" / name)) << name;
+        EXPECT_EQ(test::ReadFile(dir / "out" / name), "") << name;
+    }
+}
+
 // Parameters beyond what a decoder allows are refused as an unknown method is, before any memory is
 // taken for them.
 TEST(ExtractZipMethods, ParametersBeyondTheLimitsAreRefused) {
