@@ -27,6 +27,7 @@ enum class TDecodeResult {
     drDataError,  // the packed data is not valid for the method
     drTruncated,  // the packed data ended before the stream did
     drStopped,    // the sink refused a block
+    drUnsupported,  // the data asks for parameters (memory, a variant) this decoder refuses
 };
 
 }  // namespace kv

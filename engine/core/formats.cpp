@@ -90,7 +90,9 @@ constexpr TMethodName kZooMethods[] = {{0, "Stored"}, {1, "Fastest"}, {2, "Great
 // Deflate (8) and Deflate64 (9) are named by their strength ("DFLT-N"), AES (99) by the method it wraps.
 constexpr TMethodName kZipMethods[] = {{0, "Stored"},    {1, "Shrunk"},   {2, "Reduce-1"},    {3, "Reduce-2"},
                                        {4, "Reduce-3"},  {5, "Reduce-4"}, {6, "Imploded"},    {7, "Tokened"},
-                                       {8, "Deflate"},   {9, "Deflate64"}, {10, "DCL-implode"}, {12, "BZip2"}};
+                                       {8, "Deflate"},   {9, "Deflate64"}, {10, "DCL-implode"}, {12, "BZip2"},
+                                       {14, "LZMA"},     {20, "Zstd"},    {93, "Zstd"},       {95, "XZ"},
+                                       {98, "PPMd"}};
 
 // ---- extensions ----
 

@@ -20,8 +20,8 @@ struct libdeflate_decompressor;
 namespace kv {
 
 // Extracts and tests ZIP archives (plain and self-extracting) with the engine's own decoders: stored,
-// Shrink, Reduce, Implode, Deflate, Deflate64 and BZIP2, entries enciphered with the classic cipher or with
-// WinZip's AES given their password.
+// Shrink, Reduce, Implode, Deflate, Deflate64, BZIP2, LZMA, XZ, Zstandard and PPMd, entries enciphered with
+// the classic cipher or with WinZip's AES given their password.
 class TUnZip : public TUnBase {
 public:
     bool CheckPassword(const TCipherHeader& header) override;

@@ -7,8 +7,11 @@
 
 #include "engine/codecs/explode.h"
 #include "engine/codecs/inflate.h"
+#include "engine/codecs/lzma_decode.h"
+#include "engine/codecs/ppmd8_decode.h"
 #include "engine/codecs/unreduce.h"
 #include "engine/codecs/unshrink.h"
+#include "engine/codecs/zstd_decode.h"
 #include "engine/core/bz2_streams.h"
 #include "engine/core/deflate_streams.h"
 #include "engine/core/error_codes.h"
@@ -20,6 +23,7 @@ namespace {
 
 enum : std::uint16_t {
     kStored = 0, kShrunk = 1, kReduced1 = 2, kReduced4 = 5, kImploded = 6, kDeflated = 8, kDeflate64 = 9, kBzip2 = 12,
+    kLzma = 14, kZstdOld = 20, kZstd = 93, kXz = 95, kPpmd = 98,
 };
 constexpr std::uint16_t kFlagImplode8k = 0x0002;
 constexpr std::uint16_t kFlagImplodeLiteralTree = 0x0004;
@@ -30,7 +34,8 @@ constexpr std::size_t kWholeSlice = 1024 * 1024;
 
 bool TUnZip::IsKnownMethod(std::uint16_t method) {
     return method == kStored || method == kShrunk || (method >= kReduced1 && method <= kReduced4) ||
-           method == kImploded || method == kDeflated || method == kDeflate64 || method == kBzip2;
+           method == kImploded || method == kDeflated || method == kDeflate64 || method == kBzip2 || method == kLzma ||
+           method == kZstdOld || method == kZstd || method == kXz || method == kPpmd;
 }
 
 bool TUnZip::Decode(TExtractionPass& pass, TStream32& source, std::uint16_t method, const TZipEntryHeader& header,
@@ -44,6 +49,7 @@ bool TUnZip::Decode(TExtractionPass& pass, TStream32& source, std::uint16_t meth
     };
     const TEncryptionMethod cipher = enciphered ? emZip_V2 : emNone;
     bool data_error = false;
+    bool refused = false;
     const std::optional<bool> whole =
         method == kDeflated ? InflateWhole(pass, source, packed_size, unpacked, enciphered, progress) : std::nullopt;
 
@@ -98,6 +104,11 @@ bool TUnZip::Decode(TExtractionPass& pass, TStream32& source, std::uint16_t meth
         TDecodeResult result = TDecodeResult::drOk;
         switch (method) {
             case kDeflate64: result = Inflate(entry_source, sink, true); break;
+            case kLzma: result = UnLzmaZip(entry_source, sink, size); break;
+            case kXz: result = UnXz(entry_source, sink); break;
+            case kPpmd: result = UnPpmdZip(entry_source, sink, size); break;
+            case kZstd:
+            case kZstdOld: result = UnZstd(entry_source, sink); break;
             case kShrunk: result = Unshrink(entry_source, sink, size); break;
             case kImploded:
                 result = Explode(entry_source, sink, size, (header.Flags & kFlagImplode8k) != 0,
@@ -106,10 +117,16 @@ bool TUnZip::Decode(TExtractionPass& pass, TStream32& source, std::uint16_t meth
             default: result = Unreduce(entry_source, sink, size, method - kReduced1 + 1); break;
         }
         data_error = result == TDecodeResult::drDataError || result == TDecodeResult::drTruncated || sink.Overflowed();
+        refused = result == TDecodeResult::drUnsupported;
     }
     // The data ends where the header says, or the entry fails whatever its checksum: a stream that stops
     // early or runs on is damaged (or made to look smaller than it is).
     if (GetCancel()) return false;
+    // An entry whose parameters ask for more than a decoder allows is refused as an unknown method is.
+    if (refused) {
+        DoError(CurrentStoredName, {}, "0", ecode::kUnsupportedMethod);
+        return false;
+    }
     data_error = data_error || (method != kStored && done != unpacked);
     if (data_error) DoError(CurrentStoredName, {}, "0", ecode::kDecompressionError);
     return !data_error;

@@ -26,21 +26,6 @@ struct KnownDifference {
 
 inline const std::vector<KnownDifference>& KnownDifferences() {
     static const std::vector<KnownDifference> known = {
-        {"LZMA (14), PPMd (98), XZ (95) and Zstandard (93) are methods the engine does not decode, also behind AES",
-         "Unsupported compression method",
-         {"commons-compress/COMPRESS-692/compress-692.zip",
-          "libarchive/libarchive/test/test_read_format_zip_winzip_aes256_large_ppmd.zip",
-          "libarchive/libarchive/test/test_read_format_zip_winzip_aes256_large_xz.zip",
-          "sharpcompress/Archives/Zip.lzma.WinzipAES.zip",
-          "commons-compress/org/apache/commons/compress/zip/test-method-xz.zip",
-          "libarchive/libarchive/test/test_read_format_zip_ppmd8.zipx",
-          "libarchive/libarchive/test/test_read_format_zip_ppmd8_multi.zipx",
-          "libarchive/libarchive/test/test_read_format_zip_xz_multi.zipx", "sharpcompress/Archives/WinZip26_LZMA.zipx",
-          "sharpcompress/Archives/Zip.lzma.dd.zip", "sharpcompress/Archives/Zip.lzma.empty.zip",
-          "sharpcompress/Archives/Zip.lzma.noEmptyDirs.zip", "sharpcompress/Archives/Zip.lzma.zip",
-          "sharpcompress/Archives/Zip.ppmd.dd.zip", "sharpcompress/Archives/Zip.ppmd.noEmptyDirs.zip",
-          "sharpcompress/Archives/Zip.ppmd.zip", "sharpcompress/Archives/Zip.zipx", "zip2/lzma.zip", "zip2/ppmd.zip",
-          "zip2/xz.zip"}},
         {"strong encryption (flag bit 6 with extra field 0x0017) is a cipher the engine does not offer",
          "Unsupported password encryption",
          {"libarchive/libarchive/test/test_read_format_zip_encryption_data.zip",
