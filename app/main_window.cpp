@@ -41,6 +41,7 @@
 #include "app/settings/window_placement.h"
 #include "app/user_dialogs.h"
 #include "engine/core/output_path.h"
+#include "engine/core/packed_tar_types.h"
 #include "facade/nested_tar.h"
 #include "facade/views/arc_list_item.h"
 #include "facade/views/arc_list_view.h"
@@ -64,7 +65,8 @@ constexpr std::array<std::pair<const char*, Qt::ToolBarArea>, 4> kToolbarDocks =
 
 // The types a dropped file may be opened as.
 constexpr const char* kArchiveExtensions =
-    ".ace,.arc,.arj,.bh,.cab,.gz,.tgz,.kea,.kvs,.lha,.lzh,.jar,.pak,.pk3,.rar,.tar,.uue,.uu,.enc,.xxe,.z,.zoo,.zip";
+    ".ace,.arc,.arj,.bh,.cab,.gz,.tgz,.kea,.kvs,.lha,.lzh,.jar,.pak,.pk3,.rar,.tar,.uue,.uu,.enc,.xxe,.z,.zoo,.zip,"
+    ".xz,.txz,.lzma,.zst,.tzst";
 
 // The code pages the "Character set" menu offers besides the automatic choice (kv --charset takes any).
 constexpr std::array kMenuCodePages = {"CP437",      "CP850",  "CP852", "CP866", "CP1250", "CP1251", "CP1252",
@@ -474,7 +476,7 @@ bool TfrmKavrelMain::OpenArchive(const std::string& file_name, const std::string
     open_folder_ = fs::path(file_name).parent_path().string();
     InitExtraMenus();
     const TArcType type = kvArcMain_.ArcType();
-    const bool gzip = type == atGZip || type == atBz2;
+    const bool gzip = type == atGZip || type == atBz2 || type == atXz || type == atZstd;
     // A TAR inside is known by its content; the window needs it as a file of its own.
     if (gzip && settings_.ReadBool("Settings", "OpenNestedTar", true) && facade::MayHoldTar(kvArcMain_))
         ExtractFirstToTemp();
@@ -568,7 +570,7 @@ TArchiveAbilities TfrmKavrelMain::Abilities() const {
     archive.Attached = kvArcMain_.ArcOpen();
     archive.Readable = kvArcMain_.IsArcDecompressable();
     // A TAR unpacked from a compressed file is a temporary copy: changes to it would be lost.
-    archive.Writeable = (kvArcMain_.IsArcCompressable() || kvArcMain_.ArcType() == atTarGZip) && unpacked_from_.empty();
+    archive.Writeable = (kvArcMain_.IsArcCompressable() || IsPackedTarType(kvArcMain_.ArcType())) && unpacked_from_.empty();
     archive.SelfExtracting = kvArcMain_.IsArcSFX();
     archive.Spannable = kvArcMain_.IsArcSpannable();
     archive.Empty = kvArcMain_.Entries().empty();

@@ -8,6 +8,7 @@
 #include "cli/archive_names.h"
 #include "cli/facade_run.h"
 #include "engine/core/error_codes.h"
+#include "engine/core/packed_tar_types.h"
 #include "engine/core/text_case.h"
 #include "platform/paths.h"
 
@@ -28,8 +29,10 @@ void SetCompression(facade::TkvComp& comp, int level) {
     // The other writers know methods and deflate strengths rather than levels.
     const TArcType type = comp.ArcType();
     comp.EngCompressMethod = type == atTar        ? cmTarred
-                             : type == atTarGZip  ? cmTarGzip
+                             : IsPackedTarType(type) ? TarMethodFor(type)
                              : type == atBz2      ? cmBZip2
+                             : type == atXz       ? cmXz
+                             : type == atZstd     ? cmZstd
                              : level == 0         ? cmStore
                                                   : cmDeflate;
     comp.EngDeflateType = level <= 3 ? dtDeflateF : level <= 7 ? dtDeflateN : dtDeflateX;

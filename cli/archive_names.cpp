@@ -8,17 +8,34 @@
 namespace kv::cli {
 namespace {
 
-constexpr std::array<std::pair<std::string_view, TArcType>, 7> kTypeNames{{{"zip", atZip},
+constexpr std::array<std::pair<std::string_view, TArcType>, 13> kTypeNames{{{"zip", atZip},
                                                                             {"jar", atJar},
                                                                             {"tar", atTar},
                                                                             {"tgz", atTarGZip},
                                                                             {"tar.gz", atTarGZip},
                                                                             {"gz", atGZip},
-                                                                            {"bz2", atBz2}}};
+                                                                            {"bz2", atBz2},
+                                                                            {"txz", atTarXz},
+                                                                            {"tar.xz", atTarXz},
+                                                                            {"xz", atXz},
+                                                                            {"tzst", atTarZstd},
+                                                                            {"tar.zst", atTarZstd},
+                                                                            {"zst", atZstd}}};
+// The names of TARs packed whole by a compressor.
+constexpr std::array<std::pair<std::string_view, TArcType>, 6> kPackedTarNames{{{".tar.gz", atTarGZip},
+                                                                                 {".tgz", atTarGZip},
+                                                                                 {".tar.xz", atTarXz},
+                                                                                 {".txz", atTarXz},
+                                                                                 {".tar.zst", atTarZstd},
+                                                                                 {".tzst", atTarZstd}}};
 
 }  // namespace
 
-bool IsTarGzipName(std::string_view name) { return EndsWithText(name, ".tar.gz") || EndsWithText(name, ".tgz"); }
+std::optional<TArcType> PackedTarTypeOfName(std::string_view name) {
+    for (const auto& [ending, type] : kPackedTarNames)
+        if (EndsWithText(name, ending)) return type;
+    return std::nullopt;
+}
 
 std::optional<TArcType> NewArchiveType(const std::string& archive, const std::string& type) {
     if (!type.empty()) {
@@ -26,7 +43,7 @@ std::optional<TArcType> NewArchiveType(const std::string& archive, const std::st
             if (SameText(type, name)) return value;
         return std::nullopt;
     }
-    if (IsTarGzipName(archive)) return atTarGZip;
+    if (const auto packed_tar = PackedTarTypeOfName(archive)) return packed_tar;
     // No writer packs a TAR with BZIP2.
     if (EndsWithText(archive, ".tar.bz2") || EndsWithText(archive, ".tbz2") || EndsWithText(archive, ".tbz"))
         return std::nullopt;

@@ -4,6 +4,7 @@
 #include <array>
 #include <cctype>
 
+#include "engine/core/packed_tar_types.h"
 #include "platform/paths.h"
 
 namespace kv::facade {
@@ -22,7 +23,7 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-bool IsWritableType(TArcType type) { return IsCompressableType(type) || type == atTarGZip; }
+bool IsWritableType(TArcType type) { return IsCompressableType(type) || IsPackedTarType(type); }
 
 TArcCapabilities CapabilitiesOf(TArcType type) {
     return {IsCompressableType(type), IsDecompressableType(type), kSelfExtractingTypes.Contains(type),

@@ -2,6 +2,8 @@
 
 #include <optional>
 
+#include "engine/core/packed_tar_types.h"
+
 namespace kv::facade {
 namespace {
 
@@ -15,7 +17,11 @@ std::optional<TCompressMethod> MethodFor(TCompressionFactor factor, TArcType typ
         case atLha:
         case atLzh: return none ? cmStore : factor == cfFull ? cmFrozen6 : cmFrozen5;
         case atTar:
-        case atTarGZip: return none ? cmTarred : cmTarGzip;
+        case atTarGZip:
+        case atTarXz:
+        case atTarZstd: return none ? cmTarred : TarMethodFor(type);
+        case atXz: return cmXz;
+        case atZstd: return cmZstd;
         default: return std::nullopt;
     }
 }

@@ -8,7 +8,7 @@
 namespace kv::facade {
 
 bool MayHoldTar(const TkvComp& comp) {
-    if (comp.ArcType() != atGZip && comp.ArcType() != atBz2) return false;
+    if (comp.ArcType() != atGZip && comp.ArcType() != atBz2 && comp.ArcType() != atXz && comp.ArcType() != atZstd) return false;
     if (comp.Entries().size() != 1) return false;
     // The start of the decoded file tells, whatever the file is named.
     std::unique_ptr<TUnBase> reader = CreateReader(comp.ArcType());

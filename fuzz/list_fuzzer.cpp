@@ -14,7 +14,7 @@ namespace {
 constexpr kv::TArcType kListedTypes[] = {
     kv::atZip, kv::atZipExe, kv::atZipMV, kv::atJar, kv::atTar, kv::atGZip, kv::atMsGZ, kv::atBz2, kv::atUUE,
     kv::atB64, kv::atLha, kv::atArj, kv::atArc, kv::atPak, kv::atZoo, kv::atBh, kv::atHA, kv::atCab, kv::atRar,
-    kv::atAce,
+    kv::atAce, kv::atXz, kv::atZstd,
 };
 
 class ForcedLister : public kv::TArcLister {

@@ -8,6 +8,7 @@
 
 #include "engine/core/arc_detector.h"
 #include "engine/core/content_rules.h"
+#include "engine/core/stream_signatures.h"
 #include "engine/core/zip_volume_rule.h"
 #include "platform/paths.h"
 #include "platform/pe_resources.h"
@@ -258,6 +259,7 @@ void TArcDetector::DetectPlain() {
         }
     }
     if (head_.size() - zeros >= 4) state_.ArcType = GetSignatureType(TSignatureMode::smStart, &head_[zeros]);
+    if (state_.ArcType == atNA && zeros == 0) state_.ArcType = ClassifyCompressedStream(head_, context_.ArchiveFile);
 
     if (state_.ArcType == atNA) {
         if (TarRule()) {

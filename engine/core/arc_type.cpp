@@ -21,7 +21,8 @@ constexpr TypeNames kNames[kArcTypeCount] = {
     {"atRar", "RAR       "},     {"atRarExe", "RAR SFX   "},     {"atTar", "TAR       "},
     {"atTarGZip", "TarGzip   "}, {"atUUE", "UUE       "},        {"atZip", "ZIP       "},
     {"atZipExe", "ZIP SFX   "},  {"atZipDS", "Zip Span  "},      {"atZipMV", "Zip MVol  "},
-    {"atZoo", "ZOO       "},
+    {"atZoo", "ZOO       "},     {"atXz", "XZ        "},         {"atZstd", "Zstd      "},
+    {"atTarXz", "TarXz     "},   {"atTarZstd", "TarZstd   "},
 };
 
 }  // namespace

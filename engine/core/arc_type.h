@@ -11,9 +11,9 @@ enum TArcType : std::uint8_t {
     atNA, atUnsupported, atFileOpenErr, atUnknown, atAce, atAceExe, atArc, atArcExe, atArj, atArjExe,
     atB64, atBh, atBhExe, atBz2, atCab, atCabExe, atGZip, atHA, atJar, atJarExe, atLha, atLhaExe,
     atLzh, atLzhExe, atMsGZ, atPak, atPakExe, atRar, atRarExe, atTar, atTarGZip, atUUE, atZip,
-    atZipExe, atZipDS, atZipMV, atZoo,
+    atZipExe, atZipDS, atZipMV, atZoo, atXz, atZstd, atTarXz, atTarZstd,
 };
-inline constexpr int kArcTypeCount = 37;
+inline constexpr int kArcTypeCount = 41;
 
 // A set of archive types held in one 64-bit mask.
 class TArcTypes {
@@ -31,13 +31,13 @@ private:
 
 inline constexpr TArcTypes kInvalidTypes{atNA, atUnsupported, atFileOpenErr, atUnknown};
 inline constexpr TArcTypes kZipFamilyTypes{atJar, atJarExe, atZip, atZipExe};
-inline constexpr TArcTypes kCompressableTypes{atBh, atBz2, atCab, atGZip, atJar, atLha, atLzh, atTar, atZip, atZipMV};
+inline constexpr TArcTypes kCompressableTypes{atBh, atBz2, atCab, atGZip, atJar, atLha, atLzh, atTar, atZip, atZipMV, atXz, atZstd};
 inline constexpr TArcTypes kDecompressableTypes{
     atAce, atAceExe, atArc, atArcExe, atArj, atArjExe, atB64, atBh, atBhExe, atBz2, atCab, atCabExe, atGZip, atJar,
-    atLha, atLhaExe, atLzh, atLzhExe, atRar, atRarExe, atTar, atUUE, atZip, atZipExe, atZipDS, atZipMV, atZoo};
+    atLha, atLhaExe, atLzh, atLzhExe, atRar, atRarExe, atTar, atUUE, atZip, atZipExe, atZipDS, atZipMV, atZoo, atXz, atZstd};
 inline constexpr TArcTypes kTestableTypes{
     atAce, atAceExe, atArc, atArcExe, atArj, atArjExe, atB64, atBh, atBhExe, atBz2, atGZip, atJar, atJarExe,
-    atLha, atLhaExe, atLzh, atLzhExe, atRar, atRarExe, atTar, atUUE, atZip, atZipExe, atZipDS, atZipMV, atZoo};
+    atLha, atLhaExe, atLzh, atLzhExe, atRar, atRarExe, atTar, atUUE, atZip, atZipExe, atZipDS, atZipMV, atZoo, atXz, atZstd};
 inline constexpr TArcTypes kZipWritableTypes{atJar, atJarExe, atZip, atZipExe, atZipMV};
 inline constexpr TArcTypes kCipherCapableTypes{atBh, atBhExe, atJar, atJarExe, atZip, atZipExe, atZipDS, atZipMV};
 inline constexpr TArcTypes kOutsideDecoderTypes{atAce, atAceExe, atCab, atCabExe, atRar, atRarExe};

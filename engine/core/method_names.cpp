@@ -26,6 +26,8 @@ constexpr MethodTable<5> kArj{{{0, "Stored"}, {1, "Most"}, {2, "2nd Most"}, {3, 
 constexpr MethodTable<4> kBh{{{0, "Stored"}, {1, "Fused1"}, {2, "Deflate"}, {3, "Fused3"}}};
 constexpr MethodTable<2> kBz2{{{0, "Stored"}, {1, "BZ'd"}}};
 constexpr MethodTable<4> kCab{{{0, "Stored"}, {1, "MsZIP"}, {2, "Quantum"}, {3, "Lzx"}}};
+constexpr MethodTable<2> kXz{{{kXzMethodXz, "XZ"}, {kXzMethodLzma, "LZMA"}}};
+constexpr MethodTable<1> kZstd{{{0, "Zstd"}}};
 constexpr MethodTable<3> kGZip{{{0, "Stored"}, {8, "Deflate"}, {144, "LzwMAGIC"}}};
 constexpr MethodTable<5> kHa{{{0, "Cpy"}, {1, "Asc"}, {2, "HSC"}, {14, kDir}, {15, "Special"}}};
 constexpr MethodTable<9> kLha{{{'0', "Stored"}, {'1', "Frozen-1"}, {'2', "Frozen-2"}, {'3', "Frozen-3"},
@@ -100,6 +102,8 @@ std::string GetCompressMethodName(TArcType type, int method, std::uint16_t flags
         case atBh:
         case atBhExe: return method == 8 ? DeflateNameByFlags(flags, "DFLT-") : NameOr(kBh, method);
         case atBz2: return NameOr(kBz2, method);
+        case atXz: return NameOr(kXz, method);
+        case atZstd: return NameOr(kZstd, method);
         case atCab:
         case atCabExe:
             if (const std::string_view* name = Find(kCab, method & 0x0F)) return std::string(*name);

@@ -94,6 +94,7 @@ void TArcLister::Walk() {
         case atGZip: if (!ListDecoded || !ListCompressedTar(*this)) ListGzip(*this); break;
         case atMsGZ: ListGzip(*this); break;
         case atBz2: if (!ListDecoded || !ListCompressedTar(*this)) ListBzip2(*this); break;
+        case atXz: case atZstd: if (!ListDecoded || !ListCompressedTar(*this)) ListCompressedStream(*this); break;
         case atUUE: case atB64: ListUue(*this); break;
         case atLha: case atLhaExe: case atLzh: case atLzhExe: ListLha(*this); break;
         case atArj: case atArjExe: ListArj(*this); break;

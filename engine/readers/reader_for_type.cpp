@@ -3,7 +3,9 @@
 #include "engine/readers/un_bzip2.h"
 #include "engine/readers/un_gzip.h"
 #include "engine/readers/un_tar.h"
+#include "engine/readers/un_xz.h"
 #include "engine/readers/un_zip.h"
+#include "engine/readers/un_zstd.h"
 
 namespace kv {
 
@@ -16,6 +18,8 @@ std::unique_ptr<TUnBase> CreateReader(TArcType type) {
         case atJarExe: return std::make_unique<TUnJar>();
         case atGZip: return std::make_unique<TUnGZip>();
         case atBz2: return std::make_unique<TUnBZip2>();
+        case atXz: return std::make_unique<TUnXz>();
+        case atZstd: return std::make_unique<TUnZstd>();
         case atTar: return std::make_unique<TUnTar>();
         default: return nullptr;
     }
