@@ -1,18 +1,15 @@
 // The XZ and Zstandard walk: one entry described by the archive file. Neither format keeps a name or a
 // date; the decoded size and CRC-32 are known by decoding the file when the lister asks for decoded
 // sizes, else the entry shows the packed size.
-#include <algorithm>
-#include <array>
 
 #include "engine/core/method_names.h"
+#include "engine/core/stream_signatures.h"
 #include "engine/readers/arc_lister.h"
 #include "engine/readers/list_walks.h"
 #include "engine/readers/single_file_entry.h"
 
 namespace kv {
 namespace {
-
-constexpr std::uint8_t kXzFirstByte = 0xFD;
 
 // The method an XZ-type file uses: an XZ stream, or LZMA "alone" data without magic.
 std::uint8_t XzMethod(TArcLister& lister) {

@@ -2,7 +2,11 @@
 
 #include <lzma.h>
 
+#include <algorithm>
 #include <memory>
+#include <thread>
+
+#include "engine/core/stream_signatures.h"
 
 namespace kv {
 namespace {
@@ -12,10 +16,22 @@ constexpr std::size_t kChunkSize = 256 * 1024;
 // write; a header asking for more is refused rather than followed.
 constexpr std::uint64_t kMemoryLimit = std::uint64_t{1} << 30;
 
-// One liblzma decoder, ended however the decoding ends.
+// One liblzma decoder, ended however the decoding ends. XZ streams are decoded with a thread per core:
+// the blocks that parallel compressors (xz -T, ours) write are independent.
 class TLzmaDecoder {
 public:
-    TLzmaDecoder() { ready_ = lzma_auto_decoder(&stream_, kMemoryLimit, LZMA_CONCATENATED) == LZMA_OK; }
+    explicit TLzmaDecoder(bool xz) {
+        if (!xz) {
+            ready_ = lzma_alone_decoder(&stream_, kMemoryLimit) == LZMA_OK;
+            return;
+        }
+        lzma_mt options{};
+        options.flags = LZMA_CONCATENATED;
+        options.threads = std::max(1u, std::thread::hardware_concurrency());
+        options.memlimit_threading = kMemoryLimit;
+        options.memlimit_stop = kMemoryLimit;
+        ready_ = lzma_stream_decoder_mt(&stream_, &options) == LZMA_OK;
+    }
     ~TLzmaDecoder() { lzma_end(&stream_); }
     TLzmaDecoder(const TLzmaDecoder&) = delete;
     TLzmaDecoder& operator=(const TLzmaDecoder&) = delete;
@@ -32,15 +48,19 @@ private:
 TUnSingleFile::TMemberStart TUnXz::ReadStart(TMemberInput&) { return {}; }
 
 bool TUnXz::DecodeMember(TMemberInput& input, TByteSink& sink) {
-    TLzmaDecoder decoder;
+    auto in = std::make_unique_for_overwrite<std::uint8_t[]>(kChunkSize);
+    auto out = std::make_unique_for_overwrite<std::uint8_t[]>(kChunkSize);
+    // Detection took a file without the XZ magic for LZMA "alone" data.
+    const std::size_t first = input.Read(in.get(), kChunkSize);
+    TLzmaDecoder decoder(first > 0 && in[0] == kXzFirstByte);
     if (!decoder.Ready()) {
         ReportDataError();
         return false;
     }
-    auto in = std::make_unique_for_overwrite<std::uint8_t[]>(kChunkSize);
-    auto out = std::make_unique_for_overwrite<std::uint8_t[]>(kChunkSize);
     lzma_stream& stream = decoder.Stream();
-    lzma_action action = LZMA_RUN;
+    stream.next_in = in.get();
+    stream.avail_in = first;
+    lzma_action action = first == 0 ? LZMA_FINISH : LZMA_RUN;
     while (!GetCancel()) {
         if (stream.avail_in == 0 && action == LZMA_RUN) {
             stream.next_in = in.get();
