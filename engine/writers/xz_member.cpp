@@ -11,6 +11,9 @@ namespace kv {
 namespace {
 
 constexpr std::size_t kOutSize = 1024 * 1024;
+// Each thread holds its block's input and a whole encoder (preset 9: a 64 MiB dictionary in 192 MiB
+// blocks): past this the encoder runs with fewer threads rather than take memory from everything else.
+constexpr std::uint64_t kMemoryBudget = std::uint64_t{1} << 30;
 
 class TXzEncoder : public TStreamEncoder {
 public:
@@ -19,6 +22,7 @@ public:
         options.threads = std::max(1u, std::thread::hardware_concurrency());
         options.preset = preset;
         options.check = LZMA_CHECK_CRC64;
+        while (options.threads > 1 && lzma_stream_encoder_mt_memusage(&options) > kMemoryBudget) --options.threads;
         ready_ = lzma_stream_encoder_mt(&stream_, &options) == LZMA_OK;
     }
     ~TXzEncoder() override { lzma_end(&stream_); }
