@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 
 #include "engine/core/text_case.h"
 
@@ -24,13 +25,20 @@ std::uint64_t LoadLE(std::span<const std::uint8_t> bytes) {
     return value;
 }
 
+// A dictionary size the LZMA tools write: 2^n or 2^n + 2^(n-1), as xz insists on for .lzma files.
+bool IsToolDictionarySize(std::uint32_t size) {
+    if (size == 0 || size > kLzmaMaxDictionary) return false;
+    const std::uint32_t top = std::uint32_t{1} << (31 - std::countl_zero(size));
+    return size == top || size == top + top / 2;
+}
+
 // The 13-byte header of an LZMA "alone" file: properties lc+lp*9+pb*45 with lc <= 8, lp <= 4, pb <= 4, a
-// dictionary size xz would write, and an uncompressed size that is unknown or plausible.
+// dictionary size the tools write, and an uncompressed size that is unknown or plausible.
 bool IsLzmaAloneHeader(std::span<const std::uint8_t> head) {
     if (head.size() < kLzmaHeaderSize || head[0] >= 9 * 5 * 5) return false;
     const auto dictionary = static_cast<std::uint32_t>(LoadLE(head.subspan(1, 4)));
     const std::uint64_t size = LoadLE(head.subspan(5, 8));
-    return dictionary <= kLzmaMaxDictionary && (size == kLzmaUnknownSize || size < kLzmaLargestSize);
+    return IsToolDictionarySize(dictionary) && (size == kLzmaUnknownSize || size < kLzmaLargestSize);
 }
 
 }  // namespace

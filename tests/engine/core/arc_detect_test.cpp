@@ -206,7 +206,11 @@ TEST(DetectArcType, CompressedStreams) {
         {"LZMA alone under its name", Padded(lzma, 64), "notes.txt.LZMA", atXz},
         {"LZMA header under another name", Padded(lzma, 64), "notes.bin", atNA},
         {"properties out of range", Padded("\xE1" + lzma.substr(1), 64), "a.lzma", atNA},
-        {"dictionary beyond what xz takes", Padded("\x5D\x00\x00\x00\x80" + lzma.substr(5), 64), "a.lzma", atNA},
+        {"dictionary beyond what xz takes", Padded("\x5D\x00\x00\x00\x80"s + lzma.substr(5), 64), "a.lzma", atNA},
+        {"12 MiB dictionary", Padded("\x5D\x00\x00\xC0\x00"s + lzma.substr(5), 64), "a.lzma", atXz},
+        {"dictionary no tool writes", Padded("\x5D\x01\x00\x80\x00"s + lzma.substr(5), 64), "a.lzma", atNA},
+        // A TAR whose first name would pass the rest ("1234/", then zeros).
+        {"TAR named .lzma", Padded("1234/", 64), "a.lzma", atNA},
         {"absurd size", Padded(lzma.substr(0, 5) + "\x00\x00\x00\x00\x00\x00\x00\x10"s, 64), "a.lzma", atNA},
     };
     for (const auto& c : cases) {
