@@ -11,8 +11,9 @@ namespace kv::cli {
 // The packed TAR type a name stands for (".tar.gz"/".tgz", ".tar.xz"/".txz", ".tar.zst"/".tzst", any case).
 std::optional<TArcType> PackedTarTypeOfName(std::string_view name);
 
-// The type kv makes a new archive of: the one `type` names (zip, jar, tar, tgz, gz, bz2, txz, xz, tzst, zst and the ".tar." forms), else the one
-// the archive's name suggests, ZIP by default; none for a type kv cannot write.
+// The type kv makes a new archive of: the one `type` names (zip, jar, tar, tgz, gz, bz2, txz, xz, tzst, zst
+// and the ".tar." forms), else the one the archive's name suggests, ZIP by default; none for a type kv
+// cannot write.
 std::optional<TArcType> NewArchiveType(const std::string& archive, const std::string& type);
 
 }  // namespace kv::cli

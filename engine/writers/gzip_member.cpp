@@ -170,8 +170,10 @@ TChunkResult WriteGzipMembers(TStream32& input, std::int64_t size, const TGzipMe
     if (out.WriteFull(header.data(), header_size) != header_size) return {TChunkOutcome::coWriteError};
     const int level = info.Level;
     const std::uint32_t time = info.ModificationTime;
-    const TChunkCodec codec = [level, time](const std::uint8_t*, std::size_t, const std::uint8_t* data, std::size_t data_size,
-                                            bool last) { return MemberChunk(level, time, data, data_size, last); };
+    const TChunkCodec codec = [level, time](const std::uint8_t*, std::size_t, const std::uint8_t* data,
+                                            std::size_t data_size, bool last) {
+        return MemberChunk(level, time, data, data_size, last);
+    };
     return CompressChunks(input, size, {kMemberChunk, 0}, codec, out, progress);
 }
 
