@@ -201,6 +201,9 @@ TEST(DetectArcType, CompressedStreams) {
         {"XZ", Padded("\xFD" "7zXZ\x00"s, 64), "a.bin", atXz},
         {"XZ magic cut short", Padded("\xFD" "7zXZ\x01"s, 64), "a.xz", atNA},
         {"Zstandard frame", Padded("\x28\xB5\x2F\xFD"s, 64), "a.bin", atZstd},
+        // zstd makes 13 bytes of an empty file, shorter than any archive.
+        {"Zstandard frame of nothing", "\x28\xB5\x2F\xFD\x24\x00\x01\x00\x00\x99\xE9\xD8\x51"s, "a.zst", atZstd},
+        {"XZ shorter than its headers", Padded("\xFD" "7zXZ\x00"s, 19), "a.xz", atNA},
         {"skippable frame first", Padded("\x5A\x2A\x4D\x18"s, 64), "a.bin", atZstd},
         {"not a skippable magic", Padded("\x5A\x2A\x4D\x19"s, 64), "a.bin", atNA},
         {"LZMA alone under its name", Padded(lzma, 64), "notes.txt.LZMA", atXz},
