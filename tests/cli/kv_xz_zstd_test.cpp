@@ -22,12 +22,13 @@ std::string ProgramOf(const std::string& command) { return command.substr(0, com
 
 class KvXzZstd : public test::KvTreeTest {
 protected:
-    // Runs a peer command with %s standing for `name`; false when the peer is not installed.
-    bool Peer(const char* pattern, const std::string& name, std::string* out) {
+    // Runs a peer command with %s standing for `name`, in `folder` (relative to the test's); false when
+    // the peer is not installed.
+    bool Peer(const char* pattern, const std::string& name, std::string* out, const std::string& folder = ".") {
         if (!test::HaveProgram(ProgramOf(pattern))) return false;
         char command[300];
         std::snprintf(command, sizeof command, pattern, name.c_str());
-        EXPECT_EQ(Sh(command, out), 0) << command << "\n" << *out;
+        EXPECT_EQ(Sh("cd " + folder + " && " + command, out), 0) << command << "\n" << *out;
         return true;
     }
 };
@@ -57,8 +58,7 @@ TEST_F(KvXzZstd, PackedTarsKvWritesPeersReadAndCheck) {
         Peer(c.integrity, c.archive, &out);
         const std::string peer_folder = std::string("peer-") + c.archive;
         fs::create_directories(dir_ / peer_folder);
-        if (Peer((std::string("cd ") + peer_folder + " && " + c.peer_extract).c_str(), c.archive, &out))
-            ExpectSameTree(dir_ / peer_folder);
+        if (Peer(c.peer_extract, c.archive, &out, peer_folder)) ExpectSameTree(dir_ / peer_folder);
         const std::string kv_folder = std::string("kv-") + c.archive;
         ASSERT_EQ(Run(std::string("x ") + c.archive + " -o " + kv_folder, &out), 0) << out;
         ExpectSameTree(dir_ / kv_folder);
