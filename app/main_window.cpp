@@ -66,7 +66,8 @@ constexpr std::array<std::pair<const char*, Qt::ToolBarArea>, 4> kToolbarDocks =
 
 // The types a dropped file may be opened as.
 constexpr const char* kArchiveExtensions =
-    ".ace,.arc,.arj,.bh,.cab,.gz,.tgz,.kea,.kvs,.lha,.lzh,.jar,.pak,.pk3,.rar,.tar,.uue,.uu,.enc,.xxe,.z,.zoo,.zip";
+    ".ace,.arc,.arj,.bh,.cab,.gz,.tgz,.kea,.kvs,.lha,.lzh,.jar,.pak,.pk3,.rar,.tar,.uue,.uu,.enc,.xxe,.z,.zoo,.zip,"
+    ".xz,.txz,.lzma,.zst,.tzst";
 
 // The code pages the "Character set" menu offers besides the automatic choice (kv --charset takes any).
 constexpr std::array kMenuCodePages = {"CP437",      "CP850",  "CP852", "CP866", "CP1250", "CP1251", "CP1252",

@@ -35,8 +35,9 @@ CLI::App* AddAddCommand(CLI::App& app, AddOptions& options) {
     add->add_option("archive", options.archive, "The archive")->required();
     add->add_option("files", options.files, "Files and folders to add")->required();
     add->add_option("-t,--type", options.type,
-                    "Type of a new archive: zip, jar, tar, tgz, gz or bz2 (default: from the extension). gz and bz2 "
-                    "compress each file on its own, into FILE.gz or FILE.bz2 in the archive's folder");
+                    "Type of a new archive: zip, jar, tar, tgz, txz, tzst, gz, bz2, xz or zst (default: from the "
+                    "extension). gz, bz2, xz and zst compress each file on its own, into FILE.gz, FILE.bz2, FILE.xz or "
+                    "FILE.zst in the archive's folder");
     add->add_option("--mx", options.level, "Compression level 0 (store) to 9 (best), also written -mx N; default 6")
         ->check(CLI::Range(0, 9));
     add->add_option("-p,--password", options.password, "Encipher the added files with this password");

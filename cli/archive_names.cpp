@@ -1,6 +1,7 @@
 #include "cli/archive_names.h"
 
 #include "engine/core/formats.h"
+#include "engine/core/packed_tar_types.h"
 #include "engine/core/text_case.h"
 #include "engine/writers/format_capabilities.h"
 
@@ -15,7 +16,11 @@ std::optional<TArcType> Writable(std::optional<TArcType> type) {
 
 }  // namespace
 
-bool IsTarGzipName(std::string_view name) { return TypeOfFileName(name) == atTarGZip; }
+std::optional<TArcType> PackedTarTypeOfName(std::string_view name) {
+    const std::optional<TArcType> type = TypeOfFileName(name);
+    if (type && IsPackedTarType(*type)) return type;
+    return std::nullopt;
+}
 
 std::optional<TArcType> NewArchiveType(const std::string& archive, const std::string& type) {
     if (!type.empty()) return Writable(TypeOfExtension(type));

@@ -8,8 +8,8 @@
 
 namespace kv::cli {
 
-// A name of a gzipped TAR: ".tar.gz" or ".tgz", any case.
-bool IsTarGzipName(std::string_view name);
+// The packed TAR type a name stands for (".tar.gz"/".tgz", ".tar.xz"/".txz", ".tar.zst"/".tzst", any case).
+std::optional<TArcType> PackedTarTypeOfName(std::string_view name);
 
 // The type kv makes a new archive of: the one whose extension `type` is (zip, jar, tar, tgz, gz, bz2...),
 // else the one the archive's name suggests, ZIP by default; none for a type kv cannot write.

@@ -8,6 +8,7 @@
 #include "cli/archive_names.h"
 #include "cli/terminal.h"
 #include "engine/core/error_codes.h"
+#include "engine/core/packed_tar_types.h"
 
 namespace kv::cli {
 namespace {
@@ -76,7 +77,8 @@ bool TFacadeRun::Open(TPurpose purpose) {
         return false;
     }
     if (purpose == TPurpose::Changing) {
-        return comp_.ArcType() != atGZip || !IsTarGzipName(archive_) || comp_.NewArchive(archive_, atTarGZip);
+        const std::optional<TArcType> packed_tar = PackedTarTypeOfName(archive_);
+        return !packed_tar || comp_.ArcType() != PackedFileTypeOf(*packed_tar) || comp_.NewArchive(archive_, *packed_tar);
     }
     return true;
 }

@@ -19,6 +19,12 @@ std::string Joined(const std::vector<std::string>& items) {
     return text.empty() ? "-" : text;
 }
 
+// The display name without the padding that fills it to ten characters.
+std::string ShownName(const TFormat& format) {
+    const std::string_view name = format.DisplayName;
+    return std::string(name.substr(0, name.find_last_not_of(" \t") + 1));
+}
+
 std::vector<std::string> ExtensionsOf(const TFormat& format) {
     return {format.Extensions.begin(), format.Extensions.end()};
 }
@@ -55,7 +61,7 @@ int RunFormatsCommand(const FormatsOptions& options) {
         if (options.json) {
             const nlohmann::ordered_json object = {
                 {"type", std::string(format.ValueName)},
-                {"name", std::string(format.DisplayName)},
+                {"name", ShownName(format)},
                 {"extensions", ExtensionsOf(format)},
                 {"list", can.List},
                 {"extract", can.Extract},
@@ -71,7 +77,7 @@ int RunFormatsCommand(const FormatsOptions& options) {
             std::cout << object.dump() << '\n';
         } else {
             std::printf("%-14s %-11s %-9s %-18s %s\n", std::string(format.ValueName).c_str(),
-                        std::string(format.DisplayName).c_str(), CapabilityLetters(can).c_str(),
+                        ShownName(format).c_str(), CapabilityLetters(can).c_str(),
                         Joined(ExtensionsOf(format)).c_str(), Joined(methods).c_str());
         }
     }

@@ -6,6 +6,7 @@
 
 #include "engine/core/arc_type.h"
 #include "engine/core/dates.h"
+#include "engine/core/packed_tar_types.h"
 #include "engine/readers/arc_lister.h"
 #include "engine/readers/format_readers.h"
 #include "engine/writers/format_writers.h"
@@ -170,7 +171,7 @@ int TkvComp::AddThroughWriter() {
     writer->SetCompressMethod(EngCompressMethod);
     // The file on disk decides between TAR and TAR.GZ: packing an open x.tar would leave it, the archive in
     // view, as it was beside a new x.tar.gz, and a plain TAR must not be written into x.tar.gz.
-    if (arc_type_ == atTar || arc_type_ == atTarGZip) writer->SetCompressMethod(arc_type_ == atTar ? cmTarred : cmTarGzip);
+    if (arc_type_ == atTar || IsPackedTarType(arc_type_)) writer->SetCompressMethod(TarMethodFor(arc_type_));
     writer->DeflateType = EngDeflateType;
     writer->SetArchiveFile(arc_filename_);
     running_engine_ = writer.get();

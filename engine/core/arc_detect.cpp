@@ -8,6 +8,7 @@
 
 #include "engine/core/arc_detector.h"
 #include "engine/core/content_rules.h"
+#include "engine/core/stream_signatures.h"
 #include "engine/core/zip_end_records.h"
 #include "engine/core/zip_volume_rule.h"
 #include "platform/paths.h"
@@ -79,11 +80,15 @@ TArcType TArcDetector::Run() {
     size_ = std::max<std::int64_t>(stream_.Size(), 0);
     state_.ArcSize = size_;
     constexpr std::int64_t kLargestUnknownSize = 19;
-    if (size_ <= kLargestUnknownSize) return atNA;
 
     head_.resize(static_cast<std::size_t>(std::min(size_, kDetectBlockSize)));
     head_.resize(static_cast<std::size_t>(ReadAt(0, head_.data(), static_cast<std::int64_t>(head_.size()))));
-    if (head_.size() <= kLargestUnknownSize) return atNA;
+    if (head_.size() <= kLargestUnknownSize) {
+        // A Zstandard file of a tiny or empty file is shorter than any archive; its magic is sure enough.
+        if (ClassifyCompressedStream(head_, {}) != atZstd) return atNA;
+        state_.ArcStartOffset = 0;
+        return state_.ArcType = atZstd;
+    }
 
     if (head_[0] == 'M' && head_[1] == 'Z') {
         DetectExecutable();
@@ -259,6 +264,7 @@ void TArcDetector::DetectPlain() {
         }
     }
     if (head_.size() - zeros >= 4) state_.ArcType = GetSignatureType(TSignatureMode::smStart, &head_[zeros]);
+    if (state_.ArcType == atNA && zeros == 0) state_.ArcType = ClassifyCompressedStream(head_, context_.ArchiveFile);
 
     if (state_.ArcType == atNA) {
         if (TarRule()) {

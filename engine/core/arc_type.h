@@ -11,9 +11,9 @@ enum TArcType : std::uint8_t {
     atNA, atUnsupported, atFileOpenErr, atUnknown, atAce, atAceExe, atArc, atArcExe, atArj, atArjExe,
     atB64, atBh, atBhExe, atBz2, atCab, atCabExe, atGZip, atHA, atJar, atJarExe, atLha, atLhaExe,
     atLzh, atLzhExe, atMsGZ, atPak, atPakExe, atRar, atRarExe, atTar, atTarGZip, atUUE, atZip,
-    atZipExe, atZipDS, atZipMV, atZoo,
+    atZipExe, atZipDS, atZipMV, atZoo, atXz, atZstd, atTarXz, atTarZstd,
 };
-inline constexpr int kArcTypeCount = 37;
+inline constexpr int kArcTypeCount = 41;
 
 // A set of archive types held in one 64-bit mask.
 class TArcTypes {

@@ -20,7 +20,7 @@ enum TStoredDirNames {
 };
 enum TCompressMethod {
     cmStore, cmDeflate, cmFuse, cmFrozen5, cmFrozen6, cmMsZip, cmLzx, cmQuantum, cmUUEncode, cmXXEncode, cmBase64,
-    cmTarred, cmTarGzip, cmBZip2,
+    cmTarred, cmTarGzip, cmBZip2, cmXz, cmZstd, cmTarXz, cmTarZstd,
 };
 enum TEncryptionMethod {
     emAes1_128, emAes1_192, emAes1_256, emAes2_128, emAes2_192, emAes2_256, emZip_V2, emPkAes1_128, emPkAes1_192,

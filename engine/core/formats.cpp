@@ -62,6 +62,8 @@ constexpr TSignature kRarSigs[] = {Whole(0x52, 0x61, 0x72, 0x21, smStart)};
 constexpr TSignature kRarExeSigs[] = {Whole(0x52, 0x61, 0x72, 0x21, smEmbedded)};
 // "PKG5" belongs to a packer this program does not read.
 constexpr TSignature kUnknownSigs[] = {Whole(0x50, 0x4B, 0x47, 0x35, smStart), Whole(0x50, 0x4B, 0x47, 0x35, smEmbedded)};
+// XZ and Zstandard files (and LZMA alone files, which have no magic) are known by the rules of
+// stream_signatures.cpp, which look at more than four bytes.
 constexpr TSignature kZooSigs[] = {Pair(0x5A, 0x4F, smStart), RefusedPair(0x5A, 0x4F)};
 
 // ---- method names ----
@@ -86,6 +88,8 @@ constexpr TMethodName kPakMethods[] = {{2, "Stored"},   {3, "RLE"},      {4, "Sq
 constexpr TMethodName kRarMethods[] = {{'0', "Stored"}, {'1', "Fastest"}, {'2', "Fast"},
                                        {'3', "Normal"}, {'4', "Good"},    {'5', "Best"}};
 constexpr TMethodName kTarMethods[] = {{0, "Tarred"}};
+constexpr TMethodName kXzMethods[] = {{kXzMethodXz, "XZ"}, {kXzMethodLzma, "LZMA"}};
+constexpr TMethodName kZstdMethods[] = {{0, "Zstd"}};
 constexpr TMethodName kZooMethods[] = {{0, "Stored"}, {1, "Fastest"}, {2, "Greatest"}};
 // Deflate (8) and Deflate64 (9) are named by their strength ("DFLT-N"), AES (99) by the method it wraps.
 constexpr TMethodName kZipMethods[] = {{0, "Stored"},    {1, "Shrunk"},   {2, "Reduce-1"},    {3, "Reduce-2"},
@@ -115,6 +119,10 @@ constexpr Ext kTarGZipExts[] = {"tar.gz", "tgz"};
 constexpr Ext kUueExts[] = {"uue", "uu", "xxe"};
 constexpr Ext kZipExts[] = {"zip", "pk3"};
 constexpr Ext kZooExts[] = {"zoo"};
+constexpr Ext kXzExts[] = {"xz", "lzma"};
+constexpr Ext kZstdExts[] = {"zst"};
+constexpr Ext kTarXzExts[] = {"tar.xz", "txz"};
+constexpr Ext kTarZstdExts[] = {"tar.zst", "tzst"};
 
 // ---- compression choices (none, light, normal, full) ----
 
@@ -124,6 +132,10 @@ constexpr TCompressionChoices kGZipChoices{cmDeflate, cmDeflate, cmDeflate, cmDe
 constexpr TCompressionChoices kJarChoices{cmStore, cmDeflate, cmDeflate, cmDeflate};
 constexpr TCompressionChoices kLhaChoices{cmStore, cmFrozen5, cmFrozen5, cmFrozen6};
 constexpr TCompressionChoices kTarChoices{cmTarred, cmTarGzip, cmTarGzip, cmTarGzip};
+constexpr TCompressionChoices kXzChoices{cmXz, cmXz, cmXz, cmXz};
+constexpr TCompressionChoices kZstdChoices{cmZstd, cmZstd, cmZstd, cmZstd};
+constexpr TCompressionChoices kTarXzChoices{cmTarred, cmTarXz, cmTarXz, cmTarXz};
+constexpr TCompressionChoices kTarZstdChoices{cmTarred, cmTarZstd, cmTarZstd, cmTarZstd};
 
 constexpr TVolumeNaming kAceVolumes{'C', "Ace"};
 constexpr TVolumeNaming kArjVolumes{'a', "Arj", 1};
@@ -213,7 +225,7 @@ constexpr TFormat kFormats[kArcTypeCount] = {
      .Compression = kTarChoices, .LevelMethod = cmTarred, .OpenFilterKey = "msgFTar",
      .NewFilterKey = "msgFCTar"},
     {.Type = atTarGZip, .ValueName = "atTarGZip", .DisplayName = "TarGzip   ", .Extensions = kTarGZipExts,
-     .Traits = {ftWrittenOnly}, .Compression = kTarChoices, .LevelMethod = cmTarGzip},
+     .Traits = {ftWrittenOnly}, .Compression = kTarChoices, .LevelMethod = cmTarGzip, .TarPackedAs = atGZip},
     {.Type = atUUE, .ValueName = "atUUE", .DisplayName = "UUE       ", .Extensions = kUueExts, .Traits = kReadable},
     {.Type = atZip, .ValueName = "atZip", .DisplayName = "ZIP       ", .Extensions = kZipExts,
      .Traits = {ftCompressable, ftDecompressable, ftTestable, ftZipWritable, ftCipherCapable, ftZipFamily,
@@ -231,6 +243,17 @@ constexpr TFormat kFormats[kArcTypeCount] = {
      .Methods = kZipMethods, .NameMethod = NameZipMethod},
     {.Type = atZoo, .ValueName = "atZoo", .DisplayName = "ZOO       ", .Extensions = kZooExts, .Signatures = kZooSigs,
      .Traits = kReadable, .Methods = kZooMethods, .NameMethod = NameFromMethodTable, .OpenFilterKey = "msgFZoo"},
+    {.Type = atXz, .ValueName = "atXz", .DisplayName = "XZ        ", .Extensions = kXzExts,
+     .Traits = {ftCompressable, ftDecompressable, ftTestable, ftHoldsTar}, .Methods = kXzMethods,
+     .NameMethod = NameFromMethodTable, .Compression = kXzChoices, .LevelMethod = cmXz, .OpenFilterKey = "msgFXz"},
+    {.Type = atZstd, .ValueName = "atZstd", .DisplayName = "Zstd      ", .Extensions = kZstdExts,
+     .Traits = {ftCompressable, ftDecompressable, ftTestable, ftHoldsTar}, .Methods = kZstdMethods,
+     .NameMethod = NameFromMethodTable, .Compression = kZstdChoices, .LevelMethod = cmZstd,
+     .OpenFilterKey = "msgFZstd"},
+    {.Type = atTarXz, .ValueName = "atTarXz", .DisplayName = "TarXz     ", .Extensions = kTarXzExts,
+     .Traits = {ftWrittenOnly}, .Compression = kTarXzChoices, .LevelMethod = cmTarXz, .TarPackedAs = atXz},
+    {.Type = atTarZstd, .ValueName = "atTarZstd", .DisplayName = "TarZstd   ", .Extensions = kTarZstdExts,
+     .Traits = {ftWrittenOnly}, .Compression = kTarZstdChoices, .LevelMethod = cmTarZstd, .TarPackedAs = atZstd},
 };
 #pragma GCC diagnostic pop
 

@@ -91,6 +91,8 @@ struct TFormat {
     // The method a compression level keeps (the level only sets a strength); none where level 0 stores and
     // the others deflate.
     std::optional<TCompressMethod> LevelMethod;
+    // A TAR the TAR writer packs whole into a compressor's file (TAR.GZ): the type that file is read as.
+    TArcType TarPackedAs = atNA;
     // The window's file-dialog filters (language keys): opening, and making a new archive.
     std::string_view OpenFilterKey;
     std::string_view NewFilterKey;

@@ -19,6 +19,10 @@ struct TMethodNameExtras {
     std::array<std::uint8_t, 2> Magic{}; // GZIP: the first two bytes of the file
 };
 
+// The method codes of an XZ-type file: an XZ stream, or legacy LZMA "alone" data.
+inline constexpr std::uint8_t kXzMethodXz = 0;
+inline constexpr std::uint8_t kXzMethodLzma = 1;
+
 // The display name of an entry's compression method; "Unsupported" when no rule of the type knows it.
 // `method` is the format's own code (a character code such as '5' for LHA and RAR); `flags` are the
 // general-purpose flags (ZIP, BH); bit 4 (0x10) of `attributes` marks a directory.

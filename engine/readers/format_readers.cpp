@@ -7,7 +7,9 @@
 #include "engine/readers/un_bzip2.h"
 #include "engine/readers/un_gzip.h"
 #include "engine/readers/un_tar.h"
+#include "engine/readers/un_xz.h"
 #include "engine/readers/un_zip.h"
+#include "engine/readers/un_zstd.h"
 
 namespace kv {
 namespace {
@@ -28,6 +30,8 @@ constexpr TFormatReading kReadings[] = {
     {atGZip, ListGzip, Make<TUnGZip>},
     {atMsGZ, ListGzip},
     {atBz2, ListBzip2, Make<TUnBZip2>},
+    {atXz, ListCompressedStream, Make<TUnXz>},
+    {atZstd, ListCompressedStream, Make<TUnZstd>},
     {atUUE, ListUue},
     {atB64, ListUue},
     {atLha, ListLha},

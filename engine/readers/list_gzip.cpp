@@ -57,41 +57,6 @@ bool ReadGzipFields(TArcLister& lister, std::int64_t start, std::uint8_t flags, 
     return true;
 }
 
-// Counts what the decoder gives and keeps its CRC-32, while the lister is not cancelled.
-class TCountingSink : public TByteSink {
-public:
-    explicit TCountingSink(const TArcLister& lister) : lister_(lister) {}
-    bool Write(const std::uint8_t* data, std::size_t size) override {
-        count_ += static_cast<std::int64_t>(size);
-        crc_ = UpdateCrc32(crc_, data, size);
-        return !lister_.GetCancel();
-    }
-    std::int64_t Count() const { return count_; }
-    std::uint32_t Crc() const { return ~crc_; }
-
-private:
-    const TArcLister& lister_;
-    std::int64_t count_ = 0;
-    std::uint32_t crc_ = 0xFFFFFFFFu;
-};
-
-// Every member of a concatenated file goes into the one output, and the trailer at the end of the file is
-// only the last member's: the size and CRC-32 of what extraction writes (all members, one after another)
-// are known by decoding it all.
-// False leaves the record as the trailer gave it (the file does not decode whole).
-bool TakeDecodedSizeAndCrc(TArcLister& lister, TEntryRecord& record) {
-    std::unique_ptr<TUnBase> reader = CreateReader(atGZip);
-    auto* decoder = dynamic_cast<TUnSingleFile*>(reader.get());
-    if (decoder == nullptr) return false;
-    decoder->SetArchiveFile(lister.ArchiveFile());
-    TFileStream32 file(lister.ArchiveFile(), TFileOpenMode::fmOpenRead);
-    TCountingSink counted(lister);
-    if (!file.IsValid() || !decoder->DecodeInto(file, counted)) return false;
-    record.UnpackedSize = counted.Count();
-    record.FileCRC = counted.Crc();
-    return true;
-}
-
 }  // namespace
 
 void ListGzip(TArcLister& lister) {

@@ -17,4 +17,9 @@ std::uint32_t ArchiveFileAttributes(const std::string& path);
 // without its last extension, dated with the archive's date, with the archive's attributes.
 TEntryRecord ArchiveFileRecord(const TArcLister& lister);
 
+// The size and CRC-32 of what extraction writes, known by decoding the whole file with the reader of the
+// lister's type (the headers tell the last member's at best, or nothing). False leaves the record as it
+// was (the file does not decode whole, or the lister was cancelled).
+bool TakeDecodedSizeAndCrc(TArcLister& lister, TEntryRecord& record);
+
 }  // namespace kv

@@ -18,7 +18,7 @@ namespace kv {
 namespace {
 
 // Archive extensions that stand for a compressed TAR archive.
-constexpr std::array<std::string_view, 4> kTarExtensions = {".tgz", ".taz", ".tbz2", ".tbz"};
+constexpr std::array<std::string_view, 6> kTarExtensions = {".tgz", ".taz", ".tbz2", ".tbz", ".txz", ".tzst"};
 
 std::string LastPart(std::string_view name) {
     const auto slash = name.find_last_of("/\\");

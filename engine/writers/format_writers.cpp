@@ -5,8 +5,11 @@
 
 #include "engine/writers/bzip2_writer.h"
 #include "engine/writers/gzip_writer.h"
+#include "engine/core/packed_tar_types.h"
 #include "engine/writers/tar_writer.h"
+#include "engine/writers/xz_writer.h"
 #include "engine/writers/zip_writer.h"
+#include "engine/writers/zstd_writer.h"
 
 namespace kv {
 namespace {
@@ -16,15 +19,27 @@ std::unique_ptr<TCompBase> Make() {
     return std::make_unique<Writer>();
 }
 
-std::unique_ptr<TCompBase> MakeTarGzip() {
+// A TAR packed whole into a compressor's file.
+template <TArcType PackedTar>
+std::unique_ptr<TCompBase> MakePackedTar() {
     auto writer = std::make_unique<TTar>();
-    writer->SetCompressMethod(cmTarGzip);
+    writer->SetCompressMethod(TarMethodFor(PackedTar));
     return writer;
 }
 
 constexpr TFormatWriting kWritings[] = {
-    {atJar, Make<TJar>}, {atJarExe, Make<TJar>},   {atZip, Make<TZip>},   {atZipExe, Make<TZip>},
-    {atTar, Make<TTar>}, {atTarGZip, MakeTarGzip}, {atGZip, Make<TGZip>}, {atBz2, Make<TBZip2>},
+    {atJar, Make<TJar>},
+    {atJarExe, Make<TJar>},
+    {atZip, Make<TZip>},
+    {atZipExe, Make<TZip>},
+    {atTar, Make<TTar>},
+    {atTarGZip, MakePackedTar<atTarGZip>},
+    {atTarXz, MakePackedTar<atTarXz>},
+    {atTarZstd, MakePackedTar<atTarZstd>},
+    {atGZip, Make<TGZip>},
+    {atBz2, Make<TBZip2>},
+    {atXz, Make<TXz>},
+    {atZstd, Make<TZstd>},
 };
 
 }  // namespace

@@ -1,18 +1,25 @@
 #include "engine/writers/gzip_member.h"
 
+#include <libdeflate.h>
 #include <zlib.h>
 
+#include <algorithm>
+#include <memory>
 #include <new>
 #include <stdexcept>
 #include <vector>
-
 
 namespace kv {
 namespace {
 
 constexpr std::size_t kDeflateChunk = 256 * 1024;
 constexpr std::size_t kDeflateWindow = 32 * 1024;
+// Members are independent: large enough that their headers and cold starts cost nothing, small enough that
+// both cores get work early.
+constexpr std::size_t kMemberChunk = 1024 * 1024;
 constexpr std::uint8_t kFlagName = 0x08;
+constexpr std::size_t kPlainHeaderSize = 10;
+constexpr std::size_t kTrailerSize = 8;
 
 void PutLE32(std::uint8_t* at, std::uint32_t value) {
     for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(value >> (8 * i));
@@ -72,6 +79,54 @@ std::vector<std::uint8_t> DeflateChunk(int level, const std::uint8_t* history, s
     return packed;
 }
 
+// The member header: magic, method, flags, time, and the name when there is one.
+std::vector<std::uint8_t> MemberHeader(const TGzipMemberInfo& info, bool with_name) {
+    const bool named = with_name && !info.Name.empty();
+    std::vector<std::uint8_t> header(kPlainHeaderSize + (named ? info.Name.size() + 1 : 0), 0);
+    header[0] = 0x1F;
+    header[1] = 0x8B;
+    header[2] = 8;  // deflate
+    PutLE32(&header[4], info.ModificationTime);
+    if (named) {
+        header[3] = kFlagName;
+        std::copy(info.Name.begin(), info.Name.end(), header.begin() + kPlainHeaderSize);
+    }
+    return header;
+}
+
+struct TCompressorFree {
+    void operator()(libdeflate_compressor* compressor) const { libdeflate_free_compressor(compressor); }
+};
+
+// The chunk as the rest of a member whose header is already out: its deflate data, its CRC-32 and size,
+// and unless it is the last, the next member's header.
+std::vector<std::uint8_t> MemberChunk(int level, std::uint32_t time, const std::uint8_t* data, std::size_t size,
+                                      bool last) {
+    // One compressor per thread and level: allocating its tables for every chunk would cost more than a
+    // small chunk's compression.
+    thread_local std::unique_ptr<libdeflate_compressor, TCompressorFree> compressor;
+    thread_local int compressor_level = -1;
+    if (compressor_level != level) {
+        compressor.reset(libdeflate_alloc_compressor(level));
+        if (!compressor) throw std::bad_alloc();
+        compressor_level = level;
+    }
+    const std::size_t bound = libdeflate_deflate_compress_bound(compressor.get(), size);
+    std::vector<std::uint8_t> packed(bound + kTrailerSize + kPlainHeaderSize);
+    const std::size_t deflated = libdeflate_deflate_compress(compressor.get(), data, size, packed.data(), bound);
+    if (deflated == 0) throw std::runtime_error("deflate failed");
+    std::uint8_t* at = packed.data() + deflated;
+    PutLE32(at, libdeflate_crc32(0, data, size));
+    PutLE32(at + 4, static_cast<std::uint32_t>(size));
+    at += kTrailerSize;
+    if (!last) {
+        const std::vector<std::uint8_t> header = MemberHeader({{}, time, level}, false);
+        at = std::copy(header.begin(), header.end(), at);
+    }
+    packed.resize(static_cast<std::size_t>(at - packed.data()));
+    return packed;
+}
+
 }  // namespace
 
 int DeflateLevelFor(TDeflateType type) {
@@ -85,13 +140,7 @@ int DeflateLevelFor(TDeflateType type) {
 
 TChunkResult WriteGzipMember(TStream32& input, std::int64_t size, const TGzipMemberInfo& info, TStream32& out,
                              const TChunkProgress& progress) {
-    std::vector<std::uint8_t> header = {0x1F, 0x8B, 8, 0, 0, 0, 0, 0, 0, 0};
-    PutLE32(&header[4], info.ModificationTime);
-    if (!info.Name.empty()) {
-        header[3] = kFlagName;
-        header.insert(header.end(), info.Name.begin(), info.Name.end());
-        header.push_back(0);
-    }
+    const std::vector<std::uint8_t> header = MemberHeader(info, true);
     TChunkResult result;
     const auto header_size = static_cast<std::int64_t>(header.size());
     if (out.WriteFull(header.data(), header_size) != header_size) {
@@ -112,6 +161,20 @@ TChunkResult WriteGzipMember(TStream32& input, std::int64_t size, const TGzipMem
         result.Outcome = TChunkOutcome::coWriteError;
     }
     return result;
+}
+
+TChunkResult WriteGzipMembers(TStream32& input, std::int64_t size, const TGzipMemberInfo& info, TStream32& out,
+                              const TChunkProgress& progress) {
+    const std::vector<std::uint8_t> header = MemberHeader(info, true);
+    const auto header_size = static_cast<std::int64_t>(header.size());
+    if (out.WriteFull(header.data(), header_size) != header_size) return {TChunkOutcome::coWriteError};
+    const int level = info.Level;
+    const std::uint32_t time = info.ModificationTime;
+    const TChunkCodec codec = [level, time](const std::uint8_t*, std::size_t, const std::uint8_t* data,
+                                            std::size_t data_size, bool last) {
+        return MemberChunk(level, time, data, data_size, last);
+    };
+    return CompressChunks(input, size, {kMemberChunk, 0}, codec, out, progress);
 }
 
 }  // namespace kv

@@ -24,4 +24,11 @@ int DeflateLevelFor(TDeflateType type);
 TChunkResult WriteGzipMember(TStream32& input, std::int64_t size, const TGzipMemberInfo& info, TStream32& out,
                              const TChunkProgress& progress);
 
+// Writes `size` bytes of `input` as GZIP members of one chunk each, deflated in parallel by libdeflate, which
+// is several times faster than zlib but cannot carry a window across chunks; the first member holds the
+// name. GZIP readers (gzip, pigz, tar, ours) take the members one after another as one file. Each trailer
+// holds only its member's CRC-32 and size, so `gzip -l` shows the last member's size.
+TChunkResult WriteGzipMembers(TStream32& input, std::int64_t size, const TGzipMemberInfo& info, TStream32& out,
+                              const TChunkProgress& progress);
+
 }  // namespace kv

@@ -13,8 +13,8 @@
 #include "engine/core/error_codes.h"
 #include "engine/core/text_case.h"
 #include "engine/readers/tar_walk.h"
-#include "engine/writers/gunzip_stream.h"
-#include "engine/writers/gzip_member.h"
+#include "engine/core/packed_tar_types.h"
+#include "engine/writers/tar_packing.h"
 #include "engine/writers/tar_records.h"
 #include "platform/file_attributes_linux.h"
 #include "platform/paths.h"
@@ -48,6 +48,12 @@ std::string InnerTarName(const std::string& archive) {
 }  // namespace
 
 TTar::TTar() : TCompBase(cmTarred) { InitDefaultExt(".TAR"); }
+
+bool TTar::AcceptsMethod(TCompressMethod method) const {
+    return method == cmTarred || IsPackedTarType(TarTypeFor(method));
+}
+
+TArcType TTar::WriterArcType() const { return TarTypeFor(compress_method_); }
 
 // ---------------------------------------------------------------- old archive
 
@@ -210,19 +216,19 @@ bool TTar::PadToBlock() {
     return Write(kZeros, gap);
 }
 
-// ---------------------------------------------------------------- TAR.GZ
+// ---------------------------------------------------------------- packed TAR
 
 std::unique_ptr<THandleStream32> TTar::OpenArchiveForReading(const std::string& name) {
-    if (compress_method_ != cmTarGzip) return TCompBase::OpenArchiveForReading(name);
+    if (compress_method_ == cmTarred) return TCompBase::OpenArchiveForReading(name);
     // The old TAR is unpacked beside the run's other temporary files, never next to the archive.
     TFileStream32 packed(name, TFileOpenMode::fmOpenRead);
     auto tar = std::make_unique<TTempFileStream>(TempDir());
-    if (!packed.IsValid() || !tar->IsValid() || !GunzipStream(packed, *tar)) return std::make_unique<THandleStream32>(-1);
+    if (!packed.IsValid() || !tar->IsValid() || !UnpackTar(compress_method_, packed, *tar)) return std::make_unique<THandleStream32>(-1);
     return tar;
 }
 
 bool TTar::PutInPlace(TTempArchive& temp) {
-    if (compress_method_ != cmTarGzip) return TCompBase::PutInPlace(temp);
+    if (compress_method_ == cmTarred) return TCompBase::PutInPlace(temp);
     const std::unique_ptr<TTempArchive> packed = CreateTempArchive(CompressionMethod, TempDir());
     if (CompressionMethod == cmTempFile && packed->TempFileName().empty()) {
         DoError(TempDir(), {}, "0", ecode::kErrorCreatingFile);
@@ -239,7 +245,7 @@ bool TTar::PutInPlace(TTempArchive& temp) {
         ReportProgress(size, size, done);
         return !GetCancel();
     };
-    switch (WriteGzipMember(tar, size, info, packed->Stream(), progress).Outcome) {
+    switch (PackTar(compress_method_, tar, size, info, DeflateType, packed->Stream(), progress).Outcome) {
         case TChunkOutcome::coDone: return TCompBase::PutInPlace(*packed);
         case TChunkOutcome::coCancelled: return false;
         case TChunkOutcome::coReadError:

@@ -10,8 +10,9 @@
 
 namespace kv {
 
-// The TAR writer (cmTarred), and with cmTarGzip the TAR.GZ writer: the TAR is then built from the old
-// archive's unpacked contents in a temporary file and packed into the archive when it is complete.
+// The TAR writer (cmTarred), and with cmTarGzip, cmTarXz or cmTarZstd the writer of a TAR packed whole by
+// that compressor: the TAR is then built from the old archive's unpacked contents in a temporary file and
+// packed into the archive when it is complete.
 // Kept members are copied as raw bytes with their extension headers; new and renamed ones get pax
 // extended headers where a field does not fit.
 class TTar : public TCompBase {
@@ -24,8 +25,8 @@ public:
     std::string UnixGName = "root";
 
 protected:
-    bool AcceptsMethod(TCompressMethod method) const override { return method == cmTarred || method == cmTarGzip; }
-    TArcType WriterArcType() const override { return compress_method_ == cmTarGzip ? atTarGZip : atTar; }
+    bool AcceptsMethod(TCompressMethod method) const override;
+    TArcType WriterArcType() const override;
     bool ReadArchive(TStream32& archive, TCompressHeaderObj& headers) override;
     bool BeginArchive(TStream32& out, TStream32* old_archive, const TCompressHeaderObj& headers) override;
     TItemOutcome CompressItem(std::size_t index, const TCompressHeader& item) override;

@@ -174,6 +174,19 @@ TEST_F(FormatTableThroughTheFacade, EveryExtractableTypeExtractsACorpusArchive) 
         EXPECT_EQ(messages_, "");
         extracted.insert(atZipExe);
     }
+    // Single files of the compressors the corpus has none of, made by their own tools.
+    for (const auto& [tool, type] : {std::pair{"xz", atXz}, std::pair{"zstd", atZstd}}) {
+        if (!test::HaveProgram(tool)) continue;
+        const fs::path source = dir_ / (std::string(tool) + "-made.txt");
+        test::WriteFile(source, "packed by " + std::string(tool));
+        ASSERT_EQ(test::RunCommand(std::string(tool) + " -q " + test::Quoted(source)), 0);
+        const std::string packed = source.string() + (type == atXz ? ".xz" : ".zst");
+        ASSERT_TRUE(comp_.Open(packed));
+        ASSERT_EQ(comp_.ArcType(), type);
+        EXPECT_EQ(test::ReadFile(ExtractAll(tool) / source.filename()), "packed by " + std::string(tool));
+        EXPECT_EQ(messages_, "");
+        extracted.insert(type);
+    }
 
     const std::vector<test::CorpusFile> corpus = test::ReadCorpusManifest();
     if (corpus.empty()) GTEST_SKIP() << "no corpus";

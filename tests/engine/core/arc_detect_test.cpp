@@ -189,6 +189,44 @@ TEST(DetectArcType, PlainFiles) {
     }
 }
 
+// XZ and Zstandard streams have magic numbers; an LZMA "alone" file has none, so its name and a sane
+// header must both agree.
+TEST(DetectArcType, CompressedStreams) {
+    // Properties 0x5D (lc 3, lp 0, pb 2), an 8 MiB dictionary, the size unknown: what xz --format=lzma writes.
+    const std::string lzma = "\x5D\x00\x00\x80\x00\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\x00\x21"s;
+    const struct {
+        const char* Label;
+        std::string Bytes;
+        const char* FileName;
+        TArcType Type;
+    } cases[] = {
+        {"XZ", Padded("\xFD" "7zXZ\x00"s, 64), "a.bin", atXz},
+        {"XZ magic cut short", Padded("\xFD" "7zXZ\x01"s, 64), "a.xz", atNA},
+        {"Zstandard frame", Padded("\x28\xB5\x2F\xFD"s, 64), "a.bin", atZstd},
+        // zstd makes 13 bytes of an empty file, shorter than any archive.
+        {"Zstandard frame of nothing", "\x28\xB5\x2F\xFD\x24\x00\x01\x00\x00\x99\xE9\xD8\x51"s, "a.zst", atZstd},
+        {"XZ shorter than its headers", Padded("\xFD" "7zXZ\x00"s, 19), "a.xz", atNA},
+        {"skippable frame first", Padded("\x5A\x2A\x4D\x18"s, 64), "a.bin", atZstd},
+        {"not a skippable magic", Padded("\x5A\x2A\x4D\x19"s, 64), "a.bin", atNA},
+        {"LZMA alone under its name", Padded(lzma, 64), "notes.txt.LZMA", atXz},
+        {"LZMA header under another name", Padded(lzma, 64), "notes.bin", atNA},
+        {"properties out of range", Padded("\xE1" + lzma.substr(1), 64), "a.lzma", atNA},
+        {"dictionary beyond what xz takes", Padded("\x5D\x00\x00\x00\x80"s + lzma.substr(5), 64), "a.lzma", atNA},
+        {"12 MiB dictionary", Padded("\x5D\x00\x00\xC0\x00"s + lzma.substr(5), 64), "a.lzma", atXz},
+        {"dictionary no tool writes", Padded("\x5D\x01\x00\x80\x00"s + lzma.substr(5), 64), "a.lzma", atNA},
+        // A TAR whose first name would pass the rest ("1234/", then zeros).
+        {"TAR named .lzma", Padded("1234/", 64), "a.lzma", atNA},
+        {"absurd size", Padded(lzma.substr(0, 5) + "\x00\x00\x00\x00\x00\x00\x00\x10"s, 64), "a.lzma", atNA},
+    };
+    for (const auto& c : cases) {
+        const Detection d = Detect(c.Bytes, c.FileName);
+        EXPECT_EQ(d.Type, c.Type) << c.Label;
+        if (c.Type != atNA) {
+            EXPECT_EQ(d.State.ArcStartOffset, 0) << c.Label;
+        }
+    }
+}
+
 TEST(DetectArcType, JarIsAZipNamedJar) {
     const std::string zip = MakeZip();
     EXPECT_EQ(Detect(zip, "dir/x.jar").Type, atJar);

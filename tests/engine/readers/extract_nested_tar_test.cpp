@@ -37,7 +37,8 @@ struct Format {
 };
 const Format kFormats[] = {
     {"backup.tgz", "gzip"}, {"backup.tar.gz", "gzip"}, {"backup.tbz2", "bzip2"},
-    {"backup.tar.bz2", "bzip2"}, {"backup.tar.Z", "compress"},
+    {"backup.tar.bz2", "bzip2"}, {"backup.tar.Z", "compress"}, {"backup.txz", "xz"}, {"backup.tar.xz", "xz"},
+    {"backup.tzst", "zstd"}, {"backup.tar.zst", "zstd"},
 };
 const std::string kTarName = "backup.tar";
 
@@ -165,7 +166,7 @@ TEST(ExtractNestedTar, TheContentTellsATar) {
 // decoding error names the archive; no TAR file is left anywhere.
 TEST(ExtractNestedTar, ACutArchiveGivesWhatCameBeforeTheCut) {
     if (!HaveTarReader()) GTEST_SKIP() << "no TAR reader";
-    for (const Format& format : {kFormats[0], kFormats[2]}) {
+    for (const Format& format : {kFormats[0], kFormats[2], kFormats[5], kFormats[8]}) {
         SCOPED_TRACE(format.archive);
         if (!HaveTools(format)) continue;
         test::TempDir dir;

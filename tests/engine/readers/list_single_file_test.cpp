@@ -146,5 +146,37 @@ TEST_F(SingleFileListTest, TruncatedFilesEndCleanly) {
     EXPECT_EQ(listing.entries[0].FileName, std::string(255, 'n'));
 }
 
+// Without decoding, an XZ file's size comes from its index when the file is one stream; otherwise (several
+// streams, LZMA alone, Zstandard) the packed size stands in, as for BZIP2.
+TEST_F(SingleFileListTest, XzIndexGivesTheSizeOfOneStream) {
+    if (!test::HaveProgram("xz") || !test::HaveProgram("zstd")) GTEST_SKIP() << "no xz or zstd";
+    std::string content;
+    for (int i = 0; i < 30000; ++i) content += std::to_string(i) + '\n';
+    test::WriteFile(dir_ / "content", content);
+    const std::string in = test::Quoted(dir_ / "content");
+    const struct {
+        const char* file;
+        std::string command;  // writes the file to standard output
+        bool indexed;
+    } cases[] = {
+        {"one.xz", "xz -c " + in, true},
+        {"padded.xz", "xz -c " + in + " && printf '\\000\\000\\000\\000\\000\\000\\000\\000'", true},
+        {"blocks.xz", "xz -T2 --block-size=20000 -c " + in, true},
+        {"two.xz", "xz -c " + in + " && xz -c " + in, false},
+        {"alone.lzma", "xz --format=lzma -c " + in, false},
+        {"frame.zst", "zstd -qc " + in, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const auto path = dir_ / c.file;
+        ASSERT_EQ(test::RunCommand("{ " + c.command + "; } > " + test::Quoted(path)), 0);
+        const test::Listing listing = test::ListArchive(path.string());
+        ASSERT_EQ(listing.entries.size(), 1u);
+        const TEntryRecord& e = listing.entries[0];
+        EXPECT_EQ(e.PackedSize, static_cast<std::int64_t>(std::filesystem::file_size(path)));
+        EXPECT_EQ(e.UnpackedSize, c.indexed ? static_cast<std::int64_t>(content.size()) : e.PackedSize);
+    }
+}
+
 }  // namespace
 }  // namespace kv
