@@ -11,29 +11,15 @@
 #include "engine/codecs/memory_byte_io.h"
 #include "engine/codecs/unreduce.h"
 #include "engine/codecs/unshrink.h"
-
-namespace {
-
-class CountingSink : public kv::TByteSink {
-public:
-    bool Write(const std::uint8_t*, std::size_t size) override {
-        written += size;
-        return true;
-    }
-    std::uint64_t written = 0;
-};
-
-constexpr std::size_t kChunks[] = {1, 7, 4096, SIZE_MAX};
-
-}  // namespace
+#include "fuzz/codec_input.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 3) return 0;
     const unsigned variant = (data[0] & 0x0F) % 9;
-    const std::size_t chunk = kChunks[(data[0] >> 4) & 3];
+    const std::size_t chunk = kv::fuzz::ChunkSize(data[0]);
     const std::uint64_t declared = (std::uint64_t{data[1]} | std::uint64_t{data[2]} << 8) * 16;
     kv::TMemorySource source(std::span<const std::uint8_t>(data + 3, size - 3), chunk);
-    CountingSink sink;
+    kv::fuzz::TCountingSink sink;
     kv::TDecodeResult result;
     if (variant == 0) {
         result = kv::Unshrink(source, sink, declared);

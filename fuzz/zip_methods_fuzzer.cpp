@@ -10,19 +10,10 @@
 #include "engine/codecs/memory_byte_io.h"
 #include "engine/codecs/ppmd8_decode.h"
 #include "engine/codecs/zstd_decode.h"
+#include "fuzz/codec_input.h"
 
 namespace {
 
-class CountingSink : public kv::TByteSink {
-public:
-    bool Write(const std::uint8_t*, std::size_t size) override {
-        written += size;
-        return true;
-    }
-    std::uint64_t written = 0;
-};
-
-constexpr std::size_t kChunks[] = {1, 7, 4096, SIZE_MAX};
 // Models of up to 16 MB keep each run quick; larger ones are refused like those beyond the real limit.
 constexpr std::uint32_t kFuzzPpmdMemory = 16u << 20;
 
@@ -31,10 +22,10 @@ constexpr std::uint32_t kFuzzPpmdMemory = 16u << 20;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 3) return 0;
     const unsigned method = data[0] & 3;
-    const std::size_t chunk = kChunks[(data[0] >> 4) & 3];
+    const std::size_t chunk = kv::fuzz::ChunkSize(data[0]);
     const std::uint64_t declared = (std::uint64_t{data[1]} | std::uint64_t{data[2]} << 8) * 16;
     kv::TMemorySource source(std::span<const std::uint8_t>(data + 3, size - 3), chunk);
-    CountingSink sink;
+    kv::fuzz::TCountingSink sink;
     switch (method) {
         case 0:
             kv::UnLzmaZip(source, sink, declared);

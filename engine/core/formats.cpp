@@ -143,7 +143,6 @@ constexpr TVolumeNaming kJarVolumes{'j', "Jar"};
 constexpr TVolumeNaming kRarVolumes{'q', "Rar", 0, true};
 
 using enum TFormatTrait;
-constexpr TFormatTraits kInvalid{};
 // What the engine is meant to read from and test in an archive.
 constexpr TFormatTraits kReadable{ftDecompressable, ftTestable};
 constexpr TFormatTraits kOutside{ftDecompressable, ftTestable, ftOutsideDecoder};
