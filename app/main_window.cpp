@@ -27,6 +27,7 @@
 #include <QToolBar>
 #include <QUrl>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <set>
@@ -64,10 +65,16 @@ constexpr std::array<std::pair<const char*, Qt::ToolBarArea>, 4> kToolbarDocks =
                                                                                   {"kvDockLeft", Qt::LeftToolBarArea},
                                                                                   {"kvDockRight", Qt::RightToolBarArea}}};
 
-// The types a dropped file may be opened as.
-constexpr const char* kArchiveExtensions =
-    ".ace,.arc,.arj,.bh,.cab,.gz,.tgz,.kea,.kvs,.lha,.lzh,.jar,.pak,.pk3,.rar,.tar,.uue,.uu,.enc,.xxe,.z,.zoo,.zip,"
-    ".xz,.txz,.lzma,.zst,.tzst";
+// The program's own files a dropped file may be besides an archive.
+constexpr std::array kOwnFileExtensions = {"kea", "kvs", "enc"};
+
+// Whether a dropped file's name offers it to be opened rather than added.
+bool OpensWhenDropped(const QString& file_name) {
+    const std::string suffix = QFileInfo(file_name).suffix().toLower().toStdString();
+    const std::vector<std::string_view> archives = OpenableExtensions();
+    return std::ranges::find(archives, suffix) != archives.end() ||
+           std::ranges::find(kOwnFileExtensions, suffix) != kOwnFileExtensions.end();
+}
 
 // The code pages the "Character set" menu offers besides the automatic choice (kv --charset takes any).
 constexpr std::array kMenuCodePages = {"CP437",      "CP850",  "CP852", "CP866", "CP1250", "CP1251", "CP1252",
@@ -539,7 +546,7 @@ bool TfrmKavrelMain::CreateArchive(const std::string& file_name, TArcType type) 
     if (format.Extensions.empty() || !CapabilitiesOfFormat(type).Add) return false;
     SetStatusPanels(3);
     const std::string name =
-        fs::path(file_name).replace_extension("." + std::string(format.Extensions.front())).string();
+        fs::path(file_name).replace_extension("." + std::string(NewArchiveExtensions(format).front())).string();
     if (!kvArcMain_.NewArchive(name, type)) return false;
     EnableItems();
     Action("aActInstall")->setEnabled(false);
@@ -906,8 +913,7 @@ void TfrmKavrelMain::dropEvent(QDropEvent* event) {
         if (url.isLocalFile()) files << url.toLocalFile();
     if (files.isEmpty()) return;
     event->acceptProposedAction();
-    const QString extension = "." + QFileInfo(files.front()).suffix().toLower();
-    if (files.size() == 1 && QString(kArchiveExtensions).split(',').contains(extension)) {
+    if (files.size() == 1 && OpensWhenDropped(files.front())) {
         if (MessageDialog(Msg("msgOpenDroppedArchive"), mkConfirmation, QMessageBox::Yes | QMessageBox::No) ==
             QMessageBox::Yes) {
             OpenArchive(files.front().toStdString());

@@ -34,7 +34,8 @@ int main(int argc, char** argv) {
         entries = comp.ArcEntryCount();
     };
     const kv::TArcType type = kv::facade::TkvComp().DetectArcType(archive);
-    const bool zip = type == kv::atZip || type == kv::atZipExe || type == kv::atZipMV;
+    // The bare engine is the one the facade routes the archive to.
+    const bool zip = kv::facade::EngineRouteFor(type, archive) == kv::facade::TEngineRoute::erZipManager;
     const auto bare_engine = [&] {
         if (zip) {
             kv::TZipManager manager;

@@ -1,8 +1,9 @@
 #include "cli/archive_names.h"
 
+#include <algorithm>
+
 #include "engine/core/formats.h"
 #include "engine/core/packed_tar_types.h"
-#include "engine/core/text_case.h"
 #include "engine/writers/format_capabilities.h"
 
 namespace kv::cli {
@@ -14,6 +15,12 @@ std::optional<TArcType> Writable(std::optional<TArcType> type) {
     return std::nullopt;
 }
 
+bool PacksTarInto(TArcType compressor) {
+    return std::ranges::any_of(Formats(), [compressor](const TFormat& format) {
+        return format.TarPackedAs == compressor && CapabilitiesOfFormat(format.Type).Add;
+    });
+}
+
 }  // namespace
 
 std::optional<TArcType> PackedTarTypeOfName(std::string_view name) {
@@ -23,11 +30,11 @@ std::optional<TArcType> PackedTarTypeOfName(std::string_view name) {
 }
 
 std::optional<TArcType> NewArchiveType(const std::string& archive, const std::string& type) {
-    if (!type.empty()) return Writable(TypeOfExtension(type));
-    // No writer packs a TAR with BZIP2.
-    if (EndsWithText(archive, ".tar.bz2") || EndsWithText(archive, ".tbz2") || EndsWithText(archive, ".tbz"))
-        return std::nullopt;
-    const std::optional<TArcType> named = Writable(TypeOfFileName(archive));
+    if (!type.empty()) return Writable(TypeOfNewArchiveExtension(type));
+    // A name that promises a compressed TAR no writer packs (a.tar.bz2) gets no archive of another kind.
+    const std::optional<TArcType> tar_holder = CompressedTarTypeOfName(archive);
+    if (tar_holder && !PacksTarInto(*tar_holder)) return std::nullopt;
+    const std::optional<TArcType> named = Writable(TypeOfNewArchiveName(archive));
     return named ? named : atZip;
 }
 

@@ -9,22 +9,9 @@
 #include "engine/readers/arc_lister.h"
 #include "facade/compression_settings.h"
 #include "platform/paths.h"
-#include "zipmanager/zip_end_record.h"
 #include "zipmanager/zip_manager.h"
 
 namespace kv::facade {
-namespace {
-
-// Whether the ZIP manager finds the end record it reads the directory from (a file it cannot open is its
-// to report).
-bool HasZipEndRecord(const std::string& file) {
-    TFileStream32 stream(file, TFileOpenMode::fmOpenRead);
-    TZipEndRecord record;
-    return !stream.IsValid() || FindZipEndRecord(stream, record) == TEndRecordSearch::Found;
-}
-
-}  // namespace
-
 TkvComp::TkvComp() : temp_dir_(platform::SystemTempDirectory()) {}
 
 TkvComp::~TkvComp() {
@@ -105,6 +92,7 @@ bool TkvComp::Close() {
         arc_entry_count_ = 0;
         zip_manager_.reset();
         lister_.reset();
+        route_ = TEngineRoute::erEngine;
         RefreshViews();
         return true;
     } catch (const std::exception& failure) {
@@ -114,7 +102,7 @@ bool TkvComp::Close() {
 }
 
 bool TkvComp::Reload() {
-    if (zip_manager_) {
+    if (route_ == TEngineRoute::erZipManager) {
         zip_manager_->List();
         return true;
     }
@@ -166,15 +154,14 @@ std::optional<std::vector<std::string>> TkvComp::EntriesUnder(const std::string&
 }
 
 std::string TkvComp::ArcTypeName() const {
-    return arc_open_ && zip_manager_ ? type_name_ : std::string();
+    return arc_open_ && route_ == TEngineRoute::erZipManager ? type_name_ : std::string();
 }
 
 // ---- engines ----
 
 void TkvComp::SetUpEngine(std::unique_ptr<TArcLister> probe) {
-    // The ZIP manager reads the central directory; a ZIP without the end record that leads to it (cut short,
-    // or a damaged record) is read from its local headers by the engine, as other extractors do.
-    if (FormatOf(arc_type_).Has(ftZipManager) && (!probe || HasZipEndRecord(arc_filename_)))
+    route_ = EngineRouteFor(arc_type_, probe ? arc_filename_ : std::string());
+    if (route_ == TEngineRoute::erZipManager)
         SetUpZipManager();
     else
         SetUpLister(std::move(probe));

@@ -19,6 +19,7 @@
 #include "facade/arc_capabilities.h"
 #include "facade/arc_entry.h"
 #include "facade/arc_view_links.h"
+#include "facade/engine_route.h"
 #include "facade/facade_enums.h"
 #include "facade/facade_events.h"
 #include "facade/facade_options.h"
@@ -290,6 +291,8 @@ private:
     std::string name_code_page_;
     TCompressionFactor compression_factor_ = cfNormal;
 
+    // Which of the two engines below serves the attached archive, decided once when it is attached.
+    TEngineRoute route_ = TEngineRoute::erEngine;
     std::unique_ptr<TZipManager> zip_manager_;
     std::unique_ptr<TArcLister> lister_;
     // The writer or reader of the running operation, for Cancel.

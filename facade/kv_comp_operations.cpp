@@ -88,7 +88,7 @@ int TkvComp::Add() {
     try {
         if (!IsWritableType(arc_type_))
             result = kNoWriter;
-        else if (zip_manager_)
+        else if (route_ == TEngineRoute::erZipManager)
             AddThroughZipManager();
         else
             result = AddThroughWriter();
@@ -171,7 +171,7 @@ int TkvComp::AddThroughWriter() {
     writer->SetCompressMethod(EngCompressMethod);
     // The file on disk decides between TAR and TAR.GZ: packing an open x.tar would leave it, the archive in
     // view, as it was beside a new x.tar.gz, and a plain TAR must not be written into x.tar.gz.
-    if (arc_type_ == atTar || IsPackedTarType(arc_type_)) writer->SetCompressMethod(TarMethodFor(arc_type_));
+    if (IsTarWriterType(arc_type_)) writer->SetCompressMethod(TarMethodFor(arc_type_));
     writer->DeflateType = EngDeflateType;
     writer->SetArchiveFile(arc_filename_);
     running_engine_ = writer.get();
@@ -197,7 +197,7 @@ bool TkvComp::RunExtraction(bool test) {
             extract_folder_ = ExtDir.empty() ? std::string() : platform::IncludeTrailingDelimiter(platform::AbsolutePath(ExtDir));
             if (!test && !MakeFolder(extract_folder_))
                 unusable_folder = true;
-            else if (zip_manager_)
+            else if (route_ == TEngineRoute::erZipManager)
                 ExtractThroughZipManager(test);
             else
                 ExtractThroughReader(test);
@@ -251,7 +251,7 @@ void TkvComp::ExtractThroughReader(bool test) {
     reader->ConfirmOverwrites = !ExtOptions.Has(eoOverWrite);
     reader->OverwriteMode = ExtOptions.Has(eoOverWrite) ? omOverwrite : omSkip;
     reader->KeepSpecialBits = ExtOptions.Has(eoKeepSpecialBits);
-    if (arc_type_ == atGZip) reader->AsciiTranslation = ASCIITranslation;
+    if (FormatOf(arc_type_).Has(ftTextTranslation)) reader->AsciiTranslation = ASCIITranslation;
     reader->Password = Password;
     reader->PasswordAttempts = PasswordReqCount;
     reader->NameCodePage = name_code_page_;
@@ -269,7 +269,7 @@ void TkvComp::Delete() {
     status_ = asDeleting;
     try {
         if (ChooseEntries()) {
-            if (zip_manager_) {
+            if (route_ == TEngineRoute::erZipManager) {
                 zip_manager_->FSpecArgs().Assign(FileSpec);
                 zip_manager_->FSpecArgsExcl().Assign(FileSpecExcl);
                 zip_manager_->Delete();
@@ -300,7 +300,7 @@ void TkvComp::Delete() {
 // ---- RenameEntries ----
 
 int TkvComp::RenameEntries() {
-    if (!zip_manager_) {
+    if (route_ != TEngineRoute::erZipManager) {
         if (OnMessage) OnMessage(this, kNoEngineObject, {});
         return kNoEngineObject;
     }

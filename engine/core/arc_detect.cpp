@@ -8,6 +8,7 @@
 
 #include "engine/core/arc_detector.h"
 #include "engine/core/content_rules.h"
+#include "engine/core/formats.h"
 #include "engine/core/stream_signatures.h"
 #include "engine/core/zip_end_records.h"
 #include "engine/core/zip_volume_rule.h"
@@ -278,32 +279,22 @@ void TArcDetector::DetectPlain() {
         }
     }
 
-    switch (state_.ArcType) {
-        case atFileOpenErr:
-        case atUnknown:
-            return;
-        case atJar:
-        case atJarExe:
-        case atZip:
-        case atZipExe:
-            if (const std::int64_t central = CentralDir(); central == -1) {
-                state_.ArcType = atUnsupported;
-            } else if (central == 0 && !state_.ZipLayoutFlags.Has(htLocal)) {
-                // Nothing better is known than the local header the signature test saw.
-                if (state_.ArcStartOffset == -1) state_.ArcStartOffset = static_cast<std::int64_t>(zeros);
-                state_.ZipLayoutFlags.Include(htLocal);
-            }
-            break;
-        case atZipDS:
-        case atZipMV:
-            if (CentralDir() == -1) {
-                state_.ArcType = atUnsupported;
-            } else if (state_.ZipLayoutFlags.VerifiesNothing()) {
-                state_.ZipLayoutFlags = THeaderTypeState(1u << htLocal);
-            }
-            break;
-        default:
-            break;
+    if (state_.ArcType == atFileOpenErr || state_.ArcType == atUnknown) return;
+    const TFormat& format = FormatOf(state_.ArcType);
+    if (format.Has(ftZipFamily)) {
+        if (const std::int64_t central = CentralDir(); central == -1) {
+            state_.ArcType = atUnsupported;
+        } else if (central == 0 && !state_.ZipLayoutFlags.Has(htLocal)) {
+            // Nothing better is known than the local header the signature test saw.
+            if (state_.ArcStartOffset == -1) state_.ArcStartOffset = static_cast<std::int64_t>(zeros);
+            state_.ZipLayoutFlags.Include(htLocal);
+        }
+    } else if (format.Has(ftDiskVolumes)) {
+        if (CentralDir() == -1) {
+            state_.ArcType = atUnsupported;
+        } else if (state_.ZipLayoutFlags.VerifiesNothing()) {
+            state_.ZipLayoutFlags = THeaderTypeState(1u << htLocal);
+        }
     }
 
     if (IsKnownType(state_.ArcType) || state_.ArcType == atUnsupported) return;

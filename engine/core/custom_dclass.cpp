@@ -1,6 +1,7 @@
 #include "engine/core/custom_dclass.h"
 
 #include "engine/core/error_codes.h"
+#include "engine/core/formats.h"
 
 namespace kv {
 
@@ -18,7 +19,7 @@ int TCustomDClass::RunOperation(TOutputMode mode, TStream32* source) {
         return 0;
     }
     const std::string archive_file = ArchiveFile();
-    if ((ArcType() == atZipDS || ArcType() == atZipMV) && !DiskManager.CheckDrive(*this, archive_file, false)) {
+    if (FormatOf(ArcType()).Has(ftDiskVolumes) && !DiskManager.CheckDrive(*this, archive_file, false)) {
         return 0;
     }
     if (source == nullptr && !IsOutsideDecoderType(ArcType()) && !OpenArchiveStream(archive_file)) {
@@ -38,7 +39,7 @@ int TCustomDClass::RunOperation(TOutputMode mode, TStream32* source) {
     if (OnElapsedTime) Timer.Start();
 
     ArchiveTotalBytes = BytesToProcess = Detection().ArcSize;
-    if (ArcType() != atGZip && ArcType() != atMsGZ) AsciiTranslation = false;
+    if (!FormatOf(ArcType()).Has(ftTextTranslation)) AsciiTranslation = false;
     SetExtractDir(ExtractDir());
 
     try {

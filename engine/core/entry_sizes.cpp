@@ -13,8 +13,9 @@ constexpr auto kHeaderSize = static_cast<std::int64_t>(kCipherHeaderSize);
 
 bool CarriesCipherHeader(TArcType type, int method, bool encrypted) {
     if (!encrypted) return false;
-    if (type == atBh || type == atBhExe) return true;
-    return FormatOf(type).Has(ftZipEntries) && method != kZipAesMethod;
+    // The classic cipher puts its header before the data; AES entries of the ZIP types carry their own.
+    const TFormat& format = FormatOf(type);
+    return format.Has(ftCipherCapable) && !(format.Has(ftZipEntries) && method == kZipAesMethod);
 }
 
 }  // namespace
@@ -23,8 +24,7 @@ std::int64_t ReportedPackedSize(TArcType type, int method, bool encrypted, std::
                                 std::int64_t unpackedSize) {
     if (CarriesCipherHeader(type, method, encrypted))
         return storedPackedSize >= kHeaderSize ? storedPackedSize - kHeaderSize : storedPackedSize;
-    if (type == atLha || type == atLhaExe || type == atLzh || type == atLzhExe)
-        return std::min(storedPackedSize, unpackedSize);
+    if (FormatOf(type).Has(ftPackedCapped)) return std::min(storedPackedSize, unpackedSize);
     return storedPackedSize;
 }
 

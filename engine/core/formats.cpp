@@ -124,6 +124,12 @@ constexpr Ext kZstdExts[] = {"zst"};
 constexpr Ext kTarXzExts[] = {"tar.xz", "txz"};
 constexpr Ext kTarZstdExts[] = {"tar.zst", "tzst"};
 
+// Names of compressed files that hold a TAR.
+constexpr Ext kGZipTarExts[] = {"tar.gz", "tgz", "taz"};
+constexpr Ext kBz2TarExts[] = {"tar.bz2", "tbz2", "tbz"};
+constexpr Ext kXzTarExts[] = {"tar.xz", "txz"};
+constexpr Ext kZstdTarExts[] = {"tar.zst", "tzst"};
+
 // ---- compression choices (none, light, normal, full) ----
 
 constexpr TCompressionChoices kBhChoices{cmStore, cmFuse, cmFuse, cmFuse};
@@ -148,6 +154,7 @@ constexpr TFormatTraits kReadable{ftDecompressable, ftTestable};
 constexpr TFormatTraits kOutside{ftDecompressable, ftTestable, ftOutsideDecoder};
 constexpr TFormatTraits kOutsideSfx{ftDecompressable, ftTestable, ftOutsideDecoder, ftSelfExtracting};
 constexpr TFormatTraits kReadableSfx{ftDecompressable, ftTestable, ftSelfExtracting};
+constexpr TFormatTraits kLhaSfx{ftDecompressable, ftTestable, ftSelfExtracting, ftPackedCapped};
 
 // Each row names only what its format has; every other member keeps its default.
 #pragma GCC diagnostic push
@@ -157,101 +164,129 @@ constexpr TFormat kFormats[kArcTypeCount] = {
     {.Type = atUnsupported, .ValueName = "atUnsupported", .DisplayName = "Unsupport."},
     {.Type = atFileOpenErr, .ValueName = "atFileOpenErr", .DisplayName = "File Error"},
     {.Type = atUnknown, .ValueName = "atUnknown", .DisplayName = "Unknown   ", .Signatures = kUnknownSigs},
-    {.Type = atAce, .ValueName = "atAce", .DisplayName = "ACE       ", .Extensions = kAceExts, .Traits = kOutside,
+    {.Type = atAce, .ValueName = "atAce", .DisplayName = "ACE       ", .SelfExtractingForm = atAceExe,
+     .Extensions = kAceExts, .Traits = kOutside,
      .Methods = kAceMethods, .NameMethod = NameFromMethodTable, .Volumes = kAceVolumes, .OpenFilterKey = "msgFAce"},
-    {.Type = atAceExe, .ValueName = "atAceExe", .DisplayName = "ACE SFX   ", .Traits = kOutsideSfx,
+    {.Type = atAceExe, .ValueName = "atAceExe", .DisplayName = "ACE SFX   ", .PlainForm = atAce,
+     .Traits = kOutsideSfx,
      .Methods = kAceMethods, .NameMethod = NameFromMethodTable},
-    {.Type = atArc, .ValueName = "atArc", .DisplayName = "ARC       ", .Extensions = kArcExts, .Signatures = kArcSigs,
+    {.Type = atArc, .ValueName = "atArc", .DisplayName = "ARC       ", .SelfExtractingForm = atArcExe,
+     .Extensions = kArcExts, .Signatures = kArcSigs,
      .Traits = kReadable, .Methods = kArcMethods, .NameMethod = NameFromMethodTable, .OpenFilterKey = "msgFArc"},
-    {.Type = atArcExe, .ValueName = "atArcExe", .DisplayName = "ARC SFX   ", .Signatures = kArcExeSigs,
+    {.Type = atArcExe, .ValueName = "atArcExe", .DisplayName = "ARC SFX   ", .PlainForm = atArc,
+     .Signatures = kArcExeSigs,
      .Traits = kReadableSfx, .Methods = kArcMethods, .NameMethod = NameFromMethodTable},
-    {.Type = atArj, .ValueName = "atArj", .DisplayName = "ARJ       ", .Extensions = kArjExts, .Signatures = kArjSigs,
+    {.Type = atArj, .ValueName = "atArj", .DisplayName = "ARJ       ", .SelfExtractingForm = atArjExe,
+     .Extensions = kArjExts, .Signatures = kArjSigs,
      .Traits = kReadable, .Methods = kArjMethods, .NameMethod = NameArjMethod, .Volumes = kArjVolumes,
      .OpenFilterKey = "msgFArj"},
-    {.Type = atArjExe, .ValueName = "atArjExe", .DisplayName = "ARJ SFX   ", .Signatures = kArjExeSigs,
+    {.Type = atArjExe, .ValueName = "atArjExe", .DisplayName = "ARJ SFX   ", .PlainForm = atArj,
+     .Signatures = kArjExeSigs,
      .Traits = kReadableSfx, .Methods = kArjMethods, .NameMethod = NameArjMethod},
     {.Type = atB64, .ValueName = "atB64", .DisplayName = "Base64    ", .Extensions = kB64Exts, .Traits = kReadable},
-    {.Type = atBh, .ValueName = "atBh", .DisplayName = "BH        ", .Extensions = kBhExts, .Signatures = kBhSigs,
+    {.Type = atBh, .ValueName = "atBh", .DisplayName = "BH        ", .SelfExtractingForm = atBhExe,
+     .Extensions = kBhExts, .Signatures = kBhSigs,
      .Traits = {ftCompressable, ftDecompressable, ftTestable, ftCipherCapable}, .Methods = kBhMethods,
      .NameMethod = NameBhMethod, .Compression = kBhChoices, .OpenFilterKey = "msgFBh", .NewFilterKey = "msgFCBh"},
-    {.Type = atBhExe, .ValueName = "atBhExe", .DisplayName = "BH  SFX   ", .Signatures = kBhExeSigs,
+    {.Type = atBhExe, .ValueName = "atBhExe", .DisplayName = "BH  SFX   ", .PlainForm = atBh,
+     .Signatures = kBhExeSigs,
      .Traits = {ftDecompressable, ftTestable, ftCipherCapable, ftSelfExtracting}, .Methods = kBhMethods,
      .NameMethod = NameBhMethod},
     {.Type = atBz2, .ValueName = "atBz2", .DisplayName = "BZ2       ", .Extensions = kBz2Exts,
+     .TarExtensions = kBz2TarExts,
      .Traits = {ftCompressable, ftDecompressable, ftTestable, ftHoldsTar}, .Methods = kBz2Methods,
      .NameMethod = NameFromMethodTable, .LevelMethod = cmBZip2},
-    {.Type = atCab, .ValueName = "atCab", .DisplayName = "CAB       ", .Extensions = kCabExts, .Signatures = kCabSigs,
+    {.Type = atCab, .ValueName = "atCab", .DisplayName = "CAB       ", .SelfExtractingForm = atCabExe,
+     .Extensions = kCabExts, .Signatures = kCabSigs,
      .Traits = {ftCompressable, ftDecompressable, ftOutsideDecoder}, .Methods = kCabMethods,
      .NameMethod = NameCabMethod, .Compression = kCabChoices, .OpenFilterKey = "msgFCab", .NewFilterKey = "msgFCCab"},
-    {.Type = atCabExe, .ValueName = "atCabExe", .DisplayName = "CAB SFX   ", .Signatures = kCabExeSigs,
+    {.Type = atCabExe, .ValueName = "atCabExe", .DisplayName = "CAB SFX   ", .PlainForm = atCab,
+     .Signatures = kCabExeSigs,
      .Traits = {ftDecompressable, ftOutsideDecoder}, .Methods = kCabMethods, .NameMethod = NameCabMethod},
-    {.Type = atGZip, .ValueName = "atGZip", .DisplayName = "GZip      ", .Extensions = kGZipExts, .Signatures = kGZipSigs,
-     .Traits = {ftCompressable, ftDecompressable, ftTestable, ftHoldsTar}, .Methods = kGZipMethods,
+    {.Type = atGZip, .ValueName = "atGZip", .DisplayName = "GZip      ", .Extensions = kGZipExts,
+     .TarExtensions = kGZipTarExts, .Signatures = kGZipSigs,
+     .Traits = {ftCompressable, ftDecompressable, ftTestable, ftHoldsTar, ftTextTranslation}, .Methods = kGZipMethods,
      .NameMethod = NameGZipMethod,
      .Compression = kGZipChoices, .OpenFilterKey = "msgFGZip"},
     {.Type = atHA, .ValueName = "atHA", .DisplayName = "HA        ", .Extensions = kHaExts, .Signatures = kHaSigs,
      .Methods = kHaMethods, .NameMethod = NameFromMethodTable},
-    {.Type = atJar, .ValueName = "atJar", .DisplayName = "Java JAR  ", .Extensions = kJarExts,
+    {.Type = atJar, .ValueName = "atJar", .DisplayName = "Java JAR  ", .SelfExtractingForm = atJarExe,
+     .Extensions = kJarExts,
      .Traits = {ftCompressable, ftDecompressable, ftTestable, ftZipWritable, ftCipherCapable, ftZipFamily, ftZipEntries},
      .Methods = kZipMethods, .NameMethod = NameZipMethod, .Volumes = kJarVolumes, .Compression = kJarChoices,
      .OpenFilterKey = "msgFJar", .NewFilterKey = "msgFCJar"},
-    {.Type = atJarExe, .ValueName = "atJarExe", .DisplayName = "JJAR SFX  ",
+    {.Type = atJarExe, .ValueName = "atJarExe", .DisplayName = "JJAR SFX  ", .PlainForm = atJar,
      .Traits = {ftTestable, ftZipWritable, ftCipherCapable, ftZipFamily, ftZipEntries, ftSelfExtracting},
      .Methods = kZipMethods, .NameMethod = NameZipMethod, .Volumes = kJarVolumes},
-    {.Type = atLha, .ValueName = "atLha", .DisplayName = "LHA       ", .Extensions = kLhaExts, .Signatures = kLhaSigs,
-     .Traits = {ftCompressable, ftDecompressable, ftTestable}, .Methods = kLhaMethods,
+    {.Type = atLha, .ValueName = "atLha", .DisplayName = "LHA       ", .SelfExtractingForm = atLhaExe,
+     .Extensions = kLhaExts, .Signatures = kLhaSigs,
+     .Traits = {ftCompressable, ftDecompressable, ftTestable, ftPackedCapped}, .Methods = kLhaMethods,
      .NameMethod = NameFromMethodTable, .Compression = kLhaChoices, .OpenFilterKey = "msgFLha",
      .NewFilterKey = "msgFCLha"},
-    {.Type = atLhaExe, .ValueName = "atLhaExe", .DisplayName = "LHA SFX   ", .Signatures = kLhaExeSigs,
-     .Traits = kReadableSfx, .Methods = kLhaMethods, .NameMethod = NameFromMethodTable},
-    {.Type = atLzh, .ValueName = "atLzh", .DisplayName = "LZH       ", .Extensions = kLzhExts,
-     .Traits = {ftCompressable, ftDecompressable, ftTestable}, .Methods = kLhaMethods,
+    {.Type = atLhaExe, .ValueName = "atLhaExe", .DisplayName = "LHA SFX   ", .PlainForm = atLha,
+     .Signatures = kLhaExeSigs,
+     .Traits = kLhaSfx, .Methods = kLhaMethods, .NameMethod = NameFromMethodTable},
+    {.Type = atLzh, .ValueName = "atLzh", .DisplayName = "LZH       ", .SelfExtractingForm = atLzhExe,
+     .Extensions = kLzhExts,
+     .Traits = {ftCompressable, ftDecompressable, ftTestable, ftPackedCapped}, .Methods = kLhaMethods,
      .NameMethod = NameFromMethodTable, .Compression = kLhaChoices},
-    {.Type = atLzhExe, .ValueName = "atLzhExe", .DisplayName = "LZH SFX   ", .Traits = kReadableSfx,
+    {.Type = atLzhExe, .ValueName = "atLzhExe", .DisplayName = "LZH SFX   ", .PlainForm = atLzh, .Traits = kLhaSfx,
      .Methods = kLhaMethods, .NameMethod = NameFromMethodTable},
-    {.Type = atMsGZ, .ValueName = "atMsGZ", .DisplayName = "MsGZ     \t", .Signatures = kMsGZSigs},
-    {.Type = atPak, .ValueName = "atPak", .DisplayName = "PAK       ", .Extensions = kPakExts, .Signatures = kPakSigs,
+    {.Type = atMsGZ, .ValueName = "atMsGZ", .DisplayName = "MsGZ     \t", .Signatures = kMsGZSigs,
+     .Traits = {ftTextTranslation}},
+    {.Type = atPak, .ValueName = "atPak", .DisplayName = "PAK       ", .SelfExtractingForm = atPakExe,
+     .Extensions = kPakExts, .Signatures = kPakSigs,
      .Methods = kPakMethods, .NameMethod = NameFromMethodTable},
-    {.Type = atPakExe, .ValueName = "atPakExe", .DisplayName = "PAK SFX   ", .Signatures = kPakExeSigs,
+    {.Type = atPakExe, .ValueName = "atPakExe", .DisplayName = "PAK SFX   ", .PlainForm = atPak,
+     .Signatures = kPakExeSigs,
      .Traits = {ftSelfExtracting}, .Methods = kPakMethods, .NameMethod = NameFromMethodTable},
-    {.Type = atRar, .ValueName = "atRar", .DisplayName = "RAR       ", .Extensions = kRarExts, .Signatures = kRarSigs,
+    {.Type = atRar, .ValueName = "atRar", .DisplayName = "RAR       ", .SelfExtractingForm = atRarExe,
+     .Extensions = kRarExts, .Signatures = kRarSigs,
      .Traits = kOutside, .Methods = kRarMethods, .NameMethod = NameRarMethod, .Volumes = kRarVolumes,
      .OpenFilterKey = "msgFRar"},
-    {.Type = atRarExe, .ValueName = "atRarExe", .DisplayName = "RAR SFX   ", .Signatures = kRarExeSigs,
+    {.Type = atRarExe, .ValueName = "atRarExe", .DisplayName = "RAR SFX   ", .PlainForm = atRar,
+     .Signatures = kRarExeSigs,
      .Traits = kOutsideSfx, .Methods = kRarMethods, .NameMethod = NameRarMethod, .Volumes = kRarVolumes},
     {.Type = atTar, .ValueName = "atTar", .DisplayName = "TAR       ", .Extensions = kTarExts,
      .Traits = {ftCompressable, ftDecompressable, ftTestable}, .Methods = kTarMethods, .NameMethod = NameTarMethod,
      .Compression = kTarChoices, .LevelMethod = cmTarred, .OpenFilterKey = "msgFTar",
      .NewFilterKey = "msgFCTar"},
     {.Type = atTarGZip, .ValueName = "atTarGZip", .DisplayName = "TarGzip   ", .Extensions = kTarGZipExts,
+     .NewExtensionCount = 2,
      .Traits = {ftWrittenOnly}, .Compression = kTarChoices, .LevelMethod = cmTarGzip, .TarPackedAs = atGZip},
     {.Type = atUUE, .ValueName = "atUUE", .DisplayName = "UUE       ", .Extensions = kUueExts, .Traits = kReadable},
-    {.Type = atZip, .ValueName = "atZip", .DisplayName = "ZIP       ", .Extensions = kZipExts,
+    {.Type = atZip, .ValueName = "atZip", .DisplayName = "ZIP       ", .SelfExtractingForm = atZipExe,
+     .RemovableMediaForm = atZipDS, .Extensions = kZipExts, .NewExtensionCount = 2,
      .Traits = {ftCompressable, ftDecompressable, ftTestable, ftZipWritable, ftCipherCapable, ftZipFamily,
                 ftZipEntries, ftSpannable, ftZipManager},
      .Methods = kZipMethods, .NameMethod = NameZipMethod, .OpenFilterKey = "msgFZip", .NewFilterKey = "msgFCZip"},
-    {.Type = atZipExe, .ValueName = "atZipExe", .DisplayName = "ZIP SFX   ",
+    {.Type = atZipExe, .ValueName = "atZipExe", .DisplayName = "ZIP SFX   ", .PlainForm = atZip,
      .Traits = {ftDecompressable, ftTestable, ftZipWritable, ftCipherCapable, ftZipFamily, ftZipEntries,
                 ftSelfExtracting, ftSpannable, ftZipManager},
      .Methods = kZipMethods, .NameMethod = NameZipMethod},
     {.Type = atZipDS, .ValueName = "atZipDS", .DisplayName = "Zip Span  ",
-     .Traits = {ftDecompressable, ftTestable, ftCipherCapable, ftZipEntries}, .Methods = kZipMethods,
+     .Traits = {ftDecompressable, ftTestable, ftCipherCapable, ftZipEntries, ftDiskVolumes}, .Methods = kZipMethods,
      .NameMethod = NameZipMethod},
     {.Type = atZipMV, .ValueName = "atZipMV", .DisplayName = "Zip MVol  ",
-     .Traits = {ftCompressable, ftDecompressable, ftTestable, ftZipWritable, ftCipherCapable, ftZipEntries, ftZipManager},
+     .Traits = {ftCompressable, ftDecompressable, ftTestable, ftZipWritable, ftCipherCapable, ftZipEntries,
+                ftZipManager, ftDiskVolumes},
      .Methods = kZipMethods, .NameMethod = NameZipMethod},
     {.Type = atZoo, .ValueName = "atZoo", .DisplayName = "ZOO       ", .Extensions = kZooExts, .Signatures = kZooSigs,
      .Traits = kReadable, .Methods = kZooMethods, .NameMethod = NameFromMethodTable, .OpenFilterKey = "msgFZoo"},
     {.Type = atXz, .ValueName = "atXz", .DisplayName = "XZ        ", .Extensions = kXzExts,
+     .TarExtensions = kXzTarExts,
      .Traits = {ftCompressable, ftDecompressable, ftTestable, ftHoldsTar}, .Methods = kXzMethods,
      .NameMethod = NameFromMethodTable, .Compression = kXzChoices, .LevelMethod = cmXz, .OpenFilterKey = "msgFXz"},
     {.Type = atZstd, .ValueName = "atZstd", .DisplayName = "Zstd      ", .Extensions = kZstdExts,
+     .TarExtensions = kZstdTarExts,
      .Traits = {ftCompressable, ftDecompressable, ftTestable, ftHoldsTar}, .Methods = kZstdMethods,
      .NameMethod = NameFromMethodTable, .Compression = kZstdChoices, .LevelMethod = cmZstd,
      .OpenFilterKey = "msgFZstd"},
     {.Type = atTarXz, .ValueName = "atTarXz", .DisplayName = "TarXz     ", .Extensions = kTarXzExts,
+     .NewExtensionCount = 2,
      .Traits = {ftWrittenOnly}, .Compression = kTarXzChoices, .LevelMethod = cmTarXz, .TarPackedAs = atXz},
     {.Type = atTarZstd, .ValueName = "atTarZstd", .DisplayName = "TarZstd   ", .Extensions = kTarZstdExts,
+     .NewExtensionCount = 2,
      .Traits = {ftWrittenOnly}, .Compression = kTarZstdChoices, .LevelMethod = cmTarZstd, .TarPackedAs = atZstd},
 };
 #pragma GCC diagnostic pop
@@ -269,18 +304,24 @@ std::span<const TFormat> Formats() { return kFormats; }
 
 const TFormat& FormatOf(TArcType type) { return kFormats[type < kArcTypeCount ? type : atNA]; }
 
-std::optional<TArcType> TypeOfExtension(std::string_view extension) {
+namespace {
+
+// The row one of whose `names` (Extensions, or a part of them) is `extension`.
+template <class Names>
+std::optional<TArcType> TypeNamed(std::string_view extension, Names names) {
     for (const TFormat& format : kFormats)
-        for (std::string_view ext : format.Extensions)
+        for (std::string_view ext : names(format))
             if (SameText(ext, extension)) return format.Type;
     return std::nullopt;
 }
 
-std::optional<TArcType> TypeOfFileName(std::string_view file_name) {
+// The row one of whose `names` (Extensions, or a part of them) ends `file_name` after a dot, the longest that fits.
+template <class Names>
+std::optional<TArcType> TypeEndingName(std::string_view file_name, Names names) {
     std::optional<TArcType> found;
     std::size_t longest = 0;
     for (const TFormat& format : kFormats) {
-        for (std::string_view ext : format.Extensions) {
+        for (std::string_view ext : names(format)) {
             if (ext.size() <= longest || file_name.size() <= ext.size()) continue;
             if (file_name[file_name.size() - ext.size() - 1] != '.' || !EndsWithText(file_name, ext)) continue;
             found = format.Type;
@@ -288,6 +329,37 @@ std::optional<TArcType> TypeOfFileName(std::string_view file_name) {
         }
     }
     return found;
+}
+
+}  // namespace
+
+std::optional<TArcType> TypeOfExtension(std::string_view extension) {
+    return TypeNamed(extension, [](const TFormat& format) { return format.Extensions; });
+}
+
+std::optional<TArcType> TypeOfFileName(std::string_view file_name) {
+    return TypeEndingName(file_name, [](const TFormat& format) { return format.Extensions; });
+}
+
+std::span<const std::string_view> NewArchiveExtensions(const TFormat& format) {
+    return format.Extensions.first(std::min<std::size_t>(format.NewExtensionCount, format.Extensions.size()));
+}
+
+std::optional<TArcType> TypeOfNewArchiveName(std::string_view file_name) {
+    return TypeEndingName(file_name, NewArchiveExtensions);
+}
+
+std::optional<TArcType> TypeOfNewArchiveExtension(std::string_view extension) {
+    return TypeNamed(extension, NewArchiveExtensions);
+}
+
+std::optional<TArcType> CompressedTarTypeOfName(std::string_view file_name) {
+    return TypeEndingName(file_name, [](const TFormat& format) { return format.TarExtensions; });
+}
+
+bool IsCompressedTarExtension(std::string_view extension) {
+    return extension.find('.') == std::string_view::npos &&
+           TypeNamed(extension, [](const TFormat& format) { return format.TarExtensions; }).has_value();
 }
 
 }  // namespace kv

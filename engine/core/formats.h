@@ -70,8 +70,11 @@ enum TFormatTrait : std::uint8_t {
     ftZipManager,      // the ZIP manager lists and changes it
     ftWrittenOnly,     // no file is detected as it, but new archives of it are written (TAR.GZ)
     ftHoldsTar,        // a compressed single file whose content may be a TAR, then listed and opened as that
+    ftDiskVolumes,     // its volumes lie on separate disks: the drive is checked before the archive is read
+    ftTextTranslation, // text may be given the local line ends on extraction
+    ftPackedCapped,    // a packed size above the unpacked one is shown as the unpacked one (the entry was stored)
 };
-using TFormatTraits = TEnumSet<TFormatTrait, std::uint16_t>;
+using TFormatTraits = TEnumSet<TFormatTrait, std::uint32_t>;
 
 // The method a simple compression choice (none, light, normal, full) picks for the format.
 using TCompressionChoices = std::array<TCompressMethod, 4>;
@@ -80,8 +83,19 @@ struct TFormat {
     TArcType Type = atNA;
     std::string_view ValueName;    // "atZip", as scripts see it
     std::string_view DisplayName;  // ten characters, "ZIP       "
+    // The self-extracting form of a plain type (found behind an executable's code), and back.
+    TArcType SelfExtractingForm = atNA;
+    TArcType PlainForm = atNA;
+    // What a file of this type without its end record is read as on removable media: the first disk of a
+    // spanned set.
+    TArcType RemovableMediaForm = atNA;
     // Lower-case, without the dot; the first is the one a new archive gets.
     std::span<const std::string_view> Extensions;
+    // How many of the first Extensions a new archive may be named with; the others are names the format is
+    // only read under (.z of pack and compress, .lzma of LZMA alone files).
+    std::uint8_t NewExtensionCount = 1;
+    // Names of this compressor's files whose content is a TAR ("tar.bz2", "tbz").
+    std::span<const std::string_view> TarExtensions;
     std::span<const TSignature> Signatures;
     TFormatTraits Traits;
     std::span<const TMethodName> Methods;
@@ -108,5 +122,15 @@ const TFormat& FormatOf(TArcType type);
 std::optional<TArcType> TypeOfFileName(std::string_view file_name);
 // The type that claims `extension` (without the dot, any letter case).
 std::optional<TArcType> TypeOfExtension(std::string_view extension);
+
+// The extensions a new archive of the format may be named with, the one it gets first.
+std::span<const std::string_view> NewArchiveExtensions(const TFormat& format);
+// As TypeOfFileName and TypeOfExtension, among the names a new archive may take.
+std::optional<TArcType> TypeOfNewArchiveName(std::string_view file_name);
+std::optional<TArcType> TypeOfNewArchiveExtension(std::string_view extension);
+// The compressor whose file `file_name` names as holding a TAR (a.tbz: atBz2), by its TarExtensions.
+std::optional<TArcType> CompressedTarTypeOfName(std::string_view file_name);
+// Whether `extension` (one part, without the dot) alone names a compressed TAR (tgz, txz).
+bool IsCompressedTarExtension(std::string_view extension);
 
 }  // namespace kv

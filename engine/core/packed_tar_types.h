@@ -8,6 +8,9 @@ namespace kv {
 
 inline bool IsPackedTarType(TArcType t) { return FormatOf(t).TarPackedAs != atNA; }
 
+// The types the TAR writer writes: atTar and the packed TARs.
+inline bool IsTarWriterType(TArcType t) { return t == atTar || IsPackedTarType(t); }
+
 // The TAR writer's method for one of its types (atTar or a packed TAR).
 inline TCompressMethod TarMethodFor(TArcType t) {
     return IsPackedTarType(t) ? FormatOf(t).LevelMethod.value_or(cmTarred) : cmTarred;

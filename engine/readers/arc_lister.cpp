@@ -56,9 +56,10 @@ bool TArcLister::Activate() {
     }
 
     // A ZIP without an end record may be the first disk of a spanned set.
-    if (ArcType() == atZip && Detection().ArcStartOffset == 0 && !Detection().ZipLayoutFlags.Has(htEnding)) {
+    const TArcType spanned = FormatOf(ArcType()).RemovableMediaForm;
+    if (spanned != atNA && Detection().ArcStartOffset == 0 && !Detection().ZipLayoutFlags.Has(htEnding)) {
         if (!DiskManager.CheckDrive(*this, archive_file, false)) return false;
-        if (DiskManager.Removable()) MutableDetection().ArcType = atZipDS;
+        if (DiskManager.Removable()) MutableDetection().ArcType = spanned;
     }
 
     if (!OpenArchiveStream(archive_file)) {

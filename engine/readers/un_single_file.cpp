@@ -7,8 +7,8 @@
 #include "engine/core/content_rules.h"
 #include "engine/core/crc.h"
 #include "engine/core/error_codes.h"
+#include "engine/core/formats.h"
 #include "engine/core/oem_names.h"
-#include "engine/core/text_case.h"
 #include "engine/readers/decoded_stream.h"
 #include "engine/readers/entry_data_io.h"
 #include "engine/readers/format_readers.h"
@@ -16,9 +16,6 @@
 
 namespace kv {
 namespace {
-
-// Archive extensions that stand for a compressed TAR archive.
-constexpr std::array<std::string_view, 6> kTarExtensions = {".tgz", ".taz", ".tbz2", ".tbz", ".txz", ".tzst"};
 
 std::string LastPart(std::string_view name) {
     const auto slash = name.find_last_of("/\\");
@@ -69,8 +66,7 @@ std::string TUnSingleFile::OutputName(const std::string& stored_name) const {
     const auto dot = name.rfind('.');
     // Without an extension to drop, the archive's own name would have the output replace the archive.
     if (dot == std::string::npos || dot == 0) return name + ".out";
-    const bool tar = std::any_of(kTarExtensions.begin(), kTarExtensions.end(),
-                                 [&](std::string_view extension) { return SameText(name.substr(dot), extension); });
+    const bool tar = IsCompressedTarExtension(std::string_view(name).substr(dot + 1));
     name.erase(dot);
     return tar ? name + ".tar" : name;
 }

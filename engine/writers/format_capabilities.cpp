@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/core/formats.h"
+#include "engine/core/packed_tar_types.h"
 #include "engine/readers/format_readers.h"
 #include "engine/writers/format_writers.h"
 
@@ -25,6 +26,15 @@ TFormatCapabilities CapabilitiesOfFormat(TArcType type) {
     caps.Volumes = format.Volumes.Letter != 0 || format.Has(ftSpannable);
     caps.Encrypt = caps.Add && format.Has(ftCipherCapable);
     return caps;
+}
+
+std::vector<std::string_view> OpenableExtensions() {
+    std::vector<std::string_view> extensions;
+    // A packed TAR's file is detected, and listed, as its compressor's.
+    for (const TFormat& format : Formats())
+        if (CapabilitiesOfFormat(PackedFileTypeOf(format.Type)).List)
+            extensions.insert(extensions.end(), format.Extensions.begin(), format.Extensions.end());
+    return extensions;
 }
 
 std::vector<std::string> MethodNamesOf(TArcType type) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/core/arc_type.h"
@@ -22,6 +23,9 @@ struct TFormatCapabilities {
 };
 
 TFormatCapabilities CapabilitiesOfFormat(TArcType type);
+
+// The extensions of every file this build can list, so open (lower-case, without the dot).
+std::vector<std::string_view> OpenableExtensions();
 
 // The distinct names of the type's methods, in the order of its method table.
 std::vector<std::string> MethodNamesOf(TArcType type);

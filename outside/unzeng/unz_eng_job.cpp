@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "engine/core/error_codes.h"
+#include "engine/core/formats.h"
+#include "engine/readers/format_readers.h"
 #include "outside/unzeng/unz_eng_reader.h"
 #include "outside/unzeng/unz_eng_requests.h"
 #include "platform/dir_probe.h"
@@ -14,9 +16,8 @@ namespace {
 
 bool IsFlag(std::int32_t value) { return value != 0; }
 
-bool IsZipFamily(TArcType type) {
-    return type == atZip || type == atZipExe || type == atZipMV || type == atJar || type == atJarExe;
-}
+// The ZIP types whose entries the engine's reader extracts (not the first disk of a spanned set).
+bool IsZipFamily(TArcType type) { return FormatOf(type).Has(ftZipEntries) && ReadingOf(type).Reader != nullptr; }
 
 // The entry masks: every entry without any; delimiters as the reader's names have them.
 std::vector<std::string> EntryMasks(const UnzipCommand& command) {

@@ -189,6 +189,8 @@ TEST_F(KvAdd, RefusalsGiveStatusTwo) {
     } cases[] = {
         {"a -t rar r.rar src/text.txt", unsupported.c_str(), "r.rar"},
         {"a b.tar.bz2 src/text.txt", unsupported.c_str(), "b.tar.bz2"},
+        {"a b.TBZ src/text.txt", unsupported.c_str(), "b.TBZ"},
+        {"a -t z b src/text.txt", unsupported.c_str(), "b"},
         {"d t.gz '*'", unsupported.c_str(), nullptr},
         {"a -p pw --encrypt=aes256 j.jar src/text.txt", "ZIP", "j.jar"},
         {"a --encrypt=aes256 e.zip src/text.txt", "password", "e.zip"},
@@ -212,6 +214,29 @@ TEST_F(KvAdd, RefusalsGiveStatusTwo) {
     }
     EXPECT_EQ(test::ReadFile(dir_ / "t.gz"), gz_before);
     EXPECT_TRUE(fs::is_empty(dir_ / "folder.zip"));
+}
+
+// A new archive takes its type from names its writer writes; names a type is only read under (.z of pack
+// and compress, .lzma of LZMA alone files) make a ZIP, as any other unknown name does.
+TEST_F(KvAdd, NewArchiveTypeFollowsOnlyNamesItsWriterWrites) {
+    const std::string zip = "PK\x03\x04";
+    const std::string gzip = "\x1F\x8B";
+    const std::string xz = "\xFD" "7zXZ";
+    // GZIP and XZ compress the file on its own beside the archive's name.
+    const struct {
+        const char* archive;
+        const char* made;
+        const std::string& starts;
+    } cases[] = {
+        {"pack.z", "pack.z", zip},           {"compress.Z", "compress.Z", zip},   {"alone.lzma", "alone.lzma", zip},
+        {"doom.pk3", "doom.pk3", zip},       {"tree.tgz", "tree.tgz", gzip},      {"tree.tar.gz", "tree.tar.gz", gzip},
+        {"tree.txz", "tree.txz", xz},        {"single.gz", "text.txt.gz", gzip},  {"single.xz", "text.txt.xz", xz},
+    };
+    for (const auto& c : cases) {
+        std::string out;
+        ASSERT_EQ(Run(std::string("a ") + c.archive + " src/text.txt", &out), 0) << c.archive << ": " << out;
+        EXPECT_TRUE(test::ReadFile(dir_ / c.made).starts_with(c.starts)) << c.archive;
+    }
 }
 
 TEST_F(KvAdd, UsageErrorsSayWhyInOneLine) {

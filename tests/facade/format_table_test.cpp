@@ -9,6 +9,7 @@
 #include <tuple>
 
 #include "engine/core/formats.h"
+#include "engine/core/packed_tar_types.h"
 #include "engine/core/signature_table.h"
 #include "engine/writers/format_capabilities.h"
 #include "facade/facade_fixture.h"
@@ -44,6 +45,70 @@ TEST(FormatTable, EveryExtensionLeadsBackToItsType) {
     EXPECT_EQ(TypeOfFileName("agz"), std::nullopt);
     EXPECT_EQ(TypeOfFileName("a.xgz"), std::nullopt);
     EXPECT_EQ(TypeOfFileName("gz"), std::nullopt);
+}
+
+// A new archive is named only with extensions its writer writes; the others are read, never made.
+TEST(FormatTable, NewArchiveNamesAreTheOnesWritten) {
+    for (const TFormat& format : Formats())
+        for (const std::string_view ext : NewArchiveExtensions(format))
+            EXPECT_EQ(TypeOfNewArchiveName("a." + std::string(ext)), format.Type) << format.ValueName << " " << ext;
+    const struct {
+        const char* name;
+        std::optional<TArcType> type;
+    } cases[] = {
+        {"a.z", std::nullopt},  {"a.Z", std::nullopt},       {"a.lzma", std::nullopt}, {"a.tar.z", std::nullopt},
+        {"a.zip", atZip},       {"a.PK3", atZip},            {"a.gz", atGZip},         {"a.tgz", atTarGZip},
+        {"a.tar.gz", atTarGZip}, {"a.txz", atTarXz},         {"a.tzst", atTarZstd},    {"a.xz", atXz},
+    };
+    for (const auto& c : cases) EXPECT_EQ(TypeOfNewArchiveName(c.name), c.type) << c.name;
+}
+
+// Names that promise a TAR inside a compressor's file are known by that compressor's row, and only whole
+// one-part extensions name a TAR alone (the single file of a.tbz is a.tar, that of a.tar.bz2 is a.tar too).
+TEST(FormatTable, CompressedTarNamesBelongToTheirCompressor) {
+    const struct {
+        const char* name;
+        std::optional<TArcType> holder;
+    } cases[] = {
+        {"a.tgz", atGZip},  {"a.TAZ", atGZip},  {"a.tar.gz", atGZip}, {"a.tbz2", atBz2},       {"a.tbz", atBz2},
+        {"a.tar.bz2", atBz2}, {"a.txz", atXz},  {"a.tzst", atZstd},   {"a.gz", std::nullopt}, {"atgz", std::nullopt},
+    };
+    for (const auto& c : cases) EXPECT_EQ(CompressedTarTypeOfName(c.name), c.holder) << c.name;
+    for (const char* ext : {"tgz", "taz", "tbz2", "tbz", "txz", "tzst", "TGZ"})
+        EXPECT_TRUE(IsCompressedTarExtension(ext)) << ext;
+    for (const char* ext : {"gz", "bz2", "tar", "tar.gz", "zip"}) EXPECT_FALSE(IsCompressedTarExtension(ext)) << ext;
+}
+
+// Each self-extracting form and its plain form name each other, so detection's choice between them holds.
+TEST(FormatTable, SelfExtractingTwinsPointBack) {
+    for (const TFormat& format : Formats()) {
+        if (format.SelfExtractingForm != atNA) {
+            const TFormat& twin = FormatOf(format.SelfExtractingForm);
+            EXPECT_EQ(twin.PlainForm, format.Type) << format.ValueName;
+            EXPECT_TRUE(twin.Methods.data() == format.Methods.data()) << format.ValueName;
+        }
+        if (format.PlainForm != atNA) {
+            EXPECT_EQ(FormatOf(format.PlainForm).SelfExtractingForm, format.Type) << format.ValueName;
+        }
+        if (format.Has(ftSelfExtracting)) {
+            EXPECT_NE(format.PlainForm, atNA) << format.ValueName;
+        }
+    }
+}
+
+// A dropped file is offered to be opened by its extension: every one the window knew stays openable, and
+// each leads to a type that lists.
+TEST(FormatTable, DroppedFileExtensionsOpenAsListableTypes) {
+    const std::vector<std::string_view> openable = OpenableExtensions();
+    for (const std::string_view ext : openable) {
+        const std::optional<TArcType> type = TypeOfExtension(ext);
+        ASSERT_TRUE(type.has_value()) << ext;
+        EXPECT_TRUE(CapabilitiesOfFormat(PackedFileTypeOf(*type)).List) << ext;
+    }
+    for (const char* ext : {"ace", "arc", "arj", "bh", "cab", "gz", "tgz", "lha", "lzh", "jar", "pak", "pk3", "rar",
+                            "tar", "uue", "uu", "xxe", "z", "zoo", "zip", "xz", "txz", "lzma", "zst", "tzst"}) {
+        EXPECT_NE(std::ranges::find(openable, ext), openable.end()) << ext;
+    }
 }
 
 // No two rows claim one signature, and detection's classification of each signature is its row's type (or

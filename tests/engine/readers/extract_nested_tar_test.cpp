@@ -38,7 +38,7 @@ struct Format {
 const Format kFormats[] = {
     {"backup.tgz", "gzip"}, {"backup.tar.gz", "gzip"}, {"backup.tbz2", "bzip2"},
     {"backup.tar.bz2", "bzip2"}, {"backup.tar.Z", "compress"}, {"backup.txz", "xz"}, {"backup.tar.xz", "xz"},
-    {"backup.tzst", "zstd"}, {"backup.tar.zst", "zstd"},
+    {"backup.tzst", "zstd"}, {"backup.tar.zst", "zstd"}, {"backup.taz", "gzip"}, {"backup.tbz", "bzip2"},
 };
 const std::string kTarName = "backup.tar";
 
