@@ -9,14 +9,13 @@
 #include <stdexcept>
 #include <vector>
 
+#include "engine/writers/ordered_encoder.h"
+
 namespace kv {
 namespace {
 
 constexpr std::size_t kDeflateChunk = 256 * 1024;
 constexpr std::size_t kDeflateWindow = 32 * 1024;
-// Members are independent: large enough that their headers and cold starts cost nothing, small enough that
-// both cores get work early.
-constexpr std::size_t kMemberChunk = 1024 * 1024;
 constexpr std::uint8_t kFlagName = 0x08;
 constexpr std::size_t kPlainHeaderSize = 10;
 constexpr std::size_t kTrailerSize = 8;
@@ -163,18 +162,18 @@ TChunkResult WriteGzipMember(TStream32& input, std::int64_t size, const TGzipMem
     return result;
 }
 
-TChunkResult WriteGzipMembers(TStream32& input, std::int64_t size, const TGzipMemberInfo& info, TStream32& out,
-                              const TChunkProgress& progress) {
+// Members are independent: large enough that their headers and cold starts cost nothing, small enough that
+// every core gets work early.
+std::unique_ptr<TChunkSink> NewGzipMembers(const TGzipMemberInfo& info, TStream32& out) {
     const std::vector<std::uint8_t> header = MemberHeader(info, true);
     const auto header_size = static_cast<std::int64_t>(header.size());
-    if (out.WriteFull(header.data(), header_size) != header_size) return {TChunkOutcome::coWriteError};
+    if (out.WriteFull(header.data(), header_size) != header_size) return nullptr;
     const int level = info.Level;
     const std::uint32_t time = info.ModificationTime;
-    const TChunkCodec codec = [level, time](const std::uint8_t*, std::size_t, const std::uint8_t* data,
-                                            std::size_t data_size, bool last) {
-        return MemberChunk(level, time, data, data_size, last);
+    const TChunkPipeline::TCodec codec = [level, time](const std::uint8_t* data, std::size_t size, bool last) {
+        return MemberChunk(level, time, data, size, last);
     };
-    return CompressChunks(input, size, {kMemberChunk, 0}, codec, out, progress);
+    return std::make_unique<TChunkPipeline>(codec, out, EncoderThreads(0));
 }
 
 }  // namespace kv
