@@ -4,6 +4,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <memory>
 #include <new>
 #include <stdexcept>
@@ -110,19 +111,24 @@ std::vector<std::uint8_t> MemberChunk(int level, std::uint32_t time, const std::
         if (!compressor) throw std::bad_alloc();
         compressor_level = level;
     }
+    // Deflated into a buffer kept per thread: a fresh one of the bound's size would be cleared for every
+    // chunk only to be cut down to what the data packs to.
+    thread_local std::vector<std::uint8_t> scratch;
     const std::size_t bound = libdeflate_deflate_compress_bound(compressor.get(), size);
-    std::vector<std::uint8_t> packed(bound + kTrailerSize + kPlainHeaderSize);
-    const std::size_t deflated = libdeflate_deflate_compress(compressor.get(), data, size, packed.data(), bound);
+    if (scratch.size() < bound) scratch.resize(bound);
+    const std::size_t deflated = libdeflate_deflate_compress(compressor.get(), data, size, scratch.data(), bound);
     if (deflated == 0) throw std::runtime_error("deflate failed");
-    std::uint8_t* at = packed.data() + deflated;
-    PutLE32(at, libdeflate_crc32(0, data, size));
-    PutLE32(at + 4, static_cast<std::uint32_t>(size));
-    at += kTrailerSize;
+    std::vector<std::uint8_t> packed;
+    packed.reserve(deflated + kTrailerSize + kPlainHeaderSize);
+    packed.assign(scratch.begin(), scratch.begin() + static_cast<std::ptrdiff_t>(deflated));
+    std::uint8_t trailer[kTrailerSize];
+    PutLE32(trailer, libdeflate_crc32(0, data, size));
+    PutLE32(trailer + 4, static_cast<std::uint32_t>(size));
+    packed.insert(packed.end(), trailer, trailer + kTrailerSize);
     if (!last) {
         const std::vector<std::uint8_t> header = MemberHeader({{}, time, level}, false);
-        at = std::copy(header.begin(), header.end(), at);
+        packed.insert(packed.end(), header.begin(), header.end());
     }
-    packed.resize(static_cast<std::size_t>(at - packed.data()));
     return packed;
 }
 
