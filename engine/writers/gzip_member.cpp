@@ -4,19 +4,19 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <memory>
 #include <new>
 #include <stdexcept>
 #include <vector>
+
+#include "engine/writers/ordered_encoder.h"
 
 namespace kv {
 namespace {
 
 constexpr std::size_t kDeflateChunk = 256 * 1024;
 constexpr std::size_t kDeflateWindow = 32 * 1024;
-// Members are independent: large enough that their headers and cold starts cost nothing, small enough that
-// both cores get work early.
-constexpr std::size_t kMemberChunk = 1024 * 1024;
 constexpr std::uint8_t kFlagName = 0x08;
 constexpr std::size_t kPlainHeaderSize = 10;
 constexpr std::size_t kTrailerSize = 8;
@@ -111,19 +111,24 @@ std::vector<std::uint8_t> MemberChunk(int level, std::uint32_t time, const std::
         if (!compressor) throw std::bad_alloc();
         compressor_level = level;
     }
+    // Deflated into a buffer kept per thread: a fresh one of the bound's size would be cleared for every
+    // chunk only to be cut down to what the data packs to.
+    thread_local std::vector<std::uint8_t> scratch;
     const std::size_t bound = libdeflate_deflate_compress_bound(compressor.get(), size);
-    std::vector<std::uint8_t> packed(bound + kTrailerSize + kPlainHeaderSize);
-    const std::size_t deflated = libdeflate_deflate_compress(compressor.get(), data, size, packed.data(), bound);
+    if (scratch.size() < bound) scratch.resize(bound);
+    const std::size_t deflated = libdeflate_deflate_compress(compressor.get(), data, size, scratch.data(), bound);
     if (deflated == 0) throw std::runtime_error("deflate failed");
-    std::uint8_t* at = packed.data() + deflated;
-    PutLE32(at, libdeflate_crc32(0, data, size));
-    PutLE32(at + 4, static_cast<std::uint32_t>(size));
-    at += kTrailerSize;
+    std::vector<std::uint8_t> packed;
+    packed.reserve(deflated + kTrailerSize + kPlainHeaderSize);
+    packed.assign(scratch.begin(), scratch.begin() + static_cast<std::ptrdiff_t>(deflated));
+    std::uint8_t trailer[kTrailerSize];
+    PutLE32(trailer, libdeflate_crc32(0, data, size));
+    PutLE32(trailer + 4, static_cast<std::uint32_t>(size));
+    packed.insert(packed.end(), trailer, trailer + kTrailerSize);
     if (!last) {
         const std::vector<std::uint8_t> header = MemberHeader({{}, time, level}, false);
-        at = std::copy(header.begin(), header.end(), at);
+        packed.insert(packed.end(), header.begin(), header.end());
     }
-    packed.resize(static_cast<std::size_t>(at - packed.data()));
     return packed;
 }
 
@@ -163,18 +168,18 @@ TChunkResult WriteGzipMember(TStream32& input, std::int64_t size, const TGzipMem
     return result;
 }
 
-TChunkResult WriteGzipMembers(TStream32& input, std::int64_t size, const TGzipMemberInfo& info, TStream32& out,
-                              const TChunkProgress& progress) {
+// Members are independent: large enough that their headers and cold starts cost nothing, small enough that
+// every core gets work early.
+std::unique_ptr<TChunkSink> NewGzipMembers(const TGzipMemberInfo& info, TStream32& out) {
     const std::vector<std::uint8_t> header = MemberHeader(info, true);
     const auto header_size = static_cast<std::int64_t>(header.size());
-    if (out.WriteFull(header.data(), header_size) != header_size) return {TChunkOutcome::coWriteError};
+    if (out.WriteFull(header.data(), header_size) != header_size) return nullptr;
     const int level = info.Level;
     const std::uint32_t time = info.ModificationTime;
-    const TChunkCodec codec = [level, time](const std::uint8_t*, std::size_t, const std::uint8_t* data,
-                                            std::size_t data_size, bool last) {
-        return MemberChunk(level, time, data, data_size, last);
+    const TChunkPipeline::TCodec codec = [level, time](const std::uint8_t* data, std::size_t size, bool last) {
+        return MemberChunk(level, time, data, size, last);
     };
-    return CompressChunks(input, size, {kMemberChunk, 0}, codec, out, progress);
+    return std::make_unique<TChunkPipeline>(codec, out, EncoderThreads(0));
 }
 
 }  // namespace kv

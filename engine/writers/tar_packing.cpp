@@ -1,6 +1,8 @@
 #include "engine/writers/tar_packing.h"
 
 #include <memory>
+#include <optional>
+#include <utility>
 
 #include "engine/core/packed_tar_types.h"
 #include "engine/readers/format_readers.h"
@@ -34,13 +36,16 @@ bool UnpackTar(TCompressMethod method, TStream32& packed, TStream32& tar) {
     return decoder != nullptr && decoder->DecodeInto(packed, sink);
 }
 
-TChunkResult PackTar(TCompressMethod method, TStream32& tar, std::int64_t size, const TGzipMemberInfo& info,
-                     TDeflateType type, TStream32& out, const TChunkProgress& progress) {
+std::unique_ptr<TPackingStream> NewTarPacker(TCompressMethod method, const TGzipMemberInfo& info, TDeflateType type,
+                                             TStream32& out) {
+    std::unique_ptr<TChunkSink> sink;
     switch (method) {
-        case cmTarXz: return WriteXzStream(tar, size, XzPresetFor(type), out, progress);
-        case cmTarZstd: return WriteZstdFrame(tar, size, ZstdLevelFor(type), out, progress);
-        default: return WriteGzipMembers(tar, size, info, out, progress);
+        case cmTarXz: sink = std::make_unique<TEncoderSink>(NewXzEncoder(XzPresetFor(type)), out); break;
+        case cmTarZstd: sink = std::make_unique<TEncoderSink>(NewZstdEncoder(ZstdLevelFor(type), std::nullopt), out); break;
+        default: sink = NewGzipMembers(info, out); break;
     }
+    if (!sink) return nullptr;
+    return std::make_unique<TPackingStream>(std::move(sink), kGzipMemberChunk);
 }
 
 }  // namespace kv

@@ -113,7 +113,13 @@ bool TTar::BeginArchive(TStream32& out, TStream32* old_archive, const TCompressH
     out_ = &out;
     old_stream_ = old_archive;
     buffer_.resize(kCopyBufferSize);
-    return true;
+    if (compress_method_ == cmTarred) return true;
+    // Packed as it is written: a TAR written whole and packed afterwards would cross the disk twice more.
+    const TGzipMemberInfo info{InnerTarName(ArchiveFile()), static_cast<std::uint32_t>(std::time(nullptr)),
+                               DeflateLevelFor(DeflateType)};
+    packer_ = NewTarPacker(compress_method_, info, DeflateType, out);
+    out_ = packer_.get();
+    return packer_ != nullptr;
 }
 
 TTar::TItemOutcome TTar::CompressItem(std::size_t, const TCompressHeader& item) {
@@ -156,11 +162,14 @@ TTar::TItemOutcome TTar::CompressItem(std::size_t, const TCompressHeader& item) 
     if (!data) return TItemOutcome::ioDone;
 
     const TItemOutcome outcome = CopyFile(item, *source, size);
-    // A file that could not be read leaves nothing behind: its header alone would break the archive.
-    if (outcome == TItemOutcome::ioFileFailed && !(out_->SetSize(start) && out_->SetPosition(start))) {
-        return TItemOutcome::ioArchiveFailed;
-    }
-    return outcome;
+    if (outcome != TItemOutcome::ioFileFailed) return outcome;
+    // A file that could not be read leaves nothing behind: its header alone would break the archive. A
+    // packed archive cannot take back what its compressor has already taken; the member is then filled up
+    // with zeros to the size its header announced, so the archive stays whole (the file is reported failed,
+    // and a member it replaces is kept after it, where extraction finds it last).
+    if (out_->SetSize(start) && out_->SetPosition(start)) return outcome;
+    const std::int64_t data_end = start + static_cast<std::int64_t>(blocks.size()) + size;
+    return FillWithZeros(data_end) && PadToBlock() ? outcome : TItemOutcome::ioArchiveFailed;
 }
 
 TTar::TItemOutcome TTar::CopyFile(const TCompressHeader& item, TStream32& source, std::int64_t size) {
@@ -185,12 +194,21 @@ TTar::TItemOutcome TTar::CopyFile(const TCompressHeader& item, TStream32& source
 
 bool TTar::FinishArchive() {
     const std::int64_t end = out_->Position() + kEndMarkerSize;
-    const std::int64_t padded = (end + kRecordSize - 1) / kRecordSize * kRecordSize;
+    return FillWithZeros((end + kRecordSize - 1) / kRecordSize * kRecordSize) && (!packer_ || packer_->Finish());
+}
+
+bool TTar::FillWithZeros(std::int64_t end) {
     std::fill(buffer_.begin(), buffer_.end(), 0);
-    return Write(buffer_.data(), padded - out_->Position());
+    for (std::int64_t left = end - out_->Position(); left > 0;) {
+        const std::int64_t part = std::min<std::int64_t>(left, static_cast<std::int64_t>(buffer_.size()));
+        if (!Write(buffer_.data(), part)) return false;
+        left -= part;
+    }
+    return true;
 }
 
 void TTar::EndRun() {
+    packer_.reset();
     old_members_.clear();
     out_ = nullptr;
     old_stream_ = nullptr;
@@ -225,34 +243,6 @@ std::unique_ptr<THandleStream32> TTar::OpenArchiveForReading(const std::string& 
     auto tar = std::make_unique<TTempFileStream>(TempDir());
     if (!packed.IsValid() || !tar->IsValid() || !UnpackTar(compress_method_, packed, *tar)) return std::make_unique<THandleStream32>(-1);
     return tar;
-}
-
-bool TTar::PutInPlace(TTempArchive& temp) {
-    if (compress_method_ == cmTarred) return TCompBase::PutInPlace(temp);
-    const std::unique_ptr<TTempArchive> packed = CreateTempArchive(CompressionMethod, TempDir());
-    if (CompressionMethod == cmTempFile && packed->TempFileName().empty()) {
-        DoError(TempDir(), {}, "0", ecode::kErrorCreatingFile);
-        return false;
-    }
-    packed->Stream().CancelFlag = CancelFlag();
-    TStream32& tar = temp.Stream();
-    const std::int64_t size = tar.Size();
-    const TGzipMemberInfo info{InnerTarName(ArchiveFile()), static_cast<std::uint32_t>(std::time(nullptr)),
-                               DeflateLevelFor(DeflateType)};
-    std::int64_t done = 0;
-    const TChunkProgress progress = [&](std::int64_t bytes) {
-        done += bytes;
-        ReportProgress(size, size, done);
-        return !GetCancel();
-    };
-    switch (PackTar(compress_method_, tar, size, info, DeflateType, packed->Stream(), progress).Outcome) {
-        case TChunkOutcome::coDone: return TCompBase::PutInPlace(*packed);
-        case TChunkOutcome::coCancelled: return false;
-        case TChunkOutcome::coReadError:
-        case TChunkOutcome::coWriteError: break;
-    }
-    DoError(ArchiveFile(), {}, "0", ecode::kErrorWritingToFile);
-    return false;
 }
 
 }  // namespace kv

@@ -7,12 +7,13 @@
 #include <vector>
 
 #include "engine/writers/comp_base.h"
+#include "engine/writers/packing_stream.h"
 
 namespace kv {
 
 // The TAR writer (cmTarred), and with cmTarGzip, cmTarXz or cmTarZstd the writer of a TAR packed whole by
-// that compressor: the TAR is then built from the old archive's unpacked contents in a temporary file and
-// packed into the archive when it is complete.
+// that compressor: the TAR then goes through the compressor into the temporary archive as it is written,
+// its kept members copied from the old archive's unpacked contents.
 // Kept members are copied as raw bytes with their extension headers; new and renamed ones get pax
 // extended headers where a field does not fit.
 class TTar : public TCompBase {
@@ -34,7 +35,6 @@ protected:
     bool FinishArchive() override;
     void EndRun() override;
     std::unique_ptr<THandleStream32> OpenArchiveForReading(const std::string& name) override;
-    bool PutInPlace(TTempArchive& temp) override;
 
 private:
     // Where an old member lies and what a new header for it needs.
@@ -51,8 +51,10 @@ private:
     bool Write(const void* bytes, std::int64_t count);
     bool PadToBlock();
     TItemOutcome CopyFile(const TCompressHeader& item, TStream32& source, std::int64_t size);
+    bool FillWithZeros(std::int64_t end);
 
     std::vector<TOldMember> old_members_;
+    std::unique_ptr<TPackingStream> packer_;
     TStream32* out_ = nullptr;
     TStream32* old_stream_ = nullptr;
     std::vector<std::uint8_t> buffer_;

@@ -64,6 +64,8 @@ std::uint32_t XzPresetFor(TDeflateType type) {
     }
 }
 
+std::unique_ptr<TStreamEncoder> NewXzEncoder(std::uint32_t preset) { return std::make_unique<TXzEncoder>(preset); }
+
 TChunkResult WriteXzStream(TStream32& input, std::int64_t size, std::uint32_t preset, TStream32& out,
                            const TChunkProgress& progress) {
     TXzEncoder encoder(preset);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -18,11 +19,11 @@ struct TCCtxFree {
 
 class TZstdEncoder : public TStreamEncoder {
 public:
-    TZstdEncoder(int level, std::int64_t size) : context_(ZSTD_createCCtx()), buffer_(ZSTD_CStreamOutSize()) {
+    TZstdEncoder(int level, std::optional<std::int64_t> size) : context_(ZSTD_createCCtx()), buffer_(ZSTD_CStreamOutSize()) {
         const int workers = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
         ready_ = context_ && !ZSTD_isError(ZSTD_CCtx_setParameter(context_.get(), ZSTD_c_compressionLevel, level)) &&
                  !ZSTD_isError(ZSTD_CCtx_setParameter(context_.get(), ZSTD_c_checksumFlag, 1)) &&
-                 !ZSTD_isError(ZSTD_CCtx_setPledgedSrcSize(context_.get(), static_cast<unsigned long long>(size)));
+                 (!size || !ZSTD_isError(ZSTD_CCtx_setPledgedSrcSize(context_.get(), static_cast<unsigned long long>(*size))));
         // A library built without threads refuses workers; it then compresses on this thread.
         if (ready_) ZSTD_CCtx_setParameter(context_.get(), ZSTD_c_nbWorkers, workers);
     }
@@ -56,6 +57,10 @@ int ZstdLevelFor(TDeflateType type) {
         case dtDeflateX: return 19;
         default: return 3;
     }
+}
+
+std::unique_ptr<TStreamEncoder> NewZstdEncoder(int level, std::optional<std::int64_t> size) {
+    return std::make_unique<TZstdEncoder>(level, size);
 }
 
 TChunkResult WriteZstdFrame(TStream32& input, std::int64_t size, int level, TStream32& out,

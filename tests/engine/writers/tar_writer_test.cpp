@@ -434,5 +434,125 @@ TEST_F(TarWriterTest, FailedTarGzRunsLeaveTheArchiveAsItWas) {
     EXPECT_TRUE(TempFolderEmpty());
 }
 
+// The TAR inside an archive of `method`, unpacked by the peer tool of its compressor; empty when it is not
+// installed.
+std::string PeerUnpacked(const fs::path& archive, TCompressMethod method) {
+    const char* tool = method == cmTarXz ? "xz" : method == cmTarZstd ? "zstd" : "gzip";
+    if (method == cmTarred) return ReadFile(archive);
+    if (!HaveProgram(tool)) return {};
+    std::string tar;
+    EXPECT_EQ(RunCommand(std::string(tool) + " -dc " + Quoted(archive), &tar), 0) << tool;
+    return tar;
+}
+
+const char* NameOf(TCompressMethod method) {
+    return method == cmTarred ? "tar" : method == cmTarGzip ? "tar.gz" : method == cmTarXz ? "tar.xz" : "tar.zst";
+}
+
+TEST_F(TarWriterTest, FileThatShrinksWhileReadLeavesAWholeArchiveAndTheOldMember) {
+    // Bigger than one piece of the compressor, so that a packed archive has handed over the member's header
+    // before the file turns out short.
+    const std::string big = RandomBytes(3 * 1024 * 1024);
+    const std::int64_t kept = 1024 * 1024 + 100;
+    for (const TCompressMethod method : {cmTarred, cmTarGzip, cmTarXz, cmTarZstd}) {
+        SCOPED_TRACE(NameOf(method));
+        errors_.clear();
+        const fs::path archive = dir_ / (std::string("shrink.") + NameOf(method));
+        WriteFile(dir_ / "src" / "a.txt", TextBytes(3000));
+        WriteFile(dir_ / "src" / "shrinks.bin", "old contents");
+        SetFileTime(dir_ / "src" / "shrinks.bin", 1600000000);
+        fs::remove(dir_ / "src" / "z.txt");
+        auto first = MakeTar(archive);
+        first->SetCompressMethod(method);
+        first->FileSpec = {(dir_ / "src" / "*").string()};
+        ASSERT_EQ(first->Compress(), 2);
+
+        WriteFile(dir_ / "src" / "shrinks.bin", big);
+        WriteFile(dir_ / "src" / "z.txt", TextBytes(2000));
+        auto writer = MakeTar(archive);
+        writer->SetCompressMethod(method);
+        writer->FileSpec = {(dir_ / "src" / "*").string()};
+        writer->OnReplaceFile = [](TObject*, const std::string&, const std::string&, TDateTime, TDateTime, std::int64_t,
+                                   std::int64_t, int, int, bool& replace) { replace = true; };
+        bool cut = false;
+        std::string current;
+        writer->OnBegin = [&](TObject*, const std::string& file, int, bool&) { current = file; };
+        writer->OnProgress = [&](TObject*, std::uint8_t, std::uint8_t) {
+            if (cut || !current.ends_with("shrinks.bin")) return;
+            fs::resize_file(dir_ / "src" / "shrinks.bin", static_cast<std::uintmax_t>(kept));
+            cut = true;
+        };
+        EXPECT_EQ(writer->Compress(), 1);  // z.txt; a.txt has not changed
+        ASSERT_TRUE(cut);
+        EXPECT_EQ(errors_, std::vector<int>{ecode::kErrorReadingFile});
+        EXPECT_TRUE(TempFolderEmpty());
+
+        const std::string tar = PeerUnpacked(archive, method);
+        if (tar.empty()) continue;
+        ASSERT_EQ(tar.size() % 10240, 0u);
+        std::vector<TTarMember> shrunk;
+        std::vector<std::string> names;
+        for (const TTarMember& member : Members(tar)) {
+            names.push_back(member.Name);
+            if (member.Name == "shrinks.bin") shrunk.push_back(member);
+        }
+        std::sort(names.begin(), names.end());
+        if (method == cmTarred) {
+            // Nothing was handed on yet: the member is taken back whole, and the old one stays.
+            EXPECT_EQ(names, (std::vector<std::string>{"a.txt", "shrinks.bin", "z.txt"}));
+            ASSERT_EQ(shrunk.size(), 1u);
+        } else {
+            // The member is filled up with zeros to its announced size, and the old one follows it.
+            EXPECT_EQ(names, (std::vector<std::string>{"a.txt", "shrinks.bin", "shrinks.bin", "z.txt"}));
+            ASSERT_EQ(shrunk.size(), 2u);
+            ASSERT_EQ(shrunk[0].Size, static_cast<std::int64_t>(big.size()));
+            const std::string data = BytesAt(tar, shrunk[0].DataAt, big.size());
+            EXPECT_EQ(data.substr(0, 1024 * 1024), big.substr(0, 1024 * 1024));
+            EXPECT_EQ(data.find_first_not_of('\0', 1024 * 1024), std::string::npos);
+        }
+        EXPECT_EQ(shrunk.back().Size, 12);
+        if (!HaveProgram("tar")) continue;
+        // What tar extracts is the file as it was before the run.
+        const fs::path out = dir_ / (std::string("out-") + NameOf(method));
+        fs::create_directories(out);
+        WriteFile(dir_ / "unpacked.tar", tar);
+        std::string output;
+        ASSERT_EQ(RunCommand("tar -xf " + Quoted(dir_ / "unpacked.tar") + " -C " + Quoted(out) + " 2>&1", &output), 0)
+            << output;
+        EXPECT_EQ(ReadFile(out / "shrinks.bin"), "old contents");
+        EXPECT_EQ(ReadFile(out / "a.txt"), ReadFile(dir_ / "src" / "a.txt"));
+        EXPECT_EQ(ReadFile(out / "z.txt"), ReadFile(dir_ / "src" / "z.txt"));
+    }
+}
+
+TEST_F(TarWriterTest, PackedRunCancelledMidFileLeavesTheArchiveAsItWas) {
+    WriteFile(dir_ / "src" / "one.txt", TextBytes(5000));
+    for (const TCompressMethod method : {cmTarGzip, cmTarXz, cmTarZstd}) {
+        SCOPED_TRACE(NameOf(method));
+        errors_.clear();
+        fs::remove(dir_ / "src" / "big.bin");
+        const fs::path archive = dir_ / (std::string("cancel.") + NameOf(method));
+        auto first = MakeTar(archive);
+        first->SetCompressMethod(method);
+        first->FileSpec = {(dir_ / "src" / "one.txt").string()};
+        ASSERT_EQ(first->Compress(), 1);
+        const std::string before = ReadFile(archive);
+
+        // Cancelled after several pieces went through the compressor into the temporary archive.
+        WriteFile(dir_ / "src" / "big.bin", TextBytes(6 * 1024 * 1024));
+        auto writer = MakeTar(archive);
+        writer->SetCompressMethod(method);
+        writer->FileSpec = {(dir_ / "src" / "big.bin").string()};
+        writer->OnProgress = [&](TObject*, std::uint8_t by_file, std::uint8_t) {
+            if (by_file >= 80) writer->SetCancel(true);
+        };
+        EXPECT_EQ(writer->Compress(), 0);
+        ASSERT_FALSE(errors_.empty());
+        EXPECT_EQ(errors_.back(), ecode::kUserCanceled);
+        EXPECT_EQ(ReadFile(archive), before);
+        EXPECT_TRUE(TempFolderEmpty());
+    }
+}
+
 }  // namespace
 }  // namespace kv::test
