@@ -1,13 +1,8 @@
 #include "engine/readers/overlapped_decode.h"
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstring>
-#include <deque>
-#include <exception>
-#include <mutex>
-#include <thread>
-#include <vector>
+#include <utility>
 
 namespace kv {
 namespace {
@@ -18,38 +13,14 @@ constexpr std::size_t kPackedBlock = 64 * 1024;
 constexpr std::size_t kDecodedBlock = 256 * 1024;
 constexpr std::size_t kMaxWaiting = 4;
 
-using TBlock = std::vector<std::uint8_t>;
+using TBlock = TOverlappedDecoder::TBlock;
 
-// What the two threads share; every member is guarded by `mutex`.
-struct TPipes {
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::deque<TBlock> packed;   // read, not yet taken by the decoder
-    std::deque<TBlock> decoded;  // decoded, not yet written
-    std::vector<TBlock> spare;   // written or consumed blocks, to be filled again
-    bool packed_ended = false;   // the source has no more
-    bool decoder_done = false;
-    bool stopping = false;  // the caller is going away: the decoder is to stop
-
-    TBlock Spare(std::size_t capacity) {
-        TBlock block;
-        if (!spare.empty()) {
-            block = std::move(spare.back());
-            spare.pop_back();
-            block.clear();
-        }
-        block.reserve(capacity);
-        return block;
-    }
-    void Recycle(TBlock&& block) {
-        if (spare.size() < 2 * kMaxWaiting) spare.push_back(std::move(block));
-    }
-};
+}  // namespace
 
 // The decoder's view of the packed queue.
-class TPipeSource : public TByteSource {
+class TOverlappedDecoder::TPipeSource : public TByteSource {
 public:
-    explicit TPipeSource(TPipes& pipes) : pipes_(pipes) {}
+    explicit TPipeSource(TOverlappedDecoder& pipes) : pipes_(pipes) {}
 
     std::size_t Read(std::uint8_t* buffer, std::size_t size) override {
         if (at_ == block_.size() && !Take()) return 0;
@@ -61,27 +32,27 @@ public:
 
 private:
     bool Take() {
-        std::unique_lock lock(pipes_.mutex);
-        pipes_.changed.wait(lock, [&] { return !pipes_.packed.empty() || pipes_.packed_ended || pipes_.stopping; });
-        if (pipes_.packed.empty() || pipes_.stopping) return false;
+        std::unique_lock lock(pipes_.mutex_);
+        pipes_.changed_.wait(lock, [&] { return !pipes_.packed_.empty() || pipes_.packed_ended_ || pipes_.stopping_; });
+        if (pipes_.packed_.empty() || pipes_.stopping_) return false;
         pipes_.Recycle(std::move(block_));
-        block_ = std::move(pipes_.packed.front());
-        pipes_.packed.pop_front();
+        block_ = std::move(pipes_.packed_.front());
+        pipes_.packed_.pop_front();
         at_ = 0;
-        pipes_.changed.notify_all();
+        pipes_.changed_.notify_all();
         return true;
     }
 
-    TPipes& pipes_;
+    TOverlappedDecoder& pipes_;
     TBlock block_;
     std::size_t at_ = 0;
 };
 
 // The decoder's view of the decoded queue: fills a block, then hands it over, waiting while the caller
 // is behind.
-class TPipeSink : public TByteSink {
+class TOverlappedDecoder::TPipeSink : public TByteSink {
 public:
-    explicit TPipeSink(TPipes& pipes) : pipes_(pipes) { block_.reserve(kDecodedBlock); }
+    explicit TPipeSink(TOverlappedDecoder& pipes) : pipes_(pipes) { block_.reserve(kDecodedBlock); }
 
     bool Write(const std::uint8_t* data, std::size_t size) override {
         while (size > 0) {
@@ -96,88 +67,125 @@ public:
 
     bool HandOver() {
         if (block_.empty()) return true;
-        std::unique_lock lock(pipes_.mutex);
-        pipes_.changed.wait(lock, [&] { return pipes_.stopping || pipes_.decoded.size() < kMaxWaiting; });
-        if (pipes_.stopping) return false;
-        pipes_.decoded.push_back(std::move(block_));
+        std::unique_lock lock(pipes_.mutex_);
+        pipes_.changed_.wait(lock, [&] { return pipes_.stopping_ || pipes_.decoded_.size() < kMaxWaiting; });
+        if (pipes_.stopping_) return false;
+        pipes_.decoded_.push_back(std::move(block_));
         block_ = pipes_.Spare(kDecodedBlock);
-        pipes_.changed.notify_all();
+        pipes_.changed_.notify_all();
         return true;
     }
 
 private:
-    TPipes& pipes_;
+    TOverlappedDecoder& pipes_;
     TBlock block_;
 };
 
-}  // namespace
+TOverlappedDecoder::TOverlappedDecoder() : worker_([this] { Work(); }) {}
 
-TDecodeResult DecodeOverlapped(TByteSource& source, TByteSink& sink,
-                               const std::function<TDecodeResult(TByteSource&, TByteSink&)>& decode) {
-    TPipes pipes;
-    TDecodeResult result = TDecodeResult::drOk;
-    std::exception_ptr failure;
-    std::thread worker([&] {
-        TPipeSource pipe_source(pipes);
-        TPipeSink pipe_sink(pipes);
-        try {
-            result = decode(pipe_source, pipe_sink);
-            // What came before a failure is written too.
-            if (!pipe_sink.HandOver()) result = TDecodeResult::drStopped;
-        } catch (...) {
-            failure = std::current_exception();
-        }
-        std::lock_guard lock(pipes.mutex);
-        pipes.decoder_done = true;
-        pipes.changed.notify_all();
-    });
-    // However this thread leaves (a refused block, a full disk's exception), the decoder stops and is
-    // waited for before the queues go away.
-    struct TJoin {
-        TPipes& pipes;
-        std::thread& worker;
-        ~TJoin() {
-            {
-                std::lock_guard lock(pipes.mutex);
-                pipes.stopping = true;
-                pipes.changed.notify_all();
-            }
-            worker.join();
-        }
-    } join{pipes, worker};
+TOverlappedDecoder::~TOverlappedDecoder() {
+    {
+        std::lock_guard lock(mutex_);
+        quitting_ = true;
+        changed_.notify_all();
+    }
+    worker_.join();
+}
 
-    std::unique_lock lock(pipes.mutex);
+TBlock TOverlappedDecoder::Spare(std::size_t capacity) {
+    TBlock block;
+    if (!spare_.empty()) {
+        block = std::move(spare_.back());
+        spare_.pop_back();
+        block.clear();
+    }
+    block.reserve(capacity);
+    return block;
+}
+
+void TOverlappedDecoder::Recycle(TBlock&& block) {
+    if (spare_.size() < 2 * kMaxWaiting) spare_.push_back(std::move(block));
+}
+
+void TOverlappedDecoder::Work() {
+    std::unique_lock lock(mutex_);
     for (;;) {
-        pipes.changed.wait(lock, [&] {
-            return !pipes.decoded.empty() || pipes.decoder_done ||
-                   (!pipes.packed_ended && pipes.packed.size() < kMaxWaiting);
+        changed_.wait(lock, [&] { return job_ != nullptr || quitting_; });
+        if (job_ == nullptr) return;
+        lock.unlock();
+        TDecodeResult result = TDecodeResult::drOk;
+        std::exception_ptr failure;
+        {
+            TPipeSource pipe_source(*this);
+            TPipeSink pipe_sink(*this);
+            try {
+                result = (*job_)(pipe_source, pipe_sink);
+                // What came before a failure is written too.
+                if (!pipe_sink.HandOver()) result = TDecodeResult::drStopped;
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        }
+        lock.lock();
+        result_ = result;
+        failure_ = failure;
+        job_ = nullptr;
+        decoder_done_ = true;
+        changed_.notify_all();
+    }
+}
+
+TDecodeResult TOverlappedDecoder::Decode(TByteSource& source, TByteSink& sink, const TDecode& decode) {
+    std::unique_lock lock(mutex_);
+    packed_.clear();
+    decoded_.clear();
+    packed_ended_ = false;
+    decoder_done_ = false;
+    stopping_ = false;
+    job_ = &decode;
+    changed_.notify_all();
+    // However this thread leaves (a refused block, a full disk's exception), the decoder is stopped and
+    // waited for: it must not touch `decode` or the queues' blocks once this call is over.
+    struct TFinish {
+        TOverlappedDecoder& self;
+        std::unique_lock<std::mutex>& lock;
+        ~TFinish() {
+            if (!lock.owns_lock()) lock.lock();
+            self.stopping_ = true;
+            self.changed_.notify_all();
+            self.changed_.wait(lock, [&] { return self.decoder_done_; });
+        }
+    } finish{*this, lock};
+
+    for (;;) {
+        changed_.wait(lock, [&] {
+            return !decoded_.empty() || decoder_done_ || (!packed_ended_ && packed_.size() < kMaxWaiting);
         });
-        const bool starving = pipes.packed.empty() && !pipes.packed_ended;
-        if (!pipes.decoded.empty() && !starving) {
-            TBlock block = std::move(pipes.decoded.front());
-            pipes.decoded.pop_front();
-            pipes.changed.notify_all();
+        const bool starving = packed_.empty() && !packed_ended_;
+        if (!decoded_.empty() && !starving) {
+            TBlock block = std::move(decoded_.front());
+            decoded_.pop_front();
+            changed_.notify_all();
             lock.unlock();
             const bool accepted = sink.Write(block.data(), block.size());
             lock.lock();
-            pipes.Recycle(std::move(block));
+            Recycle(std::move(block));
             if (!accepted) return TDecodeResult::drStopped;
-        } else if (!pipes.packed_ended && pipes.packed.size() < kMaxWaiting && !pipes.decoder_done) {
-            TBlock block = pipes.Spare(kPackedBlock);
+        } else if (!packed_ended_ && packed_.size() < kMaxWaiting && !decoder_done_) {
+            TBlock block = Spare(kPackedBlock);
             lock.unlock();
             block.resize(kPackedBlock);
             block.resize(source.Read(block.data(), kPackedBlock));
             lock.lock();
-            if (block.empty()) pipes.packed_ended = true;
-            else pipes.packed.push_back(std::move(block));
-            pipes.changed.notify_all();
-        } else if (pipes.decoder_done && pipes.decoded.empty()) {
+            if (block.empty()) packed_ended_ = true;
+            else packed_.push_back(std::move(block));
+            changed_.notify_all();
+        } else if (decoder_done_ && decoded_.empty()) {
             break;
         }
     }
-    // decoder_done was seen under the lock, after the worker set `result` and `failure`.
-    if (failure) std::rethrow_exception(failure);
-    return result;
+    if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
+    return result_;
 }
 
 }  // namespace kv

@@ -16,7 +16,6 @@
 #include "engine/core/deflate_streams.h"
 #include "engine/core/error_codes.h"
 #include "engine/readers/entry_data_io.h"
-#include "engine/readers/overlapped_decode.h"
 #include "engine/readers/un_zip.h"
 
 namespace kv {
@@ -125,8 +124,13 @@ bool TUnZip::Decode(TExtractionPass& pass, TStream32& source, std::uint16_t meth
                 default: return Unreduce(from, to, size, method - kReduced1 + 1);
             }
         };
-        const TDecodeResult result = PaysToOverlap(method, unpacked) ? DecodeOverlapped(entry_source, sink, decode)
-                                                                     : decode(entry_source, sink);
+        TDecodeResult result = TDecodeResult::drOk;
+        if (PaysToOverlap(method, unpacked)) {
+            if (!pass.overlapped) pass.overlapped = std::make_unique<TOverlappedDecoder>();
+            result = pass.overlapped->Decode(entry_source, sink, decode);
+        } else {
+            result = decode(entry_source, sink);
+        }
         data_error = result == TDecodeResult::drDataError || result == TDecodeResult::drTruncated || sink.Overflowed();
         refused = result == TDecodeResult::drUnsupported;
     }

@@ -1,6 +1,6 @@
 // Decoding on a worker while the caller reads and writes: every byte arrives in order, the caller's source
-// and sink are touched on the caller's thread only, and whoever stops first (a refusing sink, a throwing
-// sink or decoder) leaves nothing hanging.
+// and sink are touched on the caller's thread only, whoever stops first (a refusing sink, a throwing sink or
+// decoder) leaves nothing hanging, and the worker serves the next entry as if nothing had happened.
 #include "engine/readers/overlapped_decode.h"
 
 #include <gtest/gtest.h>
@@ -85,38 +85,51 @@ TEST(OverlappedDecode, EveryByteArrivesInOrderAndTheVerdictPassesThrough) {
         {700'000, TDecodeResult::drDataError},
         {700'000, TDecodeResult::drTruncated},
     };
+    TOverlappedDecoder overlapped;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.size);
         const std::vector<std::uint8_t> bytes = Pattern(c.size);
         TPieceSource source(bytes);
         TKeepingSink sink;
         TCopyDecoder decoder{.verdict = c.verdict};
-        EXPECT_EQ(DecodeOverlapped(source, sink, std::ref(decoder)), c.verdict);
+        EXPECT_EQ(overlapped.Decode(source, sink, std::ref(decoder)), c.verdict);
         EXPECT_TRUE(sink.kept == bytes);
         EXPECT_TRUE(source.on_caller);
         EXPECT_TRUE(sink.on_caller);
     }
 }
 
-TEST(OverlappedDecode, ARefusingSinkStopsTheDecoder) {
-    // The decoder is ahead (several blocks wait) when the sink refuses; it must be released, not left waiting.
-    TPieceSource source(Pattern(20'000'000));
-    TKeepingSink sink(600'000);
-    TCopyDecoder decoder;
-    EXPECT_EQ(DecodeOverlapped(source, sink, std::ref(decoder)), TDecodeResult::drStopped);
-    EXPECT_LT(sink.kept.size(), 20'000'000u);
-}
-
-TEST(OverlappedDecode, ExceptionsReachTheCallerAfterTheDecoderStopped) {
+// After each way of stopping early, the same worker decodes a sound entry whole.
+TEST(OverlappedDecode, StoppingEarlyLeavesNothingHangingAndTheWorkerReady) {
+    TOverlappedDecoder overlapped;
+    const auto next_entry_is_whole = [&] {
+        const std::vector<std::uint8_t> bytes = Pattern(900'000);
+        TPieceSource source(bytes);
+        TKeepingSink sink;
+        TCopyDecoder decoder;
+        EXPECT_EQ(overlapped.Decode(source, sink, std::ref(decoder)), TDecodeResult::drOk);
+        EXPECT_TRUE(sink.kept == bytes);
+    };
     {
-        // A sink that throws, as a full disk does: the waiting decoder is stopped before the exception leaves.
+        SCOPED_TRACE("a refusing sink");
+        // The decoder is ahead (several blocks wait) when the sink refuses; it must be released.
+        TPieceSource source(Pattern(20'000'000));
+        TKeepingSink sink(600'000);
+        TCopyDecoder decoder;
+        EXPECT_EQ(overlapped.Decode(source, sink, std::ref(decoder)), TDecodeResult::drStopped);
+        EXPECT_LT(sink.kept.size(), 20'000'000u);
+        next_entry_is_whole();
+    }
+    {
+        SCOPED_TRACE("a sink that throws, as a full disk does");
         TPieceSource source(Pattern(20'000'000));
         TKeepingSink sink(600'000, true);
         TCopyDecoder decoder;
-        EXPECT_THROW(DecodeOverlapped(source, sink, std::ref(decoder)), std::runtime_error);
+        EXPECT_THROW(overlapped.Decode(source, sink, std::ref(decoder)), std::runtime_error);
+        next_entry_is_whole();
     }
     {
-        // A decoder that throws (out of memory, say) throws on the caller's thread.
+        SCOPED_TRACE("a decoder that throws (out of memory, say)");
         TPieceSource source(Pattern(1000));
         TKeepingSink sink;
         const auto throwing = [](TByteSource&, TByteSink& to) -> TDecodeResult {
@@ -124,7 +137,8 @@ TEST(OverlappedDecode, ExceptionsReachTheCallerAfterTheDecoderStopped) {
             to.Write(some.data(), some.size());
             throw std::bad_alloc();
         };
-        EXPECT_THROW(DecodeOverlapped(source, sink, throwing), std::bad_alloc);
+        EXPECT_THROW(overlapped.Decode(source, sink, throwing), std::bad_alloc);
+        next_entry_is_whole();
     }
 }
 
