@@ -161,7 +161,8 @@ TDecodeResult TOverlappedDecoder::Decode(TByteSource& source, TByteSink& sink, c
         changed_.wait(lock, [&] {
             return !decoded_.empty() || decoder_done_ || (!packed_ended_ && packed_.size() < kMaxWaiting);
         });
-        const bool starving = packed_.empty() && !packed_ended_;
+        // A decoder waiting for packed bytes is served first; one that has finished needs none.
+        const bool starving = !decoder_done_ && packed_.empty() && !packed_ended_;
         if (!decoded_.empty() && !starving) {
             TBlock block = std::move(decoded_.front());
             decoded_.pop_front();

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -22,10 +23,11 @@ std::vector<std::uint8_t> Pattern(std::size_t size) {
 // Hands out its bytes in uneven pieces and notes the threads it is called on.
 class TPieceSource : public TByteSource {
 public:
+    static constexpr std::size_t kPiece = 50'001;
     explicit TPieceSource(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
     std::size_t Read(std::uint8_t* buffer, std::size_t size) override {
         on_caller = on_caller && std::this_thread::get_id() == caller_;
-        const std::size_t step = std::min({size, bytes_.size() - at_, std::size_t{50'001}});
+        const std::size_t step = std::min({size, bytes_.size() - at_, kPiece});
         std::copy_n(bytes_.data() + at_, step, buffer);
         at_ += step;
         return step;
@@ -44,6 +46,7 @@ public:
     explicit TKeepingSink(std::size_t limit = SIZE_MAX, bool throws = false) : limit_(limit), throws_(throws) {}
     bool Write(const std::uint8_t* data, std::size_t size) override {
         on_caller = on_caller && std::this_thread::get_id() == caller_;
+        std::this_thread::sleep_for(pause);
         if (kept.size() >= limit_) {
             if (throws_) throw std::runtime_error("disk full");
             return false;
@@ -53,6 +56,7 @@ public:
     }
     std::vector<std::uint8_t> kept;
     bool on_caller = true;
+    std::chrono::milliseconds pause{0};  // taken in every write, as a slow disk would
 
 private:
     std::size_t limit_;
@@ -97,6 +101,31 @@ TEST(OverlappedDecode, EveryByteArrivesInOrderAndTheVerdictPassesThrough) {
         EXPECT_TRUE(source.on_caller);
         EXPECT_TRUE(sink.on_caller);
     }
+}
+
+// A decoder may finish before its packed data does (an end mark ahead of what the caller read) with output
+// still waiting: all of it is written, and the read it did not ask for is not waited for. The pauses set the
+// order: the caller has read ahead all it may and is writing the first block when the decoder takes the rest.
+TEST(OverlappedDecode, ADecoderThatStopsReadingEarlyHasItsOutputWritten) {
+    using namespace std::chrono_literals;
+    TOverlappedDecoder overlapped;
+    // As many pieces as the caller reads ahead, so that it has not yet found the end.
+    const std::size_t packed_size = 4 * TPieceSource::kPiece;
+    TPieceSource source(Pattern(packed_size));
+    TKeepingSink sink;
+    sink.pause = 50ms;
+    const std::vector<std::uint8_t> first = Pattern(256 * 1024);
+    const auto stops_early = [&](TByteSource& from, TByteSink& to) {
+        std::this_thread::sleep_for(50ms);
+        if (!to.Write(first.data(), first.size())) return TDecodeResult::drStopped;
+        std::vector<std::uint8_t> taken(packed_size);
+        for (std::size_t at = 0; at < packed_size;) at += from.Read(taken.data() + at, packed_size - at);
+        return to.Write(taken.data(), 100) ? TDecodeResult::drOk : TDecodeResult::drStopped;
+    };
+    EXPECT_EQ(overlapped.Decode(source, sink, stops_early), TDecodeResult::drOk);
+    std::vector<std::uint8_t> expected = first;
+    expected.insert(expected.end(), first.begin(), first.begin() + 100);
+    EXPECT_TRUE(sink.kept == expected);
 }
 
 // After each way of stopping early, the same worker decodes a sound entry whole.
