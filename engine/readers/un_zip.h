@@ -13,6 +13,7 @@
 #include "engine/core/read_ahead_stream.h"
 #include "engine/core/zip_central_cursor.h"
 #include "engine/core/zip_headers.h"
+#include "engine/readers/overlapped_decode.h"
 #include "engine/readers/zip_split_set.h"
 
 struct libdeflate_decompressor;
@@ -83,6 +84,7 @@ private:
         std::unique_ptr<libdeflate_decompressor, void (*)(libdeflate_decompressor*)> whole{nullptr, nullptr};
         TGrowingBuffer whole_packed;
         TGrowingBuffer whole_unpacked;
+        std::unique_ptr<TOverlappedDecoder> overlapped;  // started for the first entry that pays for it
     };
 
     // `set` joins the volumes of a split archive (null for a single file): its offsets count per disk.

@@ -29,6 +29,14 @@ constexpr std::uint16_t kFlagImplode8k = 0x0002;
 constexpr std::uint16_t kFlagImplodeLiteralTree = 0x0004;
 constexpr std::int64_t kStepSize = 32768;
 constexpr std::size_t kWholeSlice = 1024 * 1024;
+// From this size on, an entry of a slow method is decoded on a worker thread while its output is
+// written; below it, starting the thread costs more than the overlap saves.
+constexpr std::int64_t kOverlapFrom = 256 * 1024;
+
+bool PaysToOverlap(std::uint16_t method, std::int64_t unpacked_size) {
+    return unpacked_size >= kOverlapFrom &&
+           (method == kLzma || method == kXz || method == kPpmd || method == kZstd || method == kZstdOld);
+}
 
 }  // namespace
 
@@ -101,20 +109,27 @@ bool TUnZip::Decode(TExtractionPass& pass, TStream32& source, std::uint16_t meth
         TEntrySource entry_source(*this, source, packed_size, enciphered);
         TEntrySink sink(*this, Output.get(), progress, unpacked);
         const auto size = static_cast<std::uint64_t>(unpacked);
+        const auto decode = [&](TByteSource& from, TByteSink& to) {
+            switch (method) {
+                case kDeflate64: return Inflate(from, to, true);
+                case kLzma: return UnLzmaZip(from, to, size);
+                case kXz: return UnXz(from, to);
+                case kPpmd: return UnPpmdZip(from, to, size);
+                case kZstd:
+                case kZstdOld: return UnZstd(from, to);
+                case kShrunk: return Unshrink(from, to, size);
+                case kImploded:
+                    return Explode(from, to, size, (header.Flags & kFlagImplode8k) != 0,
+                                   (header.Flags & kFlagImplodeLiteralTree) != 0);
+                default: return Unreduce(from, to, size, method - kReduced1 + 1);
+            }
+        };
         TDecodeResult result = TDecodeResult::drOk;
-        switch (method) {
-            case kDeflate64: result = Inflate(entry_source, sink, true); break;
-            case kLzma: result = UnLzmaZip(entry_source, sink, size); break;
-            case kXz: result = UnXz(entry_source, sink); break;
-            case kPpmd: result = UnPpmdZip(entry_source, sink, size); break;
-            case kZstd:
-            case kZstdOld: result = UnZstd(entry_source, sink); break;
-            case kShrunk: result = Unshrink(entry_source, sink, size); break;
-            case kImploded:
-                result = Explode(entry_source, sink, size, (header.Flags & kFlagImplode8k) != 0,
-                                 (header.Flags & kFlagImplodeLiteralTree) != 0);
-                break;
-            default: result = Unreduce(entry_source, sink, size, method - kReduced1 + 1); break;
+        if (PaysToOverlap(method, unpacked)) {
+            if (!pass.overlapped) pass.overlapped = std::make_unique<TOverlappedDecoder>();
+            result = pass.overlapped->Decode(entry_source, sink, decode);
+        } else {
+            result = decode(entry_source, sink);
         }
         data_error = result == TDecodeResult::drDataError || result == TDecodeResult::drTruncated || sink.Overflowed();
         refused = result == TDecodeResult::drUnsupported;
