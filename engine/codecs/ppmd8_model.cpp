@@ -307,6 +307,18 @@ void TPpmd8Model::Refresh(std::uint32_t context, unsigned old_units, unsigned sc
                                                ((high >> 5) & 0x08));
 }
 
+// A context left with one symbol keeps it in its own record; `stats` was its list of states.
+void TPpmd8Model::KeepOnlyState(std::uint32_t context, std::uint32_t stats) {
+    const std::uint8_t symbol = Symbol(stats);
+    const auto freq = static_cast<std::uint8_t>((Freq(stats) + 11u) >> 3);
+    const std::uint32_t successor = Successor(stats);
+    Flags(context) = static_cast<std::uint8_t>((Flags(context) & kFlagPrevHigh) + HighFlag3(symbol));
+    const std::uint32_t one = OneState(context);
+    SymbolRef(one) = symbol;
+    FreqRef(one) = freq;
+    SetSuccessor(one, successor);
+}
+
 // Keeps the part of the tree under `context` that is still reachable through contexts, freeing the rest.
 std::uint32_t TPpmd8Model::CutOff(std::uint32_t context, unsigned order) {
     int count = NumStats(context);
@@ -359,14 +371,7 @@ std::uint32_t TPpmd8Model::CutOff(std::uint32_t context, unsigned order) {
         }
         NumStatsRef(context) = static_cast<std::uint8_t>(count);
         if (count == 0) {
-            const std::uint8_t symbol = Symbol(stats);
-            const auto freq = static_cast<std::uint8_t>((Freq(stats) + 11u) >> 3);
-            const std::uint32_t successor = Successor(stats);
-            Flags(context) = static_cast<std::uint8_t>((Flags(context) & kFlagPrevHigh) + HighFlag3(symbol));
-            const std::uint32_t one = OneState(context);
-            SymbolRef(one) = symbol;
-            FreqRef(one) = freq;
-            SetSuccessor(one, successor);
+            KeepOnlyState(context, stats);
             InsertNode(stats, U2I(units));
         } else {
             Refresh(context, units, SummFreq(context) > 16u * static_cast<unsigned>(count));
@@ -383,14 +388,7 @@ void TPpmd8Model::RestoreModel(std::uint32_t failed) {
     for (; context != failed; context = Suffix(context)) {
         if (--NumStatsRef(context) == 0) {
             const std::uint32_t stats = Stats(context);
-            const std::uint8_t symbol = Symbol(stats);
-            const auto freq = static_cast<std::uint8_t>((Freq(stats) + 11u) >> 3);
-            const std::uint32_t successor = Successor(stats);
-            Flags(context) = static_cast<std::uint8_t>((Flags(context) & kFlagPrevHigh) + HighFlag3(symbol));
-            const std::uint32_t one = OneState(context);
-            SymbolRef(one) = symbol;
-            FreqRef(one) = freq;
-            SetSuccessor(one, successor);
+            KeepOnlyState(context, stats);
             SpecialFreeUnit(stats);
         } else {
             Refresh(context, (NumStats(context) + 3u) >> 1, 0);

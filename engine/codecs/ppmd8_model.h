@@ -145,6 +145,7 @@ private:
     // Model maintenance.
     void RestartModel();
     void Refresh(std::uint32_t context, unsigned old_units, unsigned scale);
+    void KeepOnlyState(std::uint32_t context, std::uint32_t stats);
     std::uint32_t CutOff(std::uint32_t context, unsigned order);
     void RestoreModel(std::uint32_t failed_context);
     std::uint32_t CreateSuccessors(bool skip, std::uint32_t s1, std::uint32_t context);
