@@ -27,6 +27,8 @@ namespace {
 
 using platform::LoadLE16;
 using platform::LoadLE32;
+using platform::StoreLE16;
+using platform::StoreLE32;
 
 constexpr int kNoZipFile = 10102;
 constexpr int kSfxCopyError = 10140;
@@ -67,15 +69,6 @@ struct TRenameEntry {
     std::uint32_t Date = 0;        // 0: keep the stored one
     TZipRecordEntry Central;       // its central header as written: new name, flags, date and offset
 };
-
-void StoreLE16(std::uint8_t* p, std::uint32_t value) {
-    p[0] = static_cast<std::uint8_t>(value);
-    p[1] = static_cast<std::uint8_t>(value >> 8);
-}
-void StoreLE32(std::uint8_t* p, std::uint32_t value) {
-    StoreLE16(p, value & 0xFFFF);
-    StoreLE16(p + 2, value >> 16);
-}
 
 bool ValidDosDateTime(std::uint32_t value) {
     const std::uint32_t date = value >> 16;
@@ -310,11 +303,11 @@ void TZipCore::RenameEntries(const std::vector<ZipRenameRec>& rules, std::uint32
             StoreLE32(h.data() + 10, entry.Date);
             central.DosDateTime = entry.Date;
         }
-        StoreLE16(h.data() + 6, LoadLE16(h.data() + 6) | (central.Flags & kUtf8Flag));
+        StoreLE16(h.data() + 6, static_cast<std::uint16_t>(LoadLE16(h.data() + 6) | (central.Flags & kUtf8Flag)));
         central.LocalOffset = static_cast<std::uint64_t>(output.Position());
         Report(rkNewItem, 0, static_cast<std::int64_t>(std::min<std::uint64_t>(central.PackedSize, INT64_MAX)),
                entry.Name);
-        StoreLE16(h.data() + 26, static_cast<std::uint32_t>(central.StoredName.size()));
+        StoreLE16(h.data() + 26, static_cast<std::uint16_t>(central.StoredName.size()));
         WriteExactly(output, h.data(), kLocalHeaderSize, kLocalHeaderWrite);
         WriteExactly(output, central.StoredName.data(), static_cast<std::int64_t>(central.StoredName.size()),
                      kLocalHeaderWrite);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/writers/ordered_encoder.h"
+#include "platform/byte_order.h"
 
 namespace kv {
 namespace {
@@ -20,10 +21,6 @@ constexpr std::size_t kDeflateWindow = 32 * 1024;
 constexpr std::uint8_t kFlagName = 0x08;
 constexpr std::size_t kPlainHeaderSize = 10;
 constexpr std::size_t kTrailerSize = 8;
-
-void PutLE32(std::uint8_t* at, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
 
 // A raw deflate stream kept per thread and reset for every chunk, so that each chunk does not allocate
 // the compressor's tables afresh.
@@ -86,7 +83,7 @@ std::vector<std::uint8_t> MemberHeader(const TGzipMemberInfo& info, bool with_na
     header[0] = 0x1F;
     header[1] = 0x8B;
     header[2] = 8;  // deflate
-    PutLE32(&header[4], info.ModificationTime);
+    platform::StoreLE32(&header[4], info.ModificationTime);
     if (named) {
         header[3] = kFlagName;
         std::copy(info.Name.begin(), info.Name.end(), header.begin() + kPlainHeaderSize);
@@ -122,8 +119,8 @@ std::vector<std::uint8_t> MemberChunk(int level, std::uint32_t time, const std::
     packed.reserve(deflated + kTrailerSize + kPlainHeaderSize);
     packed.assign(scratch.begin(), scratch.begin() + static_cast<std::ptrdiff_t>(deflated));
     std::uint8_t trailer[kTrailerSize];
-    PutLE32(trailer, libdeflate_crc32(0, data, size));
-    PutLE32(trailer + 4, static_cast<std::uint32_t>(size));
+    platform::StoreLE32(trailer, libdeflate_crc32(0, data, size));
+    platform::StoreLE32(trailer + 4, static_cast<std::uint32_t>(size));
     packed.insert(packed.end(), trailer, trailer + kTrailerSize);
     if (!last) {
         const std::vector<std::uint8_t> header = MemberHeader({{}, time, level}, false);
@@ -160,8 +157,8 @@ TChunkResult WriteGzipMember(TStream32& input, std::int64_t size, const TGzipMem
     result = CompressChunks(input, size, {kDeflateChunk, kDeflateWindow}, codec, out, progress);
     if (result.Outcome != TChunkOutcome::coDone) return result;
     std::uint8_t trailer[8];
-    PutLE32(&trailer[0], result.Crc);
-    PutLE32(&trailer[4], static_cast<std::uint32_t>(result.Size));
+    platform::StoreLE32(&trailer[0], result.Crc);
+    platform::StoreLE32(&trailer[4], static_cast<std::uint32_t>(result.Size));
     if (out.WriteFull(trailer, sizeof trailer) != static_cast<std::int64_t>(sizeof trailer)) {
         result.Outcome = TChunkOutcome::coWriteError;
     }
