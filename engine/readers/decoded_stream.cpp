@@ -13,55 +13,14 @@ constexpr std::size_t kMaxReady = 8;
 
 }  // namespace
 
-// Collects the decoder's output into blocks and hands them to the reader, waiting while it is far ahead.
-class TDecodedStream::TPipeSink : public TByteSink {
-public:
-    explicit TPipeSink(TDecodedStream& stream) : stream_(stream) { block_.reserve(kBlockSize); }
-
-    bool Write(const std::uint8_t* data, std::size_t size) override {
-        while (size > 0) {
-            const std::size_t step = std::min(size, kBlockSize - block_.size());
-            block_.insert(block_.end(), data, data + step);
-            data += step;
-            size -= step;
-            if (block_.size() == kBlockSize && !HandOver()) return false;
-        }
-        return true;
-    }
-
-    // Hands over the block being filled; false when the reader has gone.
-    bool HandOver() {
-        if (block_.empty()) return true;
-        std::unique_lock lock(stream_.mutex_);
-        stream_.changed_.wait(lock, [&] { return stream_.stopping_ || stream_.ready_.size() < kMaxReady; });
-        if (stream_.stopping_) return false;
-        stream_.ready_.push_back(std::move(block_));
-        // A block the reader is done with saves allocating a new one.
-        if (stream_.spare_.empty()) {
-            block_ = {};
-        } else {
-            block_ = std::move(stream_.spare_.back());
-            stream_.spare_.pop_back();
-            block_.clear();
-        }
-        block_.reserve(kBlockSize);
-        stream_.changed_.notify_all();
-        return true;
-    }
-
-private:
-    TDecodedStream& stream_;
-    TBlock block_;
-};
-
 TDecodedStream::TDecodedStream(std::function<bool(TByteSink&)> decode) {
     worker_ = std::thread([this, decode = std::move(decode)] {
-        TPipeSink sink(*this);
+        TBlockFillingSink sink(kBlockSize, [this](TBlock& block) { return HandOver(block); });
         bool whole = false;
         try {
             // What was decoded before a failure is handed over too.
             const bool decoded = decode(sink);
-            whole = sink.HandOver() && decoded;
+            whole = sink.Flush() && decoded;
         } catch (...) {
             // Out of memory and the like: the data ends here, not decoded whole.
         }
@@ -73,6 +32,22 @@ TDecodedStream::TDecodedStream(std::function<bool(TByteSink&)> decode) {
 }
 
 TDecodedStream::~TDecodedStream() { Stop(); }
+
+bool TDecodedStream::HandOver(TBlock& block) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return stopping_ || ready_.size() < kMaxReady; });
+    if (stopping_) return false;
+    ready_.push_back(std::move(block));
+    // A block the reader is done with saves allocating a new one.
+    if (spare_.empty()) {
+        block = {};
+    } else {
+        block = std::move(spare_.back());
+        spare_.pop_back();
+    }
+    changed_.notify_all();
+    return true;
+}
 
 void TDecodedStream::Stop() {
     {

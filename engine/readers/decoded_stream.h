@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/codecs/codec_io.h"
+#include "engine/codecs/block_filling_sink.h"
 #include "engine/core/stream32.h"
 
 namespace kv {
@@ -40,9 +40,11 @@ public:
     bool Drain();
 
 private:
-    class TPipeSink;
     // Blocks of decoded bytes: the unread ones handed over by the worker, the read ones kept for seeking back.
-    using TBlock = std::vector<std::uint8_t>;
+    using TBlock = TBlockFillingSink::TBlock;
+
+    // The worker's side: queues a full block, waiting while the reader is far behind; false once it has gone.
+    bool HandOver(TBlock& block);
 
     // Takes the next block from the worker into kept_; false at the end of the data.
     bool TakeBlock();

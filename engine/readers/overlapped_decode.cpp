@@ -48,39 +48,6 @@ private:
     std::size_t at_ = 0;
 };
 
-// The decoder's view of the decoded queue: fills a block, then hands it over, waiting while the caller
-// is behind.
-class TOverlappedDecoder::TPipeSink : public TByteSink {
-public:
-    explicit TPipeSink(TOverlappedDecoder& pipes) : pipes_(pipes) { block_.reserve(kDecodedBlock); }
-
-    bool Write(const std::uint8_t* data, std::size_t size) override {
-        while (size > 0) {
-            const std::size_t step = std::min(size, kDecodedBlock - block_.size());
-            block_.insert(block_.end(), data, data + step);
-            data += step;
-            size -= step;
-            if (block_.size() == kDecodedBlock && !HandOver()) return false;
-        }
-        return true;
-    }
-
-    bool HandOver() {
-        if (block_.empty()) return true;
-        std::unique_lock lock(pipes_.mutex_);
-        pipes_.changed_.wait(lock, [&] { return pipes_.stopping_ || pipes_.decoded_.size() < kMaxWaiting; });
-        if (pipes_.stopping_) return false;
-        pipes_.decoded_.push_back(std::move(block_));
-        block_ = pipes_.Spare(kDecodedBlock);
-        pipes_.changed_.notify_all();
-        return true;
-    }
-
-private:
-    TOverlappedDecoder& pipes_;
-    TBlock block_;
-};
-
 TOverlappedDecoder::TOverlappedDecoder() : worker_([this] { Work(); }) {}
 
 TOverlappedDecoder::~TOverlappedDecoder() {
@@ -107,6 +74,16 @@ void TOverlappedDecoder::Recycle(TBlock&& block) {
     if (spare_.size() < 2 * kMaxWaiting) spare_.push_back(std::move(block));
 }
 
+bool TOverlappedDecoder::HandOver(TBlock& block) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return stopping_ || decoded_.size() < kMaxWaiting; });
+    if (stopping_) return false;
+    decoded_.push_back(std::move(block));
+    block = Spare(kDecodedBlock);
+    changed_.notify_all();
+    return true;
+}
+
 void TOverlappedDecoder::Work() {
     std::unique_lock lock(mutex_);
     for (;;) {
@@ -117,11 +94,11 @@ void TOverlappedDecoder::Work() {
         std::exception_ptr failure;
         {
             TPipeSource pipe_source(*this);
-            TPipeSink pipe_sink(*this);
+            TBlockFillingSink pipe_sink(kDecodedBlock, [this](TBlock& block) { return HandOver(block); });
             try {
                 result = (*job_)(pipe_source, pipe_sink);
                 // What came before a failure is written too.
-                if (!pipe_sink.HandOver()) result = TDecodeResult::drStopped;
+                if (!pipe_sink.Flush()) result = TDecodeResult::drStopped;
             } catch (...) {
                 failure = std::current_exception();
             }

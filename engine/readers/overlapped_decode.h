@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/codecs/codec_io.h"
+#include "engine/codecs/block_filling_sink.h"
 
 namespace kv {
 
@@ -20,7 +20,7 @@ namespace kv {
 class TOverlappedDecoder {
 public:
     using TDecode = std::function<TDecodeResult(TByteSource&, TByteSink&)>;
-    using TBlock = std::vector<std::uint8_t>;
+    using TBlock = TBlockFillingSink::TBlock;
 
     TOverlappedDecoder();
     ~TOverlappedDecoder();
@@ -34,9 +34,10 @@ public:
 
 private:
     class TPipeSource;
-    class TPipeSink;
 
     void Work();
+    // The worker's side: queues a decoded block, waiting while the caller is behind; false once it is leaving.
+    bool HandOver(TBlock& block);
     TBlock Spare(std::size_t capacity);
     void Recycle(TBlock&& block);
 
