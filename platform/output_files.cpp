@@ -11,12 +11,17 @@ bool SetFileTime(const std::string& path, const timespec& time) {
     return ::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
-bool ApplyDosAttributes(const std::string& path, std::uint32_t attributes) {
+bool SetFileTime(int handle, const timespec& time) {
+    const timespec times[2] = {time, time};
+    return ::futimens(handle, times) == 0;
+}
+
+bool ApplyDosAttributes(int handle, std::uint32_t attributes) {
     struct stat status {};
-    if (::stat(path.c_str(), &status) != 0) return false;
+    if (::fstat(handle, &status) != 0) return false;
     mode_t mode = status.st_mode & 07777;
     mode = (attributes & 0x01) != 0 ? mode & ~mode_t{0222} : mode | S_IWUSR;
-    return ::chmod(path.c_str(), mode) == 0;
+    return ::fchmod(handle, mode) == 0;
 }
 
 mode_t RestoredPermissions(std::uint32_t mode, bool keep_special_bits) {
@@ -30,15 +35,14 @@ mode_t RestoredPermissions(std::uint32_t mode, bool keep_special_bits) {
     return static_cast<mode_t>(mode & kept) & ~withheld;
 }
 
-bool ApplyUnixPermissions(const std::string& path, std::uint32_t mode, bool keep_special_bits) {
-    return ::chmod(path.c_str(), RestoredPermissions(mode, keep_special_bits)) == 0;
+bool ApplyUnixPermissions(int handle, std::uint32_t mode, bool keep_special_bits) {
+    return ::fchmod(handle, RestoredPermissions(mode, keep_special_bits)) == 0;
 }
 
 bool FinishFolder(const std::string& path, std::optional<mode_t> permissions, const timespec& time) {
     const int handle = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (handle < 0) return false;
-    const timespec times[2] = {time, time};
-    bool done = ::futimens(handle, times) == 0;
+    bool done = SetFileTime(handle, time);
     if (permissions) done = ::fchmod(handle, *permissions) == 0 && done;
     ::close(handle);
     return done;

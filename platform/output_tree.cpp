@@ -47,6 +47,14 @@ TOutputPathState TOutputTree::Inspect(const std::string& path) const {
     }
 }
 
+bool TOutputTree::WayInside(const std::string& path) const {
+    if (!Contains(path)) return false;
+    const std::string folder = path.substr(0, path.rfind(kPathDelim) + 1);
+    // The base itself, and the folder verified last (where the entries before went), need no look either.
+    if (folder.size() <= base_.size() || VerifiedLength(folder) == folder.size()) return true;
+    return Inspect(folder) != TOutputPathState::opsRefused;
+}
+
 bool TOutputTree::MakeFolder(const std::string& folder) {
     if (folder != base_ && (!Contains(folder) || folder.back() != kPathDelim)) return false;
     if (!base_made_) {

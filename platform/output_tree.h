@@ -27,6 +27,9 @@ public:
     // opsRefused when `path` is not below the base or passes through a symbolic link; otherwise whether a
     // file, a folder, a symbolic link or nothing is there. Parts of the path that do not exist yet are fine.
     TOutputPathState Inspect(const std::string& path) const;
+    // Whether `path` is below the base and its way there passes through no symbolic link; what lies at
+    // `path` itself is not looked at (a file written whatever is there needs no look).
+    bool WayInside(const std::string& path) const;
     // Creates `folder` (with its trailing delimiter) and the missing folders above it; an existing step that
     // is not a real folder fails. True when the folder is there and verified.
     bool MakeFolder(const std::string& folder);

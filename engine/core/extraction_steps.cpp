@@ -74,15 +74,18 @@ bool TCustomDClass::BeginFile(bool skip_checks) {
         if (!writing) return true;
 
         // A folder or file below the destination that is a symbolic link would carry the output elsewhere.
-        const platform::TOutputPathState state =
-            renamed ? platform::TOutputPathState::opsMissing : OutputTree.Inspect(CurrentOutputPath);
-        if (state == platform::TOutputPathState::opsRefused) {
+        // When every file is written whatever lies there, only the way to it needs a look: what is there
+        // counts as missing.
+        const bool overwrite_all = !ConfirmOverwrites && OverwriteMode == omOverwrite;
+        using enum platform::TOutputPathState;
+        const platform::TOutputPathState state = renamed         ? opsMissing
+                                                 : overwrite_all ? (OutputTree.WayInside(CurrentOutputPath) ? opsMissing : opsRefused)
+                                                                 : OutputTree.Inspect(CurrentOutputPath);
+        if (state == opsRefused) {
             DoError(CurrentOutputPath, {}, VolumeId(CurrentVolumeName), ecode::kInvalidFileName);
             return false;
         }
-        const bool exists = renamed ? platform::FileExists(CurrentOutputPath)
-                                    : state == platform::TOutputPathState::opsFile ||
-                                          state == platform::TOutputPathState::opsLink;
+        const bool exists = renamed ? platform::FileExists(CurrentOutputPath) : state == opsFile || state == opsLink;
         if (!ConfirmOverwrites) {
             // Skipping means leaving existing files alone; new ones are still written.
             return OverwriteMode == omOverwrite || !exists;
@@ -216,20 +219,23 @@ void TCustomDClass::CloseOutput(std::uint32_t attributes, std::uint32_t dos_date
         }
         return;
     }
-    const bool closed = static_cast<THandleStream32&>(*Output).Close();
+    auto& file = static_cast<THandleStream32&>(*Output);
+    // Time and permissions go through the handle while it is open, sparing two lookups of the path per
+    // file. The data is all written by now (Linux's network file systems flush it before they set a time).
+    platform::SetFileTime(file.Handle(), OutputTime(dos_date_time, mod_time));
+    if (RestoreFileAttr) {
+        // Readers that know a Unix writer's permissions pass them in the high half, as ZIP stores them.
+        if (const std::uint32_t unix_mode = attributes >> 16; (unix_mode & 0777) != 0)
+            platform::ApplyUnixPermissions(file.Handle(), unix_mode, KeepSpecialBits);
+        else if (attributes != platform::kFaArchive)
+            platform::ApplyDosAttributes(file.Handle(), attributes);
+    }
+    const bool closed = file.Close();
     Output.reset();
     if (!closed && !OutputFailed) {
         DoError(CurrentOutputPath, {}, VolumeId(CurrentVolumeName), ecode::kErrorClosingFile);
         OutputFailed = true;
     }
-    const std::string& path = pending_.Active() ? pending_.TempPath() : CurrentOutputPath;
-    platform::SetFileTime(path, OutputTime(dos_date_time, mod_time));
-    if (!RestoreFileAttr) return;
-    // Readers that know a Unix writer's permissions pass them in the high half, as ZIP stores them.
-    if (const std::uint32_t unix_mode = attributes >> 16; (unix_mode & 0777) != 0)
-        platform::ApplyUnixPermissions(path, unix_mode, KeepSpecialBits);
-    else if (attributes != platform::kFaArchive)
-        platform::ApplyDosAttributes(path, attributes);
 }
 
 bool TCustomDClass::RestoreSymbolicLink(const std::string& target, std::uint32_t dos_date_time,

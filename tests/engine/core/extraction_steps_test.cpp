@@ -240,6 +240,15 @@ TEST_F(ExtractionSteps, NeverWritesThroughALinkOutOfTheDestination) {
     EXPECT_FALSE(std::filesystem::is_symlink(Out("file-link")));
     EXPECT_EQ(test::ReadFile(Out("file-link")), "replaces the link");
     EXPECT_EQ(test::ReadFile(Out("up.txt")), "confined");
+
+    // Asking before overwriting looks at the whole path, and refuses the same way.
+    reader_.ConfirmOverwrites = true;
+    reader_.OnFileExists = [](TObject*, const std::string&, std::string&, TOverwriteMode& mode) { mode = omOverwrite; };
+    reader_.codes.clear();
+    reader_.entries = {{"link/y.txt", "bad"}};
+    EXPECT_EQ(reader_.Extract(), 0);
+    EXPECT_EQ(reader_.codes, (std::vector<int>{ecode::kInvalidFileName}));
+    EXPECT_FALSE(std::filesystem::exists(outside + "/y.txt"));
 }
 
 // Only the entry whose write failed fails; a full disk (ENOSPC, or the quota, EDQUOT) ends the run as
