@@ -13,6 +13,7 @@ class TUnGZip : public TUnSingleFile {
 protected:
     TMemberStart ReadStart(TMemberInput& input) override;
     bool DecodeMember(TMemberInput& input, TByteSink& sink) override;
+    bool ChecksOutputCrc32() const override { return !compress_; }
 
 private:
     // The error code that keeps a member from being extracted, or 0.

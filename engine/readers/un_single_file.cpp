@@ -78,6 +78,7 @@ bool TUnSingleFile::DecodeInto(TStream32& archive, TByteSink& sink) {
         DoError(ArchiveFile(), {}, "0", start.Refusal);
         return false;
     }
+    if (!ChecksOutputCrc32()) return DecodeMember(input, sink);
     TChecksumSink checked(*this, sink);
     Crc32Value = 0xFFFFFFFFu;
     return DecodeMember(input, checked);

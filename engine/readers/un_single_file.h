@@ -44,6 +44,9 @@ protected:
     // Decodes the file that follows the header into the sink; whether it passes its checks. Decoding
     // errors are reported through ReportDataError.
     virtual bool DecodeMember(TMemberInput& input, TByteSink& sink) = 0;
+    // Whether DecodeMember's check compares the CRC-32 of what it decoded (Crc32Value), which the sink's
+    // owner then keeps; formats that check their data themselves are spared the work.
+    virtual bool ChecksOutputCrc32() const { return false; }
     void ReportDataError();
 
     void ExtractIt(TStream32* archive, TObject* component) override;
