@@ -78,9 +78,9 @@ bool TCustomDClass::BeginFile(bool skip_checks) {
         // counts as missing.
         const bool overwrite_all = !ConfirmOverwrites && OverwriteMode == omOverwrite;
         using enum platform::TOutputPathState;
-        const platform::TOutputPathState state = renamed         ? opsMissing
-                                                 : overwrite_all ? (OutputTree.WayInside(CurrentOutputPath) ? opsMissing : opsRefused)
-                                                                 : OutputTree.Inspect(CurrentOutputPath);
+        platform::TOutputPathState state = opsMissing;
+        if (overwrite_all && !renamed) state = OutputTree.WayInside(CurrentOutputPath) ? opsMissing : opsRefused;
+        else if (!renamed) state = OutputTree.Inspect(CurrentOutputPath);
         if (state == opsRefused) {
             DoError(CurrentOutputPath, {}, VolumeId(CurrentVolumeName), ecode::kInvalidFileName);
             return false;
