@@ -26,7 +26,9 @@ constexpr int kDataError = -2;
 // Subbotin's carry-less range decoder over the entry's packed bytes.
 class TRangeDecoder {
 public:
-    explicit TRangeDecoder(TByteSource& source) : source_(source), buffer_(kInputStep) {}
+    // The buffer is not cleared: entries are often small and many, and it is filled before it is read.
+    explicit TRangeDecoder(TByteSource& source)
+        : source_(source), buffer_(std::make_unique_for_overwrite<std::uint8_t[]>(kInputStep)) {}
 
     // False when the first four bytes cannot start a stream.
     bool Init() {
@@ -59,7 +61,7 @@ public:
 private:
     std::uint8_t NextByte() {
         if (at_ == filled_) {
-            filled_ = source_.Read(buffer_.data(), buffer_.size());
+            filled_ = source_.Read(buffer_.get(), kInputStep);
             at_ = 0;
             if (filled_ == 0) {
                 ran_out_ = true;
@@ -70,7 +72,7 @@ private:
     }
 
     TByteSource& source_;
-    std::vector<std::uint8_t> buffer_;
+    std::unique_ptr<std::uint8_t[]> buffer_;
     std::size_t at_ = 0;
     std::size_t filled_ = 0;
     bool ran_out_ = false;
@@ -83,7 +85,10 @@ private:
 // already ruled out masked. A byte, kEndMark or kDataError.
 int DecodeSymbol(TPpmd8Model& model, TRangeDecoder& coder) {
     using TState = std::uint32_t;
-    std::array<std::uint8_t, 256> masked;  // 1: ruled out
+    // Per symbol: all ones while it may still come, 0 once ruled out; read sign-extended, it masks a count
+    // and counts a candidate without a branch (which symbols are ruled out is too random to predict).
+    std::array<std::int8_t, 256> open;
+    constexpr std::int8_t kRuledOut = 0;
     std::uint32_t context = model.MinContext();
     if (model.NumStats(context) != 0) {
         TState state = model.Stats(context);
@@ -109,9 +114,10 @@ int DecodeSymbol(TPpmd8Model& model, TRangeDecoder& coder) {
         }
         if (count >= summ) return kDataError;
         coder.Decode(high, summ - high);
-        masked.fill(0);
-        for (TState at = model.Stats(context); at <= state; at += TPpmd8Model::kStateSize)
-            masked[model.Symbol(at)] = 1;
+        open.fill(-1);
+        const std::uint8_t* last = model.StateBytes(state);
+        for (const std::uint8_t* at = model.StateBytes(model.Stats(context)); at <= last; at += TPpmd8Model::kStateSize)
+            open[at[0]] = kRuledOut;
     } else {
         std::uint16_t& probability = model.BinSumm();
         const std::uint32_t one = TPpmd8Model::OneState(context);
@@ -127,27 +133,27 @@ int DecodeSymbol(TPpmd8Model& model, TRangeDecoder& coder) {
         probability = static_cast<std::uint16_t>(probability -
                                                  ((probability + (1u << (kPeriodBits - 2))) >> kPeriodBits));
         model.EscapeBin(probability);
-        masked.fill(0);
-        masked[model.Symbol(one)] = 1;
+        open.fill(-1);
+        open[model.Symbol(one)] = kRuledOut;
     }
 
-    std::array<TState, 256> candidates;
+    // The states not yet ruled out, as their bytes (symbol, count).
+    std::array<const std::uint8_t*, 256> candidates;
     for (;;) {
         const unsigned masked_count = model.NumStats(model.MinContext());
         if (!model.EscapeToSuffix(masked_count)) return kEndMark;
         context = model.MinContext();
         // The symbols not yet ruled out, with their total count.
-        const unsigned wanted = model.NumStats(context) - masked_count;
-        unsigned found = 0;
+        const std::size_t wanted = model.NumStats(context) - masked_count;
+        std::size_t found = 0;
         std::uint32_t high = 0;
-        TState state = model.Stats(context);
-        // Without branches: which symbols are masked is too random to predict.
-        for (unsigned left = model.NumStats(context) + 1; left > 0 && found != wanted;
-             --left, state += TPpmd8Model::kStateSize) {
-            const std::uint32_t open = masked[model.Symbol(state)] - 1u;  // all ones when not masked
-            high += model.Freq(state) & open;
-            candidates[found] = state;
-            found += open & 1;
+        const std::uint8_t* at = model.StateBytes(model.Stats(context));
+        for (const std::uint8_t* const end = at + (model.NumStats(context) + 1) * TPpmd8Model::kStateSize;
+             at != end && found != wanted; at += TPpmd8Model::kStateSize) {
+            const auto mask = static_cast<std::size_t>(std::int64_t{open[at[0]]});
+            high += at[1] & static_cast<std::uint32_t>(mask);
+            candidates[found] = at;
+            found -= mask;
         }
         if (found != wanted) throw TPpmd8Damaged();
         std::uint32_t escape = 0;
@@ -155,20 +161,19 @@ int DecodeSymbol(TPpmd8Model& model, TRangeDecoder& coder) {
         const std::uint32_t total = coder.Fit(escape + high);
         const std::uint32_t count = coder.Threshold(total);
         if (count < high) {
-            unsigned pick = 0;
-            std::uint32_t upto = model.Freq(candidates[0]);
-            while (upto <= count) upto += model.Freq(candidates[++pick]);
-            state = candidates[pick];
-            coder.Decode(upto - model.Freq(state), model.Freq(state));
+            const std::uint8_t* const* pick = candidates.data();
+            std::uint32_t upto = (*pick)[1];
+            while (upto <= count) upto += (*++pick)[1];
+            coder.Decode(upto - (*pick)[1], (*pick)[1]);
             see.Update();
-            const int symbol = model.Symbol(state);
-            model.Update2(state);
+            const int symbol = (*pick)[0];
+            model.Update2(model.StateOf(*pick));
             return symbol;
         }
         if (count >= total) return kDataError;
         coder.Decode(high, total - high);
         see.Summ = static_cast<std::uint16_t>(see.Summ + total);
-        for (unsigned i = 0; i < found; ++i) masked[model.Symbol(candidates[i])] = 1;
+        for (std::size_t i = 0; i < found; ++i) open[candidates[i][0]] = kRuledOut;
     }
 }
 
@@ -213,7 +218,8 @@ TDecodeResult UnPpmdZip(TByteSource& source, TByteSink& sink, std::uint64_t unpa
             if (model && model->Size() > kMaxKeptDecoderMemory) model.reset();
         }
     } trim{kept};
-    std::vector<std::uint8_t> output(kOutputStep);
+    // No larger than the entry: clearing a buffer a small entry does not use would cost more than decoding it.
+    std::vector<std::uint8_t> output(static_cast<std::size_t>(std::min<std::uint64_t>(unpacked_size, kOutputStep)));
     try {
         for (std::uint64_t left = unpacked_size; left > 0;) {
             const std::size_t step = static_cast<std::size_t>(std::min<std::uint64_t>(left, output.size()));

@@ -56,6 +56,9 @@ public:
     static std::uint32_t OneState(std::uint32_t context) { return context + 2; }
     std::uint8_t Symbol(std::uint32_t state) const { return heap_[state]; }
     std::uint8_t Freq(std::uint32_t state) const { return heap_[state + 1]; }
+    // A state's bytes (symbol, then count) and back: scans over many states walk the bytes directly.
+    const std::uint8_t* StateBytes(std::uint32_t state) const { return heap_ + state; }
+    std::uint32_t StateOf(const std::uint8_t* bytes) const { return static_cast<std::uint32_t>(bytes - heap_); }
     static constexpr std::uint32_t kStateSize = 6;
 
     // The probability of the binary context's symbol, and what follows its outcome.
@@ -109,7 +112,12 @@ private:
     std::uint8_t& FreqRef(std::uint32_t state) { return heap_[state + 1]; }
     std::uint32_t Successor(std::uint32_t state) const { return Load32(state + 2); }
     void SetSuccessor(std::uint32_t state, std::uint32_t successor) { Store32(state + 2, successor); }
-    void CopyState(std::uint32_t to, std::uint32_t from) { std::memmove(heap_ + to, heap_ + from, kStateSize); }
+    void CopyState(std::uint32_t to, std::uint32_t from) {
+        // Through a copy held aside: the compiler then moves the six bytes itself instead of calling memmove.
+        std::uint8_t held[kStateSize];
+        std::memcpy(held, heap_ + from, kStateSize);
+        std::memcpy(heap_ + to, held, kStateSize);
+    }
     void SwapStates(std::uint32_t a, std::uint32_t b) {
         std::uint8_t held[kStateSize];
         std::memcpy(held, heap_ + a, kStateSize);
