@@ -421,7 +421,7 @@ void TPpmd8Model::RestoreModel(std::uint32_t failed) {
 
 std::uint32_t TPpmd8Model::CreateSuccessors(bool skip, std::uint32_t s1, std::uint32_t context) {
     std::uint32_t up_branch = Successor(found_state_);
-    std::array<std::uint32_t, kMaxOrder + 1> pending{};
+    std::array<std::uint32_t, kMaxOrder + 1> pending;  // filled up to count
     unsigned count = 0;
     const auto push = [&](std::uint32_t state) {
         if (count == pending.size()) Damaged();

@@ -127,9 +127,9 @@ private:
     void CopyUnits(std::uint32_t to, std::uint32_t from, unsigned units);
     // The state of `symbol` in a context with several; throws TPpmd8Damaged when it is not there.
     std::uint32_t FindState(std::uint32_t context, unsigned symbol) const {
-        std::uint32_t state = Stats(context);
-        for (unsigned left = NumStats(context) + 1; left > 0; --left, state += kStateSize)
-            if (Symbol(state) == symbol) return state;
+        const std::uint8_t* at = StateBytes(Stats(context));
+        for (const std::uint8_t* const end = at + (NumStats(context) + 1) * kStateSize; at != end; at += kStateSize)
+            if (*at == symbol) return StateOf(at);
         Damaged();
     }
     [[noreturn]] static void Damaged();
