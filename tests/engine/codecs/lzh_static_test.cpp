@@ -65,10 +65,11 @@ TEST_F(LzhStaticTest, DecodesStreamsOfTheLhaTool) {
         for (const char level : {'0', '1', '2'}) {
             SCOPED_TRACE(std::string("-lh") + method + "- level " + level);
             const std::string name = std::string("a") + method + level + ".lzh";
-            if (!test::RunArchiver("jlha", dir_.Path(), std::string("jlha aq") + level + "o" + method + " " + name + " payload"))
+            if (!test::RunArchiver("jlha", dir_.Path(), std::string("jlha a") + level + "o" + method + "q " + name + " payload"))
                 GTEST_SKIP() << "jlha (jlha-utils) not installed";
             const std::string archive = test::ReadFile(dir_ / name);
             ASSERT_EQ(archive.substr(2, 5), std::string("-lh") + method + "-");
+            ASSERT_EQ(archive.at(20), level - '0');
             const std::vector<std::uint8_t> packed = FirstEntryData(archive);
             for (const std::size_t chunk : {std::size_t{1}, std::size_t{4093}, SIZE_MAX}) {
                 TMemorySource source(packed, chunk);
@@ -84,7 +85,7 @@ TEST_F(LzhStaticTest, DecodesStreamsOfTheLhaTool) {
 TEST_F(LzhStaticTest, CutStreamsAndRefusingSinks) {
     const std::string payload = MixedPayload();
     test::WriteFile(dir_ / "payload", payload);
-    if (!test::RunArchiver("jlha", dir_.Path(), "jlha aq2o7 a.lzh payload")) GTEST_SKIP() << "jlha (jlha-utils) not installed";
+    if (!test::RunArchiver("jlha", dir_.Path(), "jlha a2o7q a.lzh payload")) GTEST_SKIP() << "jlha (jlha-utils) not installed";
     const std::vector<std::uint8_t> packed = FirstEntryData(test::ReadFile(dir_ / "a.lzh"));
     for (const std::size_t keep : {std::size_t{0}, std::size_t{1}, std::size_t{40}, packed.size() / 2, packed.size() - 1}) {
         SCOPED_TRACE(keep);
