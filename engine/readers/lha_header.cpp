@@ -21,6 +21,8 @@ constexpr std::uint8_t kExtUnicodeDirName = 0x45;
 constexpr std::uint8_t kExtUnixMode = 0x50;
 constexpr std::uint8_t kExtUnixTime = 0x54;
 constexpr std::uint8_t kFolderSeparator = 0xFF;
+constexpr std::size_t kOsByteAt = 23;  // levels 2 and 3
+constexpr std::uint8_t kOsOs9 = 'K';
 constexpr std::uint16_t kUnicodeFolderSeparator = 0xFFFF;
 // A level 3 header's size field may claim up to 4 GiB; no real header comes near this.
 constexpr std::int64_t kMaxLevel3Header = 1 << 20;
@@ -163,12 +165,15 @@ std::optional<TLhaHeader> ReadLevel23(THeaderReader& archive, std::int64_t offse
         total = LoadLE32(size.data());
         if (total > kMaxLevel3Header) return std::nullopt;
     }
+    // OS-9/68k's archiver leaves the first extended header's size field out of a level 2 header's size.
+    std::uint8_t os = 0;
+    if (header.Level == 2 && archive.Read(offset + kOsByteAt, &os, 1) && os == kOsOs9) total += 2;
     if (total < first_ext_size_at + width) return std::nullopt;
 
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(total));
     if (!archive.Read(offset, bytes.data(), total)) return std::nullopt;
     header.Crc16 = LoadLE16(&bytes[21]);
-    header.Os = bytes[23];
+    header.Os = bytes[kOsByteAt];
 
     TNameParts parts;
     std::int64_t size_at = first_ext_size_at;

@@ -52,6 +52,10 @@ std::int64_t Size(std::int64_t size) { return std::max<std::int64_t>(size, 0); }
 std::string TUnLha::EntryName(const TLhaHeader& header) const {
     std::string name = header.Name;
     if (header.IsSymbolicLink()) name.erase(std::min(name.find(kLinkSeparator), name.size()));
+    // Some archivers end a file's name with a separator; the file is still a file, as other readers take it.
+    if (!header.IsDirectory()) {
+        while (!name.empty() && (name.back() == '/' || name.back() == '\\')) name.pop_back();
+    }
     return ConvertName(name, header.NameOrigin());
 }
 
