@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <memory>
 #include <vector>
 
+#include "engine/codecs/lzh_output.h"
 #include "engine/codecs/lzh_table.h"
 #include "engine/codecs/msb_bit_reader.h"
 
@@ -13,7 +13,7 @@ namespace kv {
 namespace {
 
 constexpr unsigned kMinMatch = 3;
-constexpr unsigned kMaxMatch = 256;
+constexpr unsigned kMaxMatch = TLzhOutput::kMaxMatch;
 constexpr unsigned kLiteralLengthSymbols = 256 + kMaxMatch - kMinMatch + 1;  // 510
 constexpr unsigned kLiteralLengthCountBits = 9;
 constexpr unsigned kLengthCodeSymbols = 19;  // three kinds of zero run, then the lengths 1 to 16
@@ -21,51 +21,6 @@ constexpr unsigned kLengthCodeCountBits = 5;
 constexpr unsigned kLengthCodeZeroRunAfter = 3;  // after the first three code-length lengths, a 2-bit zero run
 constexpr unsigned kMaxPositionSymbols = 17;
 constexpr unsigned kSmallTableSymbols = std::max(kLengthCodeSymbols, kMaxPositionSymbols);
-
-// The decoded output: the last window's worth of bytes ahead of a block that is handed to the sink when
-// full. The window starts as zeros, which a distance reaching before the first byte reads.
-class TLzhOutput {
-public:
-    TLzhOutput(TByteSink& sink, std::uint64_t limit, std::size_t window)
-        : sink_(sink), left_(limit), window_(window), buffer_(window + kBlockSize + kMaxMatch), position_(window) {}
-
-    bool Full() const { return left_ == 0; }
-    void Put(std::uint8_t byte) {
-        buffer_[position_++] = byte;
-        --left_;
-    }
-    // `distance` is at most the window size.
-    void Copy(std::size_t distance, std::size_t length) {
-        length = static_cast<std::size_t>(std::min<std::uint64_t>(length, left_));
-        left_ -= length;
-        std::uint8_t* to = buffer_.data() + position_;
-        const std::uint8_t* from = to - distance;
-        position_ += length;
-        if (distance >= length) {
-            std::memcpy(to, from, length);
-            return;
-        }
-        while (length-- > 0) *to++ = *from++;  // an overlapping copy repeats the bytes just written
-    }
-    // Hands over the block once it is full (or always with `all`); false when the sink refused it.
-    bool Flush(bool all) {
-        if (position_ < window_ + kBlockSize && !all) return true;
-        if (position_ == window_) return true;
-        if (!sink_.Write(buffer_.data() + window_, position_ - window_)) return false;
-        std::memmove(buffer_.data(), buffer_.data() + position_ - window_, window_);
-        position_ = window_;
-        return true;
-    }
-
-private:
-    static constexpr std::size_t kBlockSize = std::size_t{1} << 16;
-
-    TByteSink& sink_;
-    std::uint64_t left_;
-    std::size_t window_;
-    std::vector<std::uint8_t> buffer_;
-    std::size_t position_;
-};
 
 // One position slot per bit of the largest distance, and one for distance 1. Compressors of the 4-bit
 // position counts send the 14 slots of the 8 KiB window even for the 4 KiB one.
