@@ -7,6 +7,7 @@
 #include "engine/core/error_codes.h"
 #include "engine/core/header_reader.h"
 #include "engine/readers/entry_data_io.h"
+#include "engine/readers/lha_entry_sink.h"
 #include "engine/readers/lha_methods.h"
 #include "platform/file_attributes_linux.h"
 
@@ -15,6 +16,7 @@ namespace {
 
 constexpr char kLinkSeparator = '|';  // a Unix link's name holds its target after this
 constexpr std::uint8_t kDosAttributes = 0x3F;
+constexpr std::uint8_t kOsMacintosh = 'm';  // MacLHA, which wraps its files' data in MacBinary
 
 // The MS-DOS date of the header's time, and the precise time where the header keeps one in Unix form.
 std::uint32_t DosTime(const TLhaHeader& header) {
@@ -144,8 +146,11 @@ void TUnLha::ExtractFile(TStream32& archive, const TLhaHeader& header) {
     };
     archive.Seek(header.DataOffset, TSeekOrigin::soBeginning);
     TEntrySource source(*this, archive, record.PackedSize, false);
-    TEntrySink sink(*this, Output.get(), progress, record.UnpackedSize, kCrc16);
-    const TDecodeResult result = DecodeLhaMethod(header.Method, source, sink, static_cast<std::uint64_t>(record.UnpackedSize));
+    TEntrySink output(*this, Output.get(), progress, record.UnpackedSize);
+    const auto unpacked = static_cast<std::uint64_t>(record.UnpackedSize);
+    TLhaEntrySink sink(output, Crc16Value, unpacked, header.Os == kOsMacintosh);
+    TDecodeResult result = DecodeLhaMethod(header.Method, source, sink, unpacked);
+    if (result == TDecodeResult::drOk && !sink.Finish()) result = TDecodeResult::drStopped;
     if (!GetCancel()) {
         if (result == TDecodeResult::drDataError) DoError(CurrentStoredName, {}, "0", ecode::kDecompressionError);
         if (result == TDecodeResult::drTruncated) DoError(CurrentStoredName, {}, "0", ecode::kErrorReadingFile);
