@@ -4,6 +4,7 @@
 #include <array>
 #include <optional>
 
+#include "engine/codecs/larc_lzss.h"
 #include "engine/codecs/lzh_dynamic.h"
 #include "engine/codecs/lzh_static.h"
 
@@ -36,12 +37,14 @@ TDecodeResult CopyStoredData(TByteSource& source, TByteSink& sink, std::uint64_t
 }  // namespace
 
 bool IsKnownLhaMethod(std::string_view method) {
-    return IsStored(method) || method == "-lh1-" || StaticParams(method).has_value();
+    return IsStored(method) || method == "-lh1-" || method == "-lz5-" || method == "-lzs-" || StaticParams(method).has_value();
 }
 
 TDecodeResult DecodeLhaMethod(std::string_view method, TByteSource& source, TByteSink& sink, std::uint64_t unpacked_size) {
     if (IsStored(method)) return CopyStoredData(source, sink, unpacked_size);
     if (method == "-lh1-") return UnLzhDynamic(source, sink, unpacked_size);
+    if (method == "-lz5-") return UnLarcLz5(source, sink, unpacked_size);
+    if (method == "-lzs-") return UnLarcLzs(source, sink, unpacked_size);
     if (const auto params = StaticParams(method)) return UnLzhStatic(source, sink, unpacked_size, *params);
     return TDecodeResult::drUnsupported;
 }
