@@ -23,6 +23,8 @@ constexpr std::uint8_t kExtUnixTime = 0x54;
 constexpr std::uint8_t kFolderSeparator = 0xFF;
 constexpr std::size_t kOsByteAt = 23;  // levels 2 and 3
 constexpr std::uint8_t kOsOs9 = 'K';
+constexpr std::uint8_t kOsUnix = 'U';
+constexpr std::int64_t kLevel0UnixArea = 2 + 12;  // the CRC, then the Unix area
 constexpr std::uint16_t kUnicodeFolderSeparator = 0xFFFF;
 // A level 3 header's size field may claim up to 4 GiB; no real header comes near this.
 constexpr std::int64_t kMaxLevel3Header = 1 << 20;
@@ -125,6 +127,12 @@ std::optional<TLhaHeader> ReadLevel01(THeaderReader& archive, std::int64_t offse
     const std::int64_t after_name = kFixedSize + name_length;
     header.Crc16 = LoadLE16(&bytes[after_name]);
     if (total > after_name + 2) header.Os = bytes[after_name + 2];
+    // A level 0 header of a Unix archiver goes on after the CRC: "U", a version byte, the Unix time, the
+    // mode, the user and the group.
+    if (header.Level == 0 && header.Os == kOsUnix && total >= after_name + kLevel0UnixArea) {
+        header.UnixTime = LoadLE32(&bytes[after_name + 4]);
+        header.UnixMode = LoadLE16(&bytes[after_name + 8]);
+    }
     const std::int64_t packed_field = header.PackedSize;
 
     std::int64_t extended = 0;

@@ -10,6 +10,7 @@
 #include "platform/paths.h"
 #include "support/corpus_family.h"
 #include "support/file_digest.h"
+#include "support/foreign_items.h"
 #include "support/corpus_zip_tree.h"
 #include "support/reader_run.h"
 
@@ -28,28 +29,6 @@ TEST(CorpusExtractZip, TrustedArchivesExtractAsTheExtractorsWrote) {
         test::JudgeKnownZipDifference);
     EXPECT_EQ(result.failures, "");
     EXPECT_GT(result.compared, 100);
-}
-
-bool IsBelow(const fs::path& path, const fs::path& destination) {
-    const auto [end, rest] = std::mismatch(destination.begin(), destination.end(), path.begin(), path.end());
-    return end == destination.end() && rest != path.end();
-}
-
-// Everything below `root` that lies outside `destination` (the folders leading to it aside), and every
-// link whose target, read as text from its folder, leads out of the destination.
-std::string ForeignItems(const fs::path& root, const fs::path& destination) {
-    std::string items;
-    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
-        const fs::path& path = it->path();
-        const bool on_the_way = std::mismatch(path.begin(), path.end(), destination.begin(), destination.end()).first == path.end();
-        if (!IsBelow(path, destination) && !on_the_way) items += path.string() + "\n";
-        if (!it->is_symlink()) continue;
-        const fs::path target = fs::read_symlink(path);
-        const fs::path leads_to = (path.parent_path() / target).lexically_normal();
-        if (target.is_absolute() || (leads_to != destination && !IsBelow(leads_to, destination)))
-            items += path.string() + " -> " + target.string() + "\n";
-    }
-    return items;
 }
 
 // Hostile names ("..", absolute, through links), damaged headers and data: nothing may land outside the
@@ -72,7 +51,7 @@ TEST(CorpusExtractZip, EveryZipFamilyFileStaysInsideItsDestination) {
         test::ExtractWithReader(archive, type, destination, expected ? expected->password : "", [&](const std::string& path) {
             if (tree.Inspect(path) == platform::TOutputPathState::opsRefused) outside += "announced " + path + "\n";
         });
-        outside += ForeignItems(sandbox.Path(), destination);
+        outside += test::ForeignItems(sandbox.Path(), destination);
         if (!outside.empty()) failures += "== " + row.path + "\n" + outside;
         ++extracted;
     }
