@@ -220,6 +220,25 @@ std::optional<TLhaHeader> ReadLhaHeader(THeaderReader& archive, std::int64_t off
                              : ReadLevel01(archive, offset, std::move(header), fixed.data());
 }
 
+std::int64_t FindLhaStart(THeaderReader& archive, std::int64_t start, bool self_extracting) {
+    if (!self_extracting || ReadLhaHeader(archive, start)) return start;
+    const std::int64_t end = std::min(archive.Limit(), start + kLhaStartSearch);
+    for (std::int64_t at = start + 1; at + kFixedSize <= end; ++at) {
+        const std::uint8_t* fixed = archive.Fetch(at, kFixedSize);
+        if (fixed == nullptr) break;
+        if (fixed[2] != '-' || fixed[6] != '-' || fixed[3] != 'l' || !ReadLhaHeader(archive, at)) continue;
+        if (fixed[20] >= 2) return at;
+        // Levels 0 and 1 keep the sum of their header bytes after the first two.
+        const std::size_t total = fixed[0] + 2u;
+        const std::uint8_t* bytes = archive.Fetch(at, total);
+        if (bytes == nullptr) continue;
+        std::uint8_t sum = 0;
+        for (std::size_t i = 2; i < total; ++i) sum = static_cast<std::uint8_t>(sum + bytes[i]);
+        if (sum == bytes[1]) return at;
+    }
+    return start;
+}
+
 bool IsLhaArchiveEnd(THeaderReader& archive, std::int64_t offset) {
     const std::uint8_t* first = archive.Fetch(offset, 1);
     return first == nullptr || *first == 0;

@@ -48,6 +48,13 @@ struct TLhaHeader {
 // level above 3) or when the header does not fit its own fields or the file.
 std::optional<TLhaHeader> ReadLhaHeader(THeaderReader& archive, std::int64_t offset);
 
+// Where the archive's first header lies: at `start` when a header reads there or the archive is no
+// self-extractor, else the first place within kLhaStartSearch bytes after it where a header reads (with a
+// matching checksum at levels 0 and 1): a self-extractor's stub may hold a method id that detection took for
+// the archive's start.
+inline constexpr std::int64_t kLhaStartSearch = 1 << 20;
+std::int64_t FindLhaStart(THeaderReader& archive, std::int64_t start, bool self_extracting);
+
 // Whether a walk that found no header at `offset` met the archive's end rather than a damaged header:
 // the end of the file, or the zero byte that ends an archive.
 bool IsLhaArchiveEnd(THeaderReader& archive, std::int64_t offset);

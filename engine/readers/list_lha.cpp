@@ -10,8 +10,8 @@ namespace kv {
 
 void ListLha(TArcLister& lister) {
     const TArcType type = lister.ArcType();
-    std::int64_t cursor = lister.Detection().ArcStartOffset;
     THeaderReader archive(lister.Archive(), lister.ArchiveSize(), THeaderReader::kSmallChunk);
+    std::int64_t cursor = FindLhaStart(archive, lister.Detection().ArcStartOffset, type == atLhaExe || type == atLzhExe);
     while (!lister.GetCancel()) {
         const auto header = ReadLhaHeader(archive, cursor);
         if (!header || header->NextOffset > lister.ArchiveSize()) break;

@@ -66,7 +66,7 @@ void TUnLha::ExtractIt(TStream32* archive, TObject*) {
     const std::int64_t size = archive->Size();
     THeaderReader reader(*archive, size, THeaderReader::kSmallChunk);
     std::vector<std::int64_t> selected;
-    std::int64_t cursor = std::max<std::int64_t>(Detection().ArcStartOffset, 0);
+    std::int64_t cursor = FindLhaStart(reader, std::max<std::int64_t>(Detection().ArcStartOffset, 0), ArcType() == atLhaExe);
     while (!GetCancel()) {
         const auto header = ReadLhaHeader(reader, cursor);
         if (!header) {

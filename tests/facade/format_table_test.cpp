@@ -143,7 +143,7 @@ TEST(FormatTable, NoTypeClaimsWhatNoEngineServes) {
         {atBz2, true, true, true, true},     {atTarGZip, false, false, false, true},
         {atZipExe, true, true, true, false}, {atJarExe, true, false, true, false},
         {atBh, true, false, false, false},   {atCab, true, false, false, false},
-        {atLha, true, false, false, false},  {atRar, true, false, false, false},
+        {atLha, true, true, true, false},    {atRar, true, false, false, false},
         {atAce, true, false, false, false},  {atZoo, true, false, false, false},
         {atMsGZ, true, false, false, false}, {atNA, false, false, false, false},
     };

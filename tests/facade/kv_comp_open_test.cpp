@@ -198,7 +198,7 @@ TEST(KvCompOpen, CapabilitiesByType) {
         // Listed, but no reader or writer serves them yet: the window offers neither.
         {atRar, false, false, false, false},    {atRarExe, false, false, true, false},
         {atPakExe, false, false, true, false},  {atCab, false, false, false, false},
-        {atLha, false, false, false, false},    {atZoo, false, false, false, false},
+        {atLha, false, true, false, false},     {atZoo, false, false, false, false},
         {atUnknown, false, false, false, false},
     };
     for (const auto& c : cases) {
