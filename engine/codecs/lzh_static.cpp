@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <memory>
-#include <vector>
 
 #include "engine/codecs/lzh_output.h"
 #include "engine/codecs/lzh_table.h"
@@ -22,8 +21,8 @@ constexpr unsigned kLengthCodeZeroRunAfter = 3;  // after the first three code-l
 constexpr unsigned kMaxPositionSymbols = 17;
 constexpr unsigned kSmallTableSymbols = std::max(kLengthCodeSymbols, kMaxPositionSymbols);
 
-// One position slot per bit of the largest distance, and one for distance 1. Compressors of the 4-bit
-// position counts send the 14 slots of the 8 KiB window even for the 4 KiB one.
+// One position slot per bit of the largest distance, and one for distance 1. A 4-bit position count may
+// announce the 14 slots of the 8 KiB window even with the 4 KiB one, so that window is made 8 KiB.
 unsigned PositionSymbols(TLzhStaticParams params) {
     return params.PositionBits == 4 ? std::max(params.DictionaryBits + 1, 14u) : params.DictionaryBits + 1;
 }

@@ -38,9 +38,7 @@ TEST_F(KvLha, ArchivesOfTheLhaToolTestAndExtract) {
 TEST_F(KvLha, DamagedArchivesExitOne) {
     if (!MakeArchive("t.lzh", "a1o5q")) GTEST_SKIP() << "jlha (jlha-utils) not installed";
     const std::string good = test::ReadFile(dir_ / "t.lzh");
-    const std::size_t second = static_cast<std::uint8_t>(good[0]) + 2 +
-                               (static_cast<std::uint8_t>(good[7]) | static_cast<std::uint8_t>(good[8]) << 8 |
-                                static_cast<std::uint8_t>(good[9]) << 16);
+    const std::size_t second = static_cast<std::uint8_t>(good[0]) + 2 + test::LittleField(good, 7, 4);
     struct Case {
         const char* name;
         std::string bytes;

@@ -27,7 +27,14 @@ public:
     LhaEntry& Time(std::uint32_t value) { return Set(time, value); }
     LhaEntry& Os(std::uint8_t value) { return Set(os, value); }
     LhaEntry& UnixMode(std::uint16_t value) { return Set(unix_mode, std::optional<std::uint16_t>(value)); }
-    // UTF-16LE bytes of a Unicode name header.
+    // A little-endian field of `size` bytes at `at` of a header.
+inline std::uint32_t LittleField(const std::string& bytes, std::size_t at, unsigned size) {
+    std::uint32_t value = 0;
+    for (unsigned i = size; i-- > 0;) value = value << 8 | static_cast<std::uint8_t>(bytes.at(at + i));
+    return value;
+}
+
+// UTF-16LE bytes of a Unicode name header.
     LhaEntry& Utf16Name(std::string value) { return Set(utf16_name, std::optional<std::string>(std::move(value))); }
 
     std::string Bytes() const {
@@ -85,6 +92,13 @@ private:
     std::optional<std::uint16_t> unix_mode;
     std::optional<std::string> utf16_name;
 };
+
+// A little-endian field of `size` bytes at `at` of a header.
+inline std::uint32_t LittleField(const std::string& bytes, std::size_t at, unsigned size) {
+    std::uint32_t value = 0;
+    for (unsigned i = size; i-- > 0;) value = value << 8 | static_cast<std::uint8_t>(bytes.at(at + i));
+    return value;
+}
 
 // UTF-16LE bytes of an ASCII or BMP text given as UTF-16 code units.
 inline std::string Utf16Le(std::u16string_view text) {

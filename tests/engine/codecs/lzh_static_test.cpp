@@ -8,6 +8,7 @@
 #include "engine/codecs/lzh_static.h"
 #include "engine/codecs/memory_byte_io.h"
 #include "support/archiver.h"
+#include "support/lha_builder.h"
 #include "support/msb_bit_writer.h"
 #include "support/sample_data.h"
 #include "support/test_support.h"
@@ -15,20 +16,14 @@
 namespace kv {
 namespace {
 
-std::uint32_t Little(const std::string& bytes, std::size_t offset, unsigned size) {
-    std::uint32_t value = 0;
-    for (unsigned i = size; i-- > 0;) value = value << 8 | static_cast<std::uint8_t>(bytes.at(offset + i));
-    return value;
-}
-
 // The packed data of the first entry of an LHA archive: where the data start depends on the header
 // level, and level 1 counts its extended headers in the packed size.
 std::vector<std::uint8_t> FirstEntryData(const std::string& archive) {
     const unsigned level = static_cast<std::uint8_t>(archive.at(20));
-    std::size_t start = level == 2 ? Little(archive, 0, 2) : static_cast<std::uint8_t>(archive.at(0)) + 2u;
-    std::size_t packed = Little(archive, 7, 4);
+    std::size_t start = level == 2 ? test::LittleField(archive, 0, 2) : static_cast<std::uint8_t>(archive.at(0)) + 2u;
+    std::size_t packed = test::LittleField(archive, 7, 4);
     if (level == 1) {
-        for (std::size_t next = Little(archive, start - 2, 2); next != 0; next = Little(archive, start - 2, 2)) {
+        for (std::size_t next = test::LittleField(archive, start - 2, 2); next != 0; next = test::LittleField(archive, start - 2, 2)) {
             start += next;
             packed -= next;
         }

@@ -36,12 +36,6 @@ protected:
     test::TempDir dir_;
 };
 
-std::size_t Little32(const std::string& bytes, std::size_t at) {
-    std::size_t value = 0;
-    for (std::size_t i = 4; i-- > 0;) value = value << 8 | static_cast<std::uint8_t>(bytes.at(at + i));
-    return value;
-}
-
 std::int64_t ModificationTime(const fs::path& path) {
     struct stat status {};
     return ::lstat(path.c_str(), &status) == 0 ? status.st_mtime : -1;
@@ -145,7 +139,7 @@ TEST_F(ExtractLhaTest, DamagedArchivesSayWhatIsWrong) {
     if (!test::RunArchiver("jlha", dir_ / "src", "jlha a1o5q ../good.lzh a.txt b.txt"))
         GTEST_SKIP() << "jlha (jlha-utils) not installed";
     const std::string good = test::ReadFile(dir_ / "good.lzh");
-    const std::size_t second = static_cast<std::uint8_t>(good[0]) + 2 + Little32(good, 7);
+    const std::size_t second = static_cast<std::uint8_t>(good[0]) + 2 + test::LittleField(good, 7, 4);
     ASSERT_LT(second + 40, good.size());
     std::string flipped = good;
     flipped[second / 2] = static_cast<char>(flipped[second / 2] ^ 0x10);
