@@ -51,7 +51,8 @@ public:
     }
 
 private:
-    static constexpr std::size_t kBlockSize = std::size_t{1} << 16;
+    // Large against the window, so that moving the window down after each block costs little.
+    static constexpr std::size_t kBlockSize = std::size_t{1} << 18;
 
     TByteSink& sink_;
     std::uint64_t left_;
