@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/core/dates.h"
 #include "engine/core/header_reader.h"
 #include "engine/core/oem_names.h"
 
@@ -42,6 +43,10 @@ struct TArjHeader {
     std::int64_t DataOffset = 0; // behind the header's CRC and extended headers
 
     // ARJ on MS-DOS, OS/2 and Windows (hosts 0, 5, 10, 11) wrote OEM names; elsewhere the system's bytes.
+    // ARJ on Unix keeps the modification time as seconds since 1970; elsewhere as MS-DOS date and time.
+    bool UnixTime() const { return HostOs == kArjHostUnix; }
+    TDateTime ModifiedDate() const { return UnixTime() ? UnixTimeToDateTime(DosTime) : DosDateTimeToDateTime(DosTime); }
+
     TNameOrigin NameOrigin() const {
         const bool dos = HostOs == 0 || HostOs == 5 || HostOs == 10 || HostOs == 11;
         return dos ? TNameOrigin::noDos : TNameOrigin::noOther;

@@ -34,6 +34,15 @@ TDecodeResult CopyPiece(TByteSource& source, TByteSink& sink, std::uint64_t size
     return TDecodeResult::drOk;
 }
 
+std::uint32_t DosDate(const TArjHeader& header) {
+    return header.UnixTime() ? DateTimeToDosDateTime(header.ModifiedDate()) : header.DosTime;
+}
+
+std::optional<TPreciseTime> ModTime(const TArjHeader& header) {
+    if (!header.UnixTime()) return std::nullopt;
+    return TPreciseTime{header.DosTime, 0};
+}
+
 TDecodeResult DecodeMethod(std::uint8_t method, TByteSource& source, TByteSink& sink, std::uint64_t size) {
     if (method == kArjStored) return CopyPiece(source, sink, size);
     if (method == kArjFastest) return UnArjFastest(source, sink, size);
@@ -62,7 +71,7 @@ void TUnARJ::ExtractIt(TStream32* archive, TObject*) {
             TotalPackedSize += header.PackedSize;
             TotalUnpackedSize += header.OriginalSize;
         }
-        NewestFileDate = std::max(NewestFileDate, DosDateTimeToDateTime(header.DosTime));
+        NewestFileDate = std::max(NewestFileDate, header.ModifiedDate());
     }
     ArchiveTotalBytes = BytesToProcess = TotalUnpackedSize;
 
@@ -139,7 +148,7 @@ std::int64_t TUnARJ::ExtractEntry(const TArjHeader& header) {
     SetOutputName(name);
     std::int64_t next = header.DataOffset + header.PackedSize;
     if (header.FileType == kArjDirectory) {
-        CreateStoredDirectory(name, OutputAttributes(header), header.DosTime);
+        CreateStoredDirectory(name, OutputAttributes(header), DosDate(header), ModTime(header));
         ++ProcessedCount;
         ReportCheck(true);
         return next;
@@ -196,7 +205,7 @@ std::int64_t TUnARJ::ExtractEntry(const TArjHeader& header) {
     }
     if (outcome == TPiece::pBadData) DoError(CurrentStoredName, {}, "0", ecode::kDecompressionError);
     if (outcome == TPiece::pTruncated) DoError(CurrentStoredName, {}, "0", ecode::kErrorReadingFile);
-    CloseOutput(OutputAttributes(header), header.DosTime);
+    CloseOutput(OutputAttributes(header), DosDate(header), ModTime(header));
     ReportCheck(outcome == TPiece::pOk);
     return next;
 }
