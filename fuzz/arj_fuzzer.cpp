@@ -53,9 +53,9 @@ std::string Wrapped(const std::uint8_t* data, std::size_t size) {
         const std::string length = take(1);
         const std::string name = take(length.empty() ? 0 : static_cast<std::uint8_t>(length[0]) % 32);
         const std::string data_size = take(2);
-        const std::size_t count = data_size.size() == 2
-                                      ? static_cast<std::uint8_t>(data_size[0]) | static_cast<std::uint8_t>(data_size[1]) << 8
-                                      : 0;
+        const std::size_t count = data_size.size() == 2 ? static_cast<std::uint8_t>(data_size[0]) |
+                                                              static_cast<std::uint8_t>(data_size[1]) << 8
+                                                        : 0;
         AppendHeader(out, fields, name, take(count));
     }
     out += std::string("\x60\xEA\0\0", 4);

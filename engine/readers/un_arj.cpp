@@ -26,7 +26,8 @@ bool Extractable(const TArjHeader& header) {
 TDecodeResult CopyPiece(TByteSource& source, TByteSink& sink, std::uint64_t size) {
     std::array<std::uint8_t, 65536> buffer;
     while (size > 0) {
-        const std::size_t got = source.Read(buffer.data(), static_cast<std::size_t>(std::min<std::uint64_t>(size, buffer.size())));
+        const std::size_t got =
+            source.Read(buffer.data(), static_cast<std::size_t>(std::min<std::uint64_t>(size, buffer.size())));
         if (got == 0) return TDecodeResult::drTruncated;
         if (!sink.Write(buffer.data(), got)) return TDecodeResult::drStopped;
         size -= got;
@@ -53,6 +54,7 @@ TDecodeResult DecodeMethod(std::uint8_t method, TByteSource& source, TByteSink& 
 }  // namespace
 
 void TUnARJ::ExtractIt(TStream32* archive, TObject*) {
+    // The walk reads through ArchiveStream, which a volume change replaces.
     if (archive == nullptr) return;
     selected_.clear();
     volumes_changed_ = 0;
@@ -62,7 +64,8 @@ void TUnARJ::ExtractIt(TStream32* archive, TObject*) {
     // The selection pass stays in this volume: the later ones are asked for only when the extraction
     // reaches them. Damage is reported by the extraction pass, which stops there too.
     TArjHeader header;
-    for (std::int64_t cursor = first; !GetCancel() && ReadArjHeader(*headers_, cursor, header) == TArjHeaderRead::ahEntry;
+    for (std::int64_t cursor = first;
+         !GetCancel() && ReadArjHeader(*headers_, cursor, header) == TArjHeaderRead::ahEntry;
          cursor = header.DataOffset + header.PackedSize) {
         if (!Extractable(header) || (header.Flags & kArjContinuedFromPrevious) != 0 || !SelectEntry(EntryName(header)))
             continue;
@@ -162,9 +165,9 @@ std::int64_t TUnARJ::ExtractEntry(const TArjHeader& header) {
         return next;
     }
     const bool garbled = (header.Flags & kArjGarbled) != 0;
-    const int refusal = header.Method > kArjFastest ? ecode::kUnknownFileType
+    const int refusal = header.Method > kArjFastest                              ? ecode::kUnknownFileType
                         : garbled && encryption_version_ > kArjLastGarbleVersion ? ecode::kUnsupportedPasswordEncryption
-                                                                                  : 0;
+                                                                                 : 0;
     if (refusal != 0) {
         DoError(CurrentStoredName, {}, "0", refusal);
         SkipEntry(record);
@@ -236,17 +239,24 @@ TUnARJ::TPiece TUnARJ::DecodePiece(const TArjHeader& piece, std::int64_t& writte
     const bool garbled = (piece.Flags & kArjGarbled) != 0;
     TArjGarbleSource source(packed, garbled ? Password : std::string(), piece.PasswordModifier);
     const std::int64_t size = piece.OriginalSize;
-    TEntrySink sink(*this, Output.get(), [&](std::int64_t step) {
-        done += step;
-        BytesToProcess -= step;
-        ReportProgress(ArchiveTotalBytes, std::max(written + size, done), done);
-    }, size);
+    TEntrySink sink(
+        *this, Output.get(),
+        [&](std::int64_t step) {
+            done += step;
+            BytesToProcess -= step;
+            ReportProgress(ArchiveTotalBytes, std::max(written + size, done), done);
+        },
+        size);
     switch (DecodeMethod(piece.Method, source, sink, static_cast<std::uint64_t>(size))) {
-        case TDecodeResult::drOk: break;
-        case TDecodeResult::drTruncated: return TPiece::pTruncated;
-        case TDecodeResult::drStopped: return sink.Overflowed() ? TPiece::pBadData : TPiece::pStopped;
+        case TDecodeResult::drOk:
+            break;
+        case TDecodeResult::drTruncated:
+            return TPiece::pTruncated;
+        case TDecodeResult::drStopped:
+            return sink.Overflowed() ? TPiece::pBadData : TPiece::pStopped;
         case TDecodeResult::drDataError:
-        case TDecodeResult::drUnsupported: return TPiece::pBadData;
+        case TDecodeResult::drUnsupported:
+            return TPiece::pBadData;
     }
     written += size;
     return piece.Crc32 == ~Crc32Value ? TPiece::pOk : TPiece::pBadCrc;

@@ -52,7 +52,8 @@ TEST(CorpusExtractArj, DamagedCopiesStayInsideTheirDestination) {
             const fs::path archive = sandbox / "copy.arj";
             test::WriteFile(archive, copy);
             test::ExtractWithReader(archive, atArj, destination, "secret");
-            for (auto it = fs::recursive_directory_iterator(sandbox.Path()); it != fs::recursive_directory_iterator(); ++it) {
+            for (auto it = fs::recursive_directory_iterator(sandbox.Path()); it != fs::recursive_directory_iterator();
+                 ++it) {
                 if (it->path() != archive && !test::IsWithin(it->path(), destination) &&
                     !test::IsWithin(destination, it->path()))
                     failures += row.path + ": " + it->path().string() + "\n";

@@ -7,9 +7,9 @@
 #include <map>
 #include <string>
 
+#include "support/archiver.h"
 #include "support/arj_fixture.h"
 #include "support/file_digest.h"
-#include "support/archiver.h"
 #include "support/reader_run.h"
 #include "support/sample_data.h"
 #include "support/test_support.h"
@@ -26,7 +26,8 @@ std::map<std::string, std::string> FilesBelow(const fs::path& folder) {
     for (const auto& item : fs::recursive_directory_iterator(folder)) {
         if (!item.is_regular_file()) continue;
         const test::FileDigest digest = test::DigestOf(item.path());
-        files[item.path().lexically_relative(folder).generic_string()] = std::to_string(digest.size) + " " + digest.sha256;
+        files[item.path().lexically_relative(folder).generic_string()] =
+            std::to_string(digest.size) + " " + digest.sha256;
     }
     return files;
 }
