@@ -19,4 +19,11 @@ inline constexpr std::uint32_t kFaArchive = 0x20;
 // System, compressed and encrypted bits have no counterpart and are never set.
 std::uint32_t DosAttributes(std::string_view name, mode_t mode);
 
+// What a reader hands on for a Unix writer's permissions: the mode in the high half (the pipeline decides
+// about the set-id and sticky bits), the plain bit of its kind, and read-only when nobody may write.
+inline std::uint32_t UnixModeAttributes(std::uint32_t mode, bool directory) {
+    mode &= 07777;
+    return (mode << 16) | (directory ? kFaDirectory : kFaArchive) | ((mode & 0222) == 0 ? kFaReadOnly : 0);
+}
+
 }  // namespace kv::platform

@@ -11,6 +11,7 @@ inline constexpr int kFileIsReadOnly = 25106;
 inline constexpr int kBadFileHeader = 25114;
 inline constexpr int kBadOffsetToLocalHeader = 25115;
 inline constexpr int kOverlappedEntries = 25117;
+inline constexpr int kBrokenMultiVolumeChain = 25135;
 inline constexpr int kErrorWritingToFile = 25136;
 inline constexpr int kErrorClosingFile = 25142;
 inline constexpr int kFileFailsCrcCheck = 25151;

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "engine/readers/list_walks.h"
+#include "engine/readers/un_arj.h"
 #include "engine/readers/un_bzip2.h"
 #include "engine/readers/un_gzip.h"
 #include "engine/readers/un_lha.h"
@@ -39,8 +40,8 @@ constexpr TFormatReading kReadings[] = {
     {atLhaExe, ListLha, Make<TUnLha>},
     {atLzh, ListLha},
     {atLzhExe, ListLha},
-    {atArj, ListArj},
-    {atArjExe, ListArj},
+    {atArj, ListArj, Make<TUnARJ>},
+    {atArjExe, ListArj, Make<TUnARJ>},
     {atArc, ListArc},
     {atArcExe, ListArc},
     {atPak, ListArc},

@@ -31,7 +31,7 @@ TEntryRecord MakeRecord(TArcLister& lister, const TArjHeader& header, std::int64
     while (directory && !record.FileName.empty() && record.FileName.back() == platform::kPathDelim) {
         record.FileName.pop_back();
     }
-    record.FileDate = DosDateTimeToDateTime(header.DosTime);
+    record.FileDate = header.ModifiedDate();
     record.PackedSize = header.PackedSize;
     record.UnpackedSize = header.OriginalSize;
     record.FileCRC = header.Crc32;

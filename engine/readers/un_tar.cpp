@@ -38,7 +38,7 @@ std::optional<TPreciseTime> MemberTime(const TTarMember& member) {
 std::uint32_t OutputAttributes(const TTarMember& member) {
     const std::uint32_t mode = member.Mode & 07777;
     if ((mode & 0777) == 0) return platform::kFaArchive;
-    return (mode << 16) | platform::kFaArchive | ((mode & 0222) == 0 ? platform::kFaReadOnly : 0);
+    return platform::UnixModeAttributes(mode, false);
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 
 #include "engine/core/error_codes.h"
 #include "support/listing.h"
-#include "support/old_formats_fixture.h"
+#include "support/arj_fixture.h"
 #include "support/sample_data.h"
 #include "support/test_support.h"
 
@@ -16,17 +16,7 @@ namespace {
 
 using test::LeBytes;
 
-// One ARJ basic header (id, size, fields, name, comment, header CRC, no extended header) and its data.
-std::string ArjHeader(std::uint8_t file_type, const std::string& name, const std::string& data, std::uint8_t flags = 0) {
-    LeBytes fields;
-    fields.u8(30).u8(11).u8(1).u8(0).u8(flags).u8(0).u8(file_type).u8(0).u32(0x5A8C6000);
-    fields.u32(static_cast<std::uint32_t>(data.size())).u32(static_cast<std::uint32_t>(data.size())).u32(0xCAFEF00D);
-    fields.u16(0).u16(file_type == 3 ? 0x10 : 0x20).u16(0).text(name).u8(0).u8(0);
-    LeBytes h;
-    h.u8(0x60).u8(0xEA).u16(static_cast<unsigned>(fields.size())).text(fields.bytes).u32(0).u16(0);
-    return h.bytes + data;
-}
-
+using test::ArjHeader;
 using test::Names;
 
 class ListArjTest : public ::testing::Test {

@@ -1,0 +1,44 @@
+#include "engine/codecs/arj_fastest.h"
+
+#include "engine/codecs/legacy_output.h"
+#include "engine/codecs/msb_bit_reader.h"
+
+namespace kv {
+namespace {
+
+// A value sent as up to `max_steps` one-bits (each adding the next power of two from 2^first_width)
+// ended by a zero-bit, then as many bits as the width reached.
+std::uint32_t ReadStepped(TMsbBitReader& bits, unsigned first_width, unsigned max_steps) {
+    std::uint32_t base = 0;
+    unsigned width = first_width;
+    for (unsigned step = 0; step < max_steps && bits.Read(1) != 0; ++step) base += 1u << width++;
+    return base + bits.Read(width);
+}
+
+constexpr unsigned kLengthFirstWidth = 0;
+constexpr unsigned kLengthSteps = 7;
+constexpr unsigned kDistanceFirstWidth = 9;
+constexpr unsigned kDistanceSteps = 4;
+constexpr unsigned kMinMatch = 3;  // a length code n > 0 copies n + 2 bytes
+
+}  // namespace
+
+TDecodeResult UnArjFastest(TByteSource& source, TByteSink& sink, std::uint64_t unpacked_size) {
+    TMsbBitReader bits(source);
+    TLegacyOutput output(sink, unpacked_size);
+    while (!output.Full()) {
+        const std::uint32_t length_code = ReadStepped(bits, kLengthFirstWidth, kLengthSteps);
+        bool written;
+        if (length_code == 0) {
+            written = output.Put(static_cast<std::uint8_t>(bits.Read(8)));
+        } else {
+            const std::uint32_t distance = ReadStepped(bits, kDistanceFirstWidth, kDistanceSteps) + 1;
+            written = output.Copy(distance, length_code + kMinMatch - 1);
+        }
+        if (bits.Overrun()) return TDecodeResult::drTruncated;
+        if (!written) return TDecodeResult::drStopped;
+    }
+    return output.Flush() ? TDecodeResult::drOk : TDecodeResult::drStopped;
+}
+
+}  // namespace kv
