@@ -1,0 +1,207 @@
+// The ZOO reader on hand-built archives (stored and LZW entries from a test-side encoder, an LZH entry from
+// jlha's -lh5- data), on damaged ones, and on the corpus.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "support/corpus_tree.h"
+#include "support/folder_contents.h"
+#include "support/reader_run.h"
+#include "support/test_support.h"
+#include "support/zoo_fixture.h"
+
+namespace kv {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ZooArchive;
+using test::ZooMember;
+
+std::string Text(std::size_t size, unsigned seed) {
+    std::mt19937 random(seed);
+    std::string data;
+    while (data.size() < size) data += "line " + std::to_string(random() % 3000) + " of the zoo\n";
+    return data.substr(0, size);
+}
+
+std::string Noise(std::size_t size, unsigned seed) {
+    std::mt19937 random(seed);
+    std::string data(size, '\0');
+    for (char& c : data) c = static_cast<char>(random());
+    return data;
+}
+
+std::string Extract(const test::TempDir& dir, const std::string& archive, const fs::path& out) {
+    test::WriteFile(dir / "a.zoo", archive);
+    fs::create_directories(out);
+    return test::ExtractWithReader(dir / "a.zoo", atZoo, out);
+}
+
+TEST(ExtractZoo, EntriesReadBack) {
+    struct Case {
+        const char* what;
+        ZooMember member;
+    };
+    const Case cases[] = {
+        {"stored", {"plain.txt", Text(5000, 1), 0}},
+        {"empty stored", {"empty.txt", "", 0}},
+        {"LZW, short", {"short.txt", "abracadabra abracadabra", 1}},
+        {"LZW, empty", {"none.txt", "", 1}},
+        // A run makes the encoder send the code it is still defining.
+        {"LZW, one byte repeated", {"run.bin", std::string(70000, 'z'), 1}},
+        // Enough strings to widen the codes to 13 bits and clear the table several times.
+        {"LZW, long text", {"long.txt", Text(600000, 2), 1}},
+        {"LZW, noise", {"noise.bin", Noise(100000, 3), 1}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::TempDir dir;
+        EXPECT_EQ(Extract(dir, ZooArchive({c.member}), dir / "out"), "");
+        EXPECT_TRUE(test::ReadFile(dir / "out" / c.member.name) == c.member.data);
+    }
+}
+
+TEST(ExtractZoo, FoldersAndUnixPermissions) {
+    test::TempDir dir;
+    ZooMember member{"run.sh", "#!/bin/sh\n", 1};
+    member.directory = "tools/bin";
+    member.unix_mode = 0750;
+    ZooMember plain{"read.me", "hello", 0};
+    EXPECT_EQ(Extract(dir, ZooArchive({member, plain}), dir / "out"), "");
+    const fs::path script = dir / "out" / "tools" / "bin" / "run.sh";
+    EXPECT_EQ(test::ReadFile(script), "#!/bin/sh\n");
+    struct stat info {};
+    ASSERT_EQ(stat(script.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0750u);
+    EXPECT_EQ(test::ReadFile(dir / "out" / "read.me"), "hello");
+}
+
+// An older version of a file stays in the directory, marked deleted, until the archive is packed; wherever it
+// lies it must not replace the live one.
+TEST(ExtractZoo, DeletedEntriesAreSkipped) {
+    test::TempDir dir;
+    ZooMember live{"a.txt", "new version", 1};
+    ZooMember old{"a.txt", "old version", 0};
+    old.deleted = true;
+    EXPECT_EQ(Extract(dir, ZooArchive({live, old}), dir / "out"), "");
+    EXPECT_EQ(test::ReadFile(dir / "out" / "a.txt"), "new version");
+    EXPECT_EQ(test::FolderNames(dir / "out"), std::vector<std::string>{"a.txt"});
+}
+
+// The offset of entry `index` (0 first) in a ZooArchive whose members are `sizes` bytes of stored data
+// with no comment or folder.
+std::size_t StoredEntryAt(const std::vector<std::size_t>& sizes, std::size_t index) {
+    std::size_t at = 34;
+    for (std::size_t i = 0; i < index; ++i) at += 56 + 7 + sizes[i];
+    return at;
+}
+
+void PutLE32(std::string& bytes, std::size_t at, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>(value >> (8 * i));
+}
+
+TEST(ExtractZoo, DamagedArchivesSayWhy) {
+    const std::vector<ZooMember> members = {{"a.txt", "first", 0}, {"b.txt", "second", 0}, {"c.txt", "third", 0}};
+    const std::string good = ZooArchive(members);
+    const std::vector<std::size_t> sizes = {5, 6, 5};
+    const std::size_t second = StoredEntryAt(sizes, 1);
+    const std::size_t third = StoredEntryAt(sizes, 2);
+
+    std::string backwards = good;  // the second entry leads back to the first: no endless walk
+    PutLE32(backwards, second + 6, 34);
+    std::string in_place = good;  // the second entry leads to itself
+    PutLE32(in_place, second + 6, static_cast<std::uint32_t>(second));
+    std::string bad_tag = good;
+    bad_tag[third] ^= 0x01;
+    std::string bad_check_word = good;  // the archive header's check of its first-entry offset
+    PutLE32(bad_check_word, 28, 0);
+    const std::string cut_in_directory = good.substr(0, third + 20);
+    const std::string no_end_entry = good.substr(0, good.size() - 63);
+
+    struct Case {
+        const char* what;
+        std::string archive;
+        std::string reported;
+        std::vector<std::string> written;
+    };
+    const Case cases[] = {
+        // An entry that leads nowhere sound is not trusted either.
+        {"next entry behind", backwards, "a.zoo: Bad file header\n", {"a.txt"}},
+        {"next entry in place", in_place, "a.zoo: Bad file header\n", {"a.txt"}},
+        {"bad tag", bad_tag, "a.zoo: Bad file header\n", {"a.txt", "b.txt"}},
+        {"bad archive header", bad_check_word, "a.zoo: Bad file header\n", {}},
+        {"cut in the directory", cut_in_directory, "a.zoo: Error reading file or unexpected end of file\n",
+         {"a.txt", "b.txt"}},
+        {"no end entry", no_end_entry, "a.zoo: Error reading file or unexpected end of file\n",
+         {"a.txt", "b.txt", "c.txt"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::TempDir dir;
+        EXPECT_EQ(Extract(dir, c.archive, dir / "out"), c.reported);
+        EXPECT_EQ(test::FolderNames(dir / "out"), c.written);
+    }
+}
+
+TEST(ExtractZoo, DamagedEntriesFailAndLeaveNothing) {
+    test::LsbBitWriter above_next_free;  // clear, 'a', then a code the table does not hold yet
+    above_next_free.Put(256, 9).Put('a', 9).Put(300, 9).Put(257, 9);
+    ZooMember lzw{"x.txt", Text(3000, 4), 1};
+    std::string flipped = test::ZooLzw(lzw.data);
+    flipped[flipped.size() / 2] ^= 0x10;
+    const std::string packed = test::ZooLzw(lzw.data);
+
+    struct Case {
+        const char* what;
+        ZooMember member;
+        std::string reported;
+    };
+    const Case cases[] = {
+        {"code above the next free one",
+         {"x.txt", "a", 1, std::string(above_next_free.Bytes().begin(), above_next_free.Bytes().end())},
+         "x.txt: Decompression error\nx.txt: fails its check\n"},
+        {"flipped bit", {"x.txt", lzw.data, 1, flipped}, "x.txt: "},
+        {"LZW without its end code", {"x.txt", lzw.data, 1, packed.substr(0, packed.size() - 2)},
+         "x.txt: Error reading file or unexpected end of file\nx.txt: fails its check\n"},
+        {"stored data changed", {"x.txt", "good data", 0, std::string("bad data!")}, "x.txt: fails its check\n"},
+        {"unknown method", {"x.txt", "data", 7, std::string("data")}, "x.txt: Unsupported compression method\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::TempDir dir;
+        const std::string reported = Extract(dir, ZooArchive({c.member}), dir / "out");
+        EXPECT_TRUE(reported.starts_with(c.reported)) << reported;
+        EXPECT_NE(reported, "");
+        EXPECT_FALSE(fs::exists(dir / "out" / "x.txt"));
+    }
+}
+
+// Stored data that run past the end of the file.
+TEST(ExtractZoo, DataCutShortFails) {
+    test::TempDir dir;
+    const std::string archive = ZooArchive({{"x.txt", Text(4000, 5), 0}});
+    // Moving the end entry's place beyond the file cuts the data and leaves the directory unfinished.
+    EXPECT_EQ(Extract(dir, archive.substr(0, archive.size() - 63 - 100), dir / "out"),
+              "x.txt: Error reading file or unexpected end of file\nx.txt: fails its check\n"
+              "a.zoo: Error reading file or unexpected end of file\n");
+    EXPECT_FALSE(fs::exists(dir / "out" / "x.txt"));
+}
+
+TEST(ExtractZoo, CorpusArchivesExtractAsTheExtractorsWrote) {
+    if (test::CorpusDir().empty()) GTEST_SKIP() << "corpus absent";
+    const test::TCorpusComparison result = test::CompareTrustedExtractions(
+        [](const test::CorpusFile& row) { return row.format == "zoo"; },
+        [](const fs::path& archive, const fs::path& destination, const test::ExpectedContents&) {
+            return test::ExtractWithReader(archive, atZoo, destination);
+        },
+        test::ListedWithReasons({}));
+    EXPECT_EQ(result.failures, "");
+    EXPECT_GE(result.compared, 1);
+}
+
+}  // namespace
+}  // namespace kv
