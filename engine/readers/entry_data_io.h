@@ -24,10 +24,10 @@ private:
     bool decipher_;
 };
 
-// A codec's output for the current entry: written through the engine's WriteBlock (the checksum crc_kind
-// selects, test mode, line ends, a full disk); `progress` hears each block's size. Refuses more once the
-// operation is cancelled, and refuses a block that would take the output past `limit` bytes (the size the
-// entry declares).
+// A codec's output for the current entry: written through the engine's WriteBlock (checksum, test mode,
+// line ends, a full disk); `progress` hears each block's size. Refuses more once the operation is cancelled,
+// and refuses a block that would take the output past `limit` bytes (the size the entry declares).
+// `crc_kind` is the checksum the format keeps.
 class TEntrySink : public TByteSink {
 public:
     TEntrySink(TZipCommon& engine, TStream32* output, std::function<void(std::int64_t size)> progress,

@@ -6,6 +6,7 @@
 #include "engine/readers/list_walks.h"
 #include "engine/readers/un_bzip2.h"
 #include "engine/readers/un_gzip.h"
+#include "engine/readers/un_lha.h"
 #include "engine/readers/un_tar.h"
 #include "engine/readers/un_xz.h"
 #include "engine/readers/un_zip.h"
@@ -35,10 +36,10 @@ constexpr TFormatReading kReadings[] = {
     {atZstd, ListCompressedStream, Make<TUnZstd>},
     {atUUE, ListUue},
     {atB64, ListUue},
-    {atLha, ListLha},
-    {atLhaExe, ListLha},
-    {atLzh, ListLha},
-    {atLzhExe, ListLha},
+    {atLha, ListLha, Make<TUnLha>},
+    {atLhaExe, ListLha, Make<TUnLha>},
+    {atLzh, ListLha, Make<TUnLha>},
+    {atLzhExe, ListLha, Make<TUnLha>},
     {atArj, ListArj},
     {atArjExe, ListArj},
     {atArc, ListArc},

@@ -21,7 +21,8 @@ void ListLha(TArcLister& lister) {
         TEntryRecord record;
         record.FileName = lister.ConvertName(header->Name, header->NameOrigin());
         while (directory && !record.FileName.empty() && record.FileName.back() == platform::kPathDelim) record.FileName.pop_back();
-        record.FileDate = header->HasUnixTime() ? UnixTimeToDateTime(header->Time) : DosDateTimeToDateTime(header->Time);
+        const auto unix_seconds = header->UnixSeconds();
+        record.FileDate = unix_seconds ? UnixTimeToDateTime(*unix_seconds) : DosDateTimeToDateTime(header->Time);
         record.UnpackedSize = header->OriginalSize;
         record.PackedSize = ReportedPackedSize(type, method, false, header->PackedSize, header->OriginalSize);
         record.FileCRC = header->Crc16;
