@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "engine/codecs/lzh_static.h"
 #include "engine/codecs/zoo_lzw.h"
 #include "engine/core/error_codes.h"
 #include "engine/readers/entry_data_io.h"
@@ -11,9 +12,11 @@
 namespace kv {
 namespace {
 
-enum : std::uint8_t { kStored = 0, kLzw = 1 };
+enum : std::uint8_t { kStored = 0, kLzw = 1, kLzh = 2 };
+// ZOO's LZH is LHA's -lh5-: an 8 KiB window, 4 bits for the count of position code lengths.
+constexpr TLzhStaticParams kZooLzh{13, 4};
 
-bool IsKnownMethod(std::uint8_t method) { return method == kStored || method == kLzw; }
+bool IsKnownMethod(std::uint8_t method) { return method == kStored || method == kLzw || method == kLzh; }
 
 // Permissions a Unix zoo recorded go on as a Unix writer's do (the high half); without them the file gets
 // plain attributes.
@@ -98,7 +101,9 @@ bool TUnZoo::Decode(TStream32& archive, const TZooEntry& entry) {
             ReportProgress(ArchiveTotalBytes, entry.OriginalSize, std::min(done, entry.OriginalSize));
         },
         entry.OriginalSize, kCrc16);
-    const TDecodeResult result = UnZooLzw(source, sink);
+    const TDecodeResult result =
+        entry.Method == kLzw ? UnZooLzw(source, sink)
+                             : UnLzhStatic(source, sink, static_cast<std::uint64_t>(entry.OriginalSize), kZooLzh);
     if (GetCancel()) return false;
     // The data end where the header says they do: a stream that stops early or runs on is damaged.
     if (result == TDecodeResult::drTruncated) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/archiver.h"
 #include "support/corpus_tree.h"
 #include "support/folder_contents.h"
 #include "support/reader_run.h"
@@ -78,6 +79,30 @@ TEST(ExtractZoo, FoldersAndUnixPermissions) {
     ASSERT_EQ(stat(script.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0750u);
     EXPECT_EQ(test::ReadFile(dir / "out" / "read.me"), "hello");
+}
+
+// ZOO's LZH is LHA's -lh5-: jlha's packed data, in a ZOO entry, extracts (and fails once damaged).
+TEST(ExtractZoo, LzhEntriesFromTheLhaTool) {
+    test::TempDir dir;
+    const std::string payload = Text(200000, 6) + Noise(30000, 7) + std::string(40000, '\0') + Text(20000, 8);
+    test::WriteFile(dir / "payload", payload);
+    if (!test::RunArchiver("jlha", dir.Path(), "jlha a0o5q a.lzh payload")) GTEST_SKIP() << "jlha is not installed";
+    const std::string lha = test::ReadFile(dir / "a.lzh");
+    ASSERT_EQ(lha.substr(2, 5), "-lh5-");
+    // A level 0 header: its size in the first byte, the packed size at offset 7.
+    const std::size_t data_at = static_cast<unsigned char>(lha[0]) + 2u;
+    std::uint32_t packed_size = 0;
+    for (int i = 3; i >= 0; --i) packed_size = packed_size << 8 | static_cast<unsigned char>(lha[7 + i]);
+    const std::string packed = lha.substr(data_at, packed_size);
+
+    EXPECT_EQ(Extract(dir, ZooArchive({{"payload", payload, 2, packed}}), dir / "out"), "");
+    EXPECT_TRUE(test::ReadFile(dir / "out" / "payload") == payload);
+
+    std::string damaged = packed;
+    damaged[damaged.size() / 3] ^= 0x08;
+    const std::string reported = Extract(dir, ZooArchive({{"payload", payload, 2, damaged}}), dir / "bad");
+    EXPECT_TRUE(reported.starts_with("payload: ")) << reported;
+    EXPECT_FALSE(fs::exists(dir / "bad" / "payload"));
 }
 
 // An older version of a file stays in the directory, marked deleted, until the archive is packed; wherever it
