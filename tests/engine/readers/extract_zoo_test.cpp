@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -214,6 +215,40 @@ TEST(ExtractZoo, DataCutShortFails) {
               "x.txt: Error reading file or unexpected end of file\nx.txt: fails its check\n"
               "a.zoo: Error reading file or unexpected end of file\n");
     EXPECT_FALSE(fs::exists(dir / "out" / "x.txt"));
+}
+
+// Every cut and every flipped byte of a stored and an LZW archive: the reader ends, writes inside its
+// destination only, reports a cut into the directory, and never passes data it changed.
+TEST(ExtractZoo, CutAndFlippedCopiesNeverPassWrongData) {
+    std::vector<std::pair<std::string, std::vector<std::string>>> archives = {
+        {ZooArchive({{"a.txt", Text(700, 9), 1}, {"b.txt", "stored", 0}}), {Text(700, 9), "stored"}}};
+    if (!test::CorpusDir().empty()) archives.push_back({test::ReadFile(test::CorpusDir() / "patool/t.zoo"), {"42"}});
+    test::TempDir dir;
+    std::string failures;
+    for (const auto& [archive, contents] : archives) {
+        const auto check = [&](const std::string& copy, bool cut, const std::string& what) {
+            const fs::path sandbox = dir / "sandbox";
+            fs::remove_all(sandbox);
+            const std::string reported = Extract(dir, copy, sandbox / "out");
+            if (cut && reported.empty()) failures += what + ": nothing reported\n";
+            for (const auto& item : fs::recursive_directory_iterator(sandbox)) {
+                if (!test::IsWithin(item.path(), sandbox / "out"))
+                    failures += what + ": wrote " + item.path().string() + "\n";
+                const bool known = std::ranges::find(contents, test::ReadFile(item.path())) != contents.end();
+                if (item.is_regular_file() && reported.empty() && !known) failures += what + ": passed wrong data\n";
+            }
+        };
+        // The directory ends with the fixed part of its last entry; what a writer puts behind it is not needed.
+        const std::size_t directory_end = archive.rfind("\xDC\xA7\xC4\xFD") + 56;
+        for (std::size_t size = 0; size < archive.size(); ++size)
+            check(archive.substr(0, size), size < directory_end, "cut at " + std::to_string(size));
+        for (std::size_t at = 0; at < archive.size(); ++at) {
+            std::string flipped = archive;
+            flipped[at] ^= static_cast<char>(1u << (at % 8));
+            check(flipped, false, "flip at " + std::to_string(at));
+        }
+    }
+    EXPECT_EQ(failures, "");
 }
 
 TEST(ExtractZoo, CorpusArchivesExtractAsTheExtractorsWrote) {
