@@ -80,6 +80,14 @@ TEST(ExtractZoo, FoldersAndUnixPermissions) {
     ASSERT_EQ(stat(script.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0750u);
     EXPECT_EQ(test::ReadFile(dir / "out" / "read.me"), "hello");
+
+    // A folder that climbs out of the destination does not take the file with it.
+    ZooMember climbing{"evil.txt", "x", 0};
+    climbing.directory = "../../up";
+    Extract(dir, ZooArchive({climbing}), dir / "deep" / "er" / "out");
+    for (const auto& item : fs::recursive_directory_iterator(dir.Path()))
+        EXPECT_TRUE(item.path().filename() != "evil.txt" || test::IsWithin(item.path(), dir / "deep" / "er" / "out"))
+            << item.path();
 }
 
 // ZOO's LZH is LHA's -lh5-: jlha's packed data, in a ZOO entry, extracts (and fails once damaged).
