@@ -13,7 +13,7 @@ void ListZoo(TArcLister& lister) {
     const TZooWalkEnd end = WalkZoo(archive, lister.Detection().ArcStartOffset, [&](const TZooEntry& entry) {
         if (lister.GetCancel()) return false;
         TEntryRecord record;
-        record.FileName = lister.ConvertName(entry.Name);
+        record.FileName = lister.ConvertName(entry.Name, entry.NameOrigin());
         record.FileDate = DosDateTimeToDateTime(entry.DosDateTime);
         record.FileCRC = entry.Crc16;
         record.UnpackedSize = entry.OriginalSize;

@@ -35,7 +35,7 @@ void TUnZoo::ExtractIt(TStream32* archive, TObject*) {
     const TZooWalkEnd end =
         WalkZoo(headers, std::max<std::int64_t>(Detection().ArcStartOffset, 0), [&](const TZooEntry& entry) {
             if (GetCancel()) return false;
-            if (!SelectEntry(ConvertName(entry.Name))) return true;
+            if (!SelectEntry(ConvertName(entry.Name, entry.NameOrigin()))) return true;
             TotalPackedSize += entry.PackedSize;
             TotalUnpackedSize += entry.OriginalSize;
             NewestFileDate = std::max(NewestFileDate, DosDateTimeToDateTime(entry.DosDateTime));
@@ -54,7 +54,7 @@ void TUnZoo::ExtractIt(TStream32* archive, TObject*) {
 }
 
 void TUnZoo::ExtractEntry(TStream32& archive, const TZooEntry& entry) {
-    SetOutputName(ConvertName(entry.Name));
+    SetOutputName(ConvertName(entry.Name, entry.NameOrigin()));
     TEntryRecord record;
     record.FileName = CurrentStoredName;
     record.PackedSize = entry.PackedSize;

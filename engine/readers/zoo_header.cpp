@@ -26,7 +26,7 @@ constexpr std::size_t kVariablePartMax = 2 + 2 * 255 + 2 + 3;
 constexpr std::uint16_t kSystemUnix = 0;
 constexpr std::uint32_t kAttributesHoldUnixMode = 1u << 22;
 
-// Name, directory and Unix permissions from a type 2 entry's variable part, where it holds them.
+// Name, directory, system and Unix permissions from a type 2 entry's variable part, where it holds them.
 void ReadVariablePart(THeaderReader& archive, const std::uint8_t* fixed, TZooEntry& entry) {
     if (fixed[4] != kEntryTypeWithVariablePart) return;
     const auto size = std::min<std::size_t>(LoadLE16(&fixed[51]), kVariablePartMax);
@@ -46,7 +46,9 @@ void ReadVariablePart(THeaderReader& archive, const std::uint8_t* fixed, TZooEnt
         entry.Name = path + entry.Name;
     }
     const std::size_t system_at = 2 + long_length + dir_length;
-    if (size < system_at + 5 || LoadLE16(&part[system_at]) != kSystemUnix) return;
+    if (size < system_at + 2) return;
+    entry.FromUnix = LoadLE16(&part[system_at]) == kSystemUnix;
+    if (size < system_at + 5 || !entry.FromUnix) return;
     const std::uint32_t attributes = part[system_at + 2] | (part[system_at + 3] << 8) | (part[system_at + 4] << 16);
     if ((attributes & kAttributesHoldUnixMode) != 0) entry.UnixMode = attributes & 07777;
 }

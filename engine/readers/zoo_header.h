@@ -6,6 +6,7 @@
 #include <string>
 
 #include "engine/core/header_reader.h"
+#include "engine/core/oem_names.h"
 
 namespace kv {
 
@@ -24,6 +25,10 @@ struct TZooEntry {
     std::string Comment;  // stored bytes
     // The permissions a Unix zoo recorded, when it did.
     std::optional<std::uint32_t> UnixMode;
+    // Written on Unix, as the entry's system id says; entries without one come from MS-DOS.
+    bool FromUnix = false;
+
+    TNameOrigin NameOrigin() const { return FromUnix ? TNameOrigin::noOther : TNameOrigin::noDos; }
 };
 
 enum class TZooWalkEnd {

@@ -90,6 +90,16 @@ TEST(ExtractZoo, FoldersAndUnixPermissions) {
             << item.path();
 }
 
+// Names follow the system that wrote them: a Unix zoo's bytes are UTF-8, an MS-DOS one's the OEM code page.
+TEST(ExtractZoo, NamesByTheWritingSystem) {
+    test::TempDir dir;
+    ZooMember unix_made{"na\xC3\xAFve.txt", "u", 0};
+    unix_made.unix_mode = 0644;
+    ZooMember dos_made{"caf\x82.txt", "d", 0};
+    EXPECT_EQ(Extract(dir, ZooArchive({unix_made, dos_made}), dir / "out"), "");
+    EXPECT_EQ(test::FolderNames(dir / "out"), (std::vector<std::string>{"caf\xC3\xA9.txt", "na\xC3\xAFve.txt"}));
+}
+
 // ZOO's LZH is LHA's -lh5-: jlha's packed data, in a ZOO entry, extracts (and fails once damaged).
 TEST(ExtractZoo, LzhEntriesFromTheLhaTool) {
     test::TempDir dir;
