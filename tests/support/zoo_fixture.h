@@ -85,6 +85,7 @@ struct ZooMember {
     bool deleted = false;
     std::string comment;
     std::string directory;
+    std::string long_name;  // beside the 13-byte name, which `name` fills
     std::optional<std::uint32_t> unix_mode;
 };
 
@@ -101,8 +102,10 @@ inline std::string ZooArchive(const std::vector<ZooMember>& members) {
                                    : member->method == 1         ? ZooLzw(member->data)
                                                                  : member->data;
         const std::string directory = member == nullptr ? std::string() : member->directory;
+        const std::string long_name =
+            member == nullptr || member->long_name.empty() ? std::string() : member->long_name + '\0';
         const std::string comment = member == nullptr ? std::string() : member->comment;
-        const std::uint32_t variable = static_cast<std::uint32_t>(2 + directory.size() + 2 + 3);
+        const std::uint32_t variable = static_cast<std::uint32_t>(2 + long_name.size() + directory.size() + 2 + 3);
         const auto at = static_cast<std::uint32_t>(out.size());
         const std::uint32_t comment_at = at + 56 + variable;
         const auto data_at = static_cast<std::uint32_t>(comment_at + comment.size());
@@ -114,7 +117,8 @@ inline std::string ZooArchive(const std::vector<ZooMember>& members) {
         out.u8(2).u8(1).u8(member != nullptr && member->deleted ? 1 : 0).u8(0);
         out.u32(comment.empty() ? 0 : comment_at).u16(static_cast<std::uint32_t>(comment.size()));
         out.field(member == nullptr ? "" : member->name, 13).u16(variable).u8(0).u16(0);
-        out.u8(0).u8(static_cast<unsigned>(directory.size())).text(directory);
+        out.u8(static_cast<unsigned>(long_name.size())).u8(static_cast<unsigned>(directory.size()));
+        out.text(long_name).text(directory);
         const bool unix = member != nullptr && member->unix_mode;
         out.u16(unix ? 0 : 1);
         const std::uint32_t attributes = unix ? (1u << 22) | *member->unix_mode : 0;

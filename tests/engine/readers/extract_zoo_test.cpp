@@ -67,13 +67,17 @@ TEST(ExtractZoo, EntriesReadBack) {
     }
 }
 
-TEST(ExtractZoo, FoldersAndUnixPermissions) {
+TEST(ExtractZoo, FoldersLongNamesAndUnixPermissions) {
     test::TempDir dir;
     ZooMember member{"run.sh", "#!/bin/sh\n", 1};
     member.directory = "tools/bin";
     member.unix_mode = 0750;
     ZooMember plain{"read.me", "hello", 0};
-    EXPECT_EQ(Extract(dir, ZooArchive({member, plain}), dir / "out"), "");
+    ZooMember long_named{"LONGNA~1.TXT", "long", 1};
+    long_named.long_name = "a long name.text";
+    long_named.directory = "docs";
+    EXPECT_EQ(Extract(dir, ZooArchive({member, plain, long_named}), dir / "out"), "");
+    EXPECT_EQ(test::ReadFile(dir / "out" / "docs" / "a long name.text"), "long");
     const fs::path script = dir / "out" / "tools" / "bin" / "run.sh";
     EXPECT_EQ(test::ReadFile(script), "#!/bin/sh\n");
     struct stat info {};
