@@ -11,6 +11,7 @@
 #include "engine/readers/un_tar.h"
 #include "engine/readers/un_xz.h"
 #include "engine/readers/un_zip.h"
+#include "engine/readers/un_zoo.h"
 #include "engine/readers/un_zstd.h"
 
 namespace kv {
@@ -46,7 +47,7 @@ constexpr TFormatReading kReadings[] = {
     {atArcExe, ListArc},
     {atPak, ListArc},
     {atPakExe, ListArc},
-    {atZoo, ListZoo},
+    {atZoo, ListZoo, Make<TUnZoo>},
     {atBh, ListBh},
     {atBhExe, ListBh},
     {atHA, ListHa},

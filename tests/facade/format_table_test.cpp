@@ -144,7 +144,7 @@ TEST(FormatTable, NoTypeClaimsWhatNoEngineServes) {
         {atZipExe, true, true, true, false}, {atJarExe, true, false, true, false},
         {atBh, true, false, false, false},   {atCab, true, false, false, false},
         {atLha, true, true, true, false},    {atRar, true, false, false, false},
-        {atAce, true, false, false, false},  {atZoo, true, false, false, false},
+        {atAce, true, false, false, false},  {atZoo, true, true, true, false},
         {atMsGZ, true, false, false, false}, {atNA, false, false, false, false},
     };
     for (const auto& c : cases) {

@@ -88,11 +88,28 @@ TEST_F(ListArcZooTest, ZooFollowsForwardPointersOnly) {
     EXPECT_EQ(listing.entries[1].FileCRC, 0x4321u);
     EXPECT_EQ(listing.entries[1].VersionMadeBy, 2);
     EXPECT_EQ(listing.entries[1].VersionNeeded, 1);
+    // The walk stopped before the entry that ends the directory: the archive is damaged, and says so.
+    EXPECT_EQ(listing.errors, std::vector<int>{25114});
 
     // An archive header whose check word does not match its first-entry offset lists nothing.
     std::string bad_header = archive;
     bad_header[28] = 0;
-    EXPECT_TRUE(List(bad_header, "b.zoo").entries.empty());
+    const auto refused = List(bad_header, "b.zoo");
+    EXPECT_TRUE(refused.entries.empty());
+    EXPECT_EQ(refused.errors, std::vector<int>{25114});
+}
+
+TEST_F(ListArcZooTest, ZooDirectoryCutShortIsReported) {
+    const std::uint32_t first = 34;
+    const std::uint32_t entry = static_cast<std::uint32_t>(ZooEntry("", 0, 0).size());
+    const std::string archive =
+        ZooArchiveHeader() + ZooEntry("a.txt", first + entry, 5) + ZooEntry("b.txt", first + 2 * entry, 7);
+    const auto whole = List(archive + ZooEntry("", 0, 0), "a.zoo");
+    EXPECT_EQ(Names(whole), (std::vector<std::string>{"a.txt", "b.txt"}));
+    EXPECT_TRUE(whole.errors.empty());
+    const auto cut = List(archive, "b.zoo");
+    EXPECT_EQ(Names(cut), (std::vector<std::string>{"a.txt", "b.txt"}));
+    EXPECT_EQ(cut.errors, std::vector<int>{25236});
 }
 
 }  // namespace
