@@ -19,7 +19,7 @@ bool TEntrySink::Write(const std::uint8_t* data, std::size_t size) {
     }
     room_ -= static_cast<std::int64_t>(size);
     // WriteBlock changes the buffer only when asked to decipher it, which a codec's output never is.
-    engine_.WriteBlock(output_, const_cast<std::uint8_t*>(data), true, static_cast<std::int64_t>(size), kCrc32, false);
+    engine_.WriteBlock(output_, const_cast<std::uint8_t*>(data), true, static_cast<std::int64_t>(size), crc_kind_, false);
     if (progress_) progress_(static_cast<std::int64_t>(size));
     return !engine_.GetCancel();
 }

@@ -43,12 +43,12 @@ TEST(KvInfo, JsonNamesTypeOffsetFlagsAndVolume) {
 
 TEST(KvInfo, TextOutputAndMissingFile) {
     test::TempDir dir;
-    test::WriteFile(dir / "a.lzh", std::string("\x20\x00-lh5-", 7) + std::string(40, '\0'));
+    test::WriteFile(dir / "a.cab", std::string("MSCF", 4) + std::string(64, '\0'));
     std::string out;
-    const int status = test::RunCommand(test::Kv() + " i '" + (dir / "a.lzh").string() + "' '" + (dir / "missing.zip").string() + "'", &out);
+    const int status = test::RunCommand(test::Kv() + " i '" + (dir / "a.cab").string() + "' '" + (dir / "missing.zip").string() + "'", &out);
     EXPECT_EQ(status, 2);
-    EXPECT_NE(out.find("LHA "), std::string::npos) << out;
-    // Listed, but no reader or writer serves LHA yet.
+    EXPECT_NE(out.find("CAB "), std::string::npos) << out;
+    // Listed, but no reader or writer serves CAB yet.
     EXPECT_NE(out.find(" ---- "), std::string::npos) << out;
     EXPECT_NE(out.find("missing.zip: File not found"), std::string::npos) << out;
 }
