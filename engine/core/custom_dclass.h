@@ -60,6 +60,9 @@ protected:
     // (appending); or nothing (testing). With link_data the entry's data is the target of a symbolic link
     // and is collected in memory for CloseOutput. False when the output cannot be made.
     bool OpenOutput(bool link_data = false);
+    // OpenOutput for an entry BeginFile accepted; when the output cannot be made, says so, takes the entry
+    // out of the count and passes over its size.
+    bool OpenEntryOutput(const TEntryRecord& entry, bool link_data = false);
     // Reads the entry's 12-byte cipher header and finds a password that opens it. False leaves the data to
     // be skipped.
     bool GetPassword(TStream32& archive);

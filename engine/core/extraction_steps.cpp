@@ -117,6 +117,14 @@ bool TCustomDClass::BeginFile(bool skip_checks) {
     return accepted;
 }
 
+bool TCustomDClass::OpenEntryOutput(const TEntryRecord& entry, bool link_data) {
+    if (OpenOutput(link_data)) return true;
+    DoError(CurrentOutputPath, {}, "0", ecode::kErrorOpeningFile);
+    --ProcessedCount;
+    SkipEntry(entry);
+    return false;
+}
+
 bool TCustomDClass::OpenOutput(bool link_data) {
     Output.reset();
     pending_.Discard();

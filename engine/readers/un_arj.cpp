@@ -180,7 +180,7 @@ std::int64_t TUnARJ::ExtractEntry(const TArjHeader& header) {
     std::int64_t done = 0;
     TPiece outcome = TPiece::pBadCrc;
     const auto decode_first = [&] {
-        opened = OpenOutput();
+        opened = OpenEntryOutput(record);
         // Garbled data under no password is not worth decoding.
         if (!opened || (garbled && Password.empty())) return !opened;
         written = 0;
@@ -189,12 +189,7 @@ std::int64_t TUnARJ::ExtractEntry(const TArjHeader& header) {
         return outcome != TPiece::pBadCrc && outcome != TPiece::pBadData;
     };
     const bool decoded = garbled ? FindPassword(decode_first) : decode_first();
-    if (!opened) {
-        DoError(CurrentOutputPath, {}, "0", ecode::kErrorOpeningFile);
-        --ProcessedCount;
-        SkipEntry(record);
-        return next;
-    }
+    if (!opened) return next;
     if (garbled && !decoded) outcome = TPiece::pStopped;  // every refused password was reported
 
     // Each volume holds a piece of its own, compressed and checked on its own.

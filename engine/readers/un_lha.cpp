@@ -132,12 +132,7 @@ void TUnLha::ExtractFile(TStream32& archive, const TLhaHeader& header) {
         return;
     }
     Crc16Value = 0;
-    if (!OpenOutput()) {
-        DoError(CurrentOutputPath, {}, "0", ecode::kErrorOpeningFile);
-        --ProcessedCount;
-        SkipEntry(record);
-        return;
-    }
+    if (!OpenEntryOutput(record)) return;
     std::int64_t done = 0;
     const auto progress = [&](std::int64_t block) {
         done += block;

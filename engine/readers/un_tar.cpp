@@ -141,12 +141,7 @@ void TUnTar::ExtractFile(TStream32& data, const TTarMember& member) {
         ReportCheck(false);
         return;
     }
-    if (!OpenOutput()) {
-        DoError(CurrentOutputPath, {}, "0", ecode::kErrorOpeningFile);
-        --ProcessedCount;
-        SkipEntry(record);
-        return;
-    }
+    if (!OpenEntryOutput(record)) return;
     data.Seek(member.Sparse ? member.SparseDataAt : member.DataAt, TSeekOrigin::soBeginning);
     const bool copied = member.Sparse ? CopySparse(data, member) : CopyStored(data, Output.get(), record, kNoCrc) == 0;
     // Without a checksum, data cut short is the one fault the entry can show.

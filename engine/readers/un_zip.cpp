@@ -323,12 +323,7 @@ void TUnZip::ExtractEntry(TExtractionPass& pass, const TEntry& entry, std::int64
         return;
     }
     Crc32Value = 0xFFFFFFFFu;
-    if (!OpenOutput(IsSymbolicLink(entry.Header))) {
-        DoError(CurrentOutputPath, {}, "0", ecode::kErrorOpeningFile);
-        --ProcessedCount;
-        SkipEntry(record);
-        return;
-    }
+    if (!OpenEntryOutput(record, IsSymbolicLink(entry.Header))) return;
     archive.Seek(data_at, TSeekOrigin::soBeginning);
     if (aes) {
         ExtractAesEntry(pass, entry.Header, record.PackedSize, local.DosDateTime);

@@ -69,12 +69,7 @@ void TUnZoo::ExtractEntry(TStream32& archive, const TZooEntry& entry) {
         return;
     }
     Crc16Value = 0;
-    if (!OpenOutput()) {
-        DoError(CurrentOutputPath, {}, "0", ecode::kErrorOpeningFile);
-        --ProcessedCount;
-        SkipEntry(record);
-        return;
-    }
+    if (!OpenEntryOutput(record)) return;
     const bool decoded = Decode(archive, entry);
     CloseOutput(OutputAttributes(entry), entry.DosDateTime);
     // Data that failed to decode fail the entry even when what came out matches the checksum.
