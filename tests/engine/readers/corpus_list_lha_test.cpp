@@ -5,8 +5,6 @@ namespace {
 
 const char* const kOtherSfxOffset = "detection finds no start offset, or another one, in this self-extractor";
 const char* const kPmarc = "PMarc archives (-pm?- methods) are not typed as LHA by detection";
-const char* const kLevel3 = "a level 3 header ends the walk";
-const char* const kOs9 = "OS-9 LHA 2.01 writes level 2 header sizes two bytes short";
 const char* const kMacBinary = "MacLHA keeps a MacBinary header in each entry's data; the stored sizes include it";
 
 const std::map<std::string, std::string> kKnown = {
@@ -26,15 +24,6 @@ const std::map<std::string, std::string> kKnown = {
     {"lhasa/archives/pmarc2/long.pma", kPmarc},
     {"lhasa/archives/pmarc2/pm0.pma", kPmarc},
     {"lhasa/archives/pmarc2/pm2.pma", kPmarc},
-    {"lhasa/archives/lha_os2_208/h3_lfn.lzh", kLevel3},
-    {"lhasa/archives/lha_os2_208/h3_lh0.lzh", kLevel3},
-    {"lhasa/archives/lha_os2_208/h3_lh5.lzh", kLevel3},
-    {"lhasa/archives/lha_os2_208/h3_subdir.lzh", kLevel3},
-    {"libarchive/libarchive/test/test_read_format_lha_header3.lzh", kLevel3},
-    {"lhasa/archives/lha_osk_201/h2_lh0.lzh", kOs9},
-    {"lhasa/archives/lha_osk_201/h2_lh1.lzh", kOs9},
-    {"lhasa/archives/lha_osk_201/h2_lh5.lzh", kOs9},
-    {"lhasa/archives/lha_osk_201/h2_subdir.lzh", kOs9},
     {"lhasa/archives/maclha_224/l1_full_subdir.lzh", kMacBinary},
     {"lhasa/archives/maclha_224/l1_lh0.lzh", kMacBinary},
     {"lhasa/archives/maclha_224/l1_lh1.lzh", kMacBinary},
