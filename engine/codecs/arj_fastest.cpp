@@ -1,6 +1,6 @@
 #include "engine/codecs/arj_fastest.h"
 
-#include "engine/codecs/legacy_output.h"
+#include "engine/codecs/lzh_output.h"
 #include "engine/codecs/msb_bit_reader.h"
 
 namespace kv {
@@ -20,25 +20,26 @@ constexpr unsigned kLengthSteps = 7;
 constexpr unsigned kDistanceFirstWidth = 9;
 constexpr unsigned kDistanceSteps = 4;
 constexpr unsigned kMinMatch = 3;  // a length code n > 0 copies n + 2 bytes
+// Distances reach 15 872 bytes back, lengths 256 bytes (TLzhOutput's longest match).
+constexpr std::size_t kWindow = 16384;
 
 }  // namespace
 
 TDecodeResult UnArjFastest(TByteSource& source, TByteSink& sink, std::uint64_t unpacked_size) {
     TMsbBitReader bits(source);
-    TLegacyOutput output(sink, unpacked_size);
+    TLzhOutput output(sink, unpacked_size, kWindow);
     while (!output.Full()) {
         const std::uint32_t length_code = ReadStepped(bits, kLengthFirstWidth, kLengthSteps);
-        bool written;
         if (length_code == 0) {
-            written = output.Put(static_cast<std::uint8_t>(bits.Read(8)));
+            output.Put(static_cast<std::uint8_t>(bits.Read(8)));
         } else {
             const std::uint32_t distance = ReadStepped(bits, kDistanceFirstWidth, kDistanceSteps) + 1;
-            written = output.Copy(distance, length_code + kMinMatch - 1);
+            output.Copy(distance, length_code + kMinMatch - 1);
         }
         if (bits.Overrun()) return TDecodeResult::drTruncated;
-        if (!written) return TDecodeResult::drStopped;
+        if (!output.Flush(false)) return TDecodeResult::drStopped;
     }
-    return output.Flush() ? TDecodeResult::drOk : TDecodeResult::drStopped;
+    return output.Flush(true) ? TDecodeResult::drOk : TDecodeResult::drStopped;
 }
 
 }  // namespace kv

@@ -8,12 +8,11 @@
 
 namespace kv {
 
-// The output side shared by the old PKZIP decoders and ARJ's method 4: keeps the last bytes for back
-// references (up to 16 KiB is asked for), hands the sink blocks of 32 KiB and stops at the declared
-// unpacked size.
+// The output side shared by the old PKZIP decoders: keeps the last bytes for back references (up to
+// 8 KiB is asked for), hands the sink blocks of 32 KiB and stops at the declared unpacked size.
 class TLegacyOutput {
 public:
-    static constexpr std::size_t kMaxDistance = 16384;
+    static constexpr std::size_t kMaxDistance = 8192;
 
     TLegacyOutput(TByteSink& sink, std::uint64_t limit) : sink_(sink), limit_(limit) {}
 
