@@ -4,11 +4,8 @@
 // nothing outside their destination.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
-
 #include "support/corpus_tree.h"
-#include "support/folder_contents.h"
+#include "support/damaged_copies.h"
 #include "support/reader_run.h"
 
 namespace kv {
@@ -37,27 +34,9 @@ TEST(CorpusExtractArj, DamagedCopiesStayInsideTheirDestination) {
     int runs = 0;
     for (const test::CorpusFile& row : test::ReadCorpusManifest()) {
         if (!IsArjRow(row)) continue;
-        std::ifstream in(test::CorpusDir() / row.path, std::ios::binary);
-        const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-        std::vector<std::string> copies = {bytes, bytes.substr(0, bytes.size() / 2), bytes.substr(0, bytes.size() - 7)};
-        for (std::size_t at = 40; at < bytes.size(); at += bytes.size() / 5 + 1) {
-            std::string flipped = bytes;
-            flipped[at] = static_cast<char>(flipped[at] ^ 0x10);
-            copies.push_back(flipped);
-        }
-        for (const std::string& copy : copies) {
-            test::TempDir sandbox;
-            const fs::path destination = sandbox / "a/out";
-            fs::create_directories(destination);
-            const fs::path archive = sandbox / "copy.arj";
-            test::WriteFile(archive, copy);
-            test::ExtractWithReader(archive, atArj, destination, "secret");
-            for (auto it = fs::recursive_directory_iterator(sandbox.Path()); it != fs::recursive_directory_iterator();
-                 ++it) {
-                if (it->path() != archive && !test::IsWithin(it->path(), destination) &&
-                    !test::IsWithin(destination, it->path()))
-                    failures += row.path + ": " + it->path().string() + "\n";
-            }
+        for (const auto& [name, copy] : test::DamagedCopies(test::ReadFile(test::CorpusDir() / row.path))) {
+            const std::string outside = test::ExtractedOutside(copy, atArj, "secret");
+            if (!outside.empty()) failures += "== " + row.path + " (" + name + ")\n" + outside;
             ++runs;
         }
     }
